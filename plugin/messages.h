@@ -1,0 +1,21 @@
+// Every text the module shows in a message box, with its caption.
+#pragma once
+
+constexpr char kPluginName[] = "Calvorin";
+constexpr char kErrorCaption[] = "Error";
+
+constexpr char kHostTooOldText[] = "This requires Velmo 1.9 or above.";
+constexpr char kNoTipsFileText[] = "No tips.rc file detected!\n\nClosing plug-in.";
+
+constexpr char kReadFailedText[] = "Error caught or no tips";
+constexpr char kReadFailedCaption[] = "Read File";
+constexpr char kWriteFailedText[] = "Error caught";
+constexpr char kWriteFailedCaption[] = "Write File";
+
+constexpr char kNotMenuItemText[] = "Not a menu item.";
+constexpr char kTipsNotWrittenText[] = "Failed to write new tips.rc file";
+constexpr char kDialogFailedText[] = "Failed to create dialog.";
+
+constexpr char kConfirmEditText[] = "Are you sure?";
+constexpr char kEditTipCaption[] = "Edit Tip";
+constexpr char kAddTipCaption[] = "Add Tip";

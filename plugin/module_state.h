@@ -1,0 +1,43 @@
+// The module-wide records. All are zero at load and live until unload; only the
+// host's user-interface thread touches them, so none is locked.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "plugin/host_records.h"
+#include "plugin/starter_api.h"
+#include "tips/tips_list.h"
+
+// The module's own instance: window class, dialog templates and icon come from it.
+extern HINSTANCE g_instance;
+
+// The first 112 bytes of the host's record, copied at start-up.
+extern HostInfo g_hostInfo;
+
+// Path of the tips.rc in use: at most 259 characters and a zero.
+constexpr size_t kTipsPathSize = 260;
+extern char TipsPath[kTipsPathSize];
+
+// The configured tray picture, as the support library loaded it.
+extern PictureRecord g_picture;
+
+// The hidden window that owns the tray icon and its menu; 0 while there is none.
+extern HWND NotifyWindow;
+
+// The record handed to the host's icon routines, and what adding it returned.
+extern TrayIconRecord g_trayIcon;
+extern uint32_t TrayIconId;
+
+// Position in TipsList of the tip the editor edits in edit mode.
+extern int32_t EditIndex;
+
+// Heights measured when a tip editor opens, in pixels, frame included.
+struct EditorMetrics {
+    int32_t windowHeight;
+    int32_t editHeight;
+    int32_t buttonHeight;
+};
+extern EditorMetrics AddModeMetrics;
+extern EditorMetrics EditModeMetrics;

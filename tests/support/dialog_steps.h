@@ -1,0 +1,32 @@
+// Drives modal dialogs and message boxes as a user would. A CBT hook sees each
+// new top-level dialog or message box; a zero-delay thread timer then runs the
+// next scripted step inside its modal loop.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+using DialogStep = std::function<void(HWND)>;
+extern std::deque<DialogStep> g_steps;
+
+// Sends the command a click on the dialog's button would send.
+void Click(HWND dialog, int id);
+// A message box's text (its static control 0xFFFF), or any control's text.
+std::string ItemText(HWND dialog, int id);
+std::string WindowText(HWND window);
+// Handles the messages waiting for this thread without blocking.
+void PumpMessages();
+
+// Fixture: hooks new dialogs for the test's duration, fails the test when a
+// dialog has no step or a step is left over, and closes whatever is still open
+// after a few seconds so a stray box cannot hang CI.
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};

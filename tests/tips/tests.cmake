@@ -1,0 +1,4 @@
+calvorinor_test(tips_tests
+    tips/tips_list_test.cpp
+    tips/tips_text_test.cpp
+    tips/tips_file_test.cpp)

@@ -1,0 +1,131 @@
+#include "tips/tips_file.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "plugin/messages.h"
+#include "plugin/module_state.h"
+#include "tips/tips_text.h"
+
+namespace {
+
+struct FileHandle {
+    HANDLE h;
+    explicit FileHandle(HANDLE handle) : h(handle) {}
+    ~FileHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+};
+
+struct GlobalBuffer {
+    HGLOBAL h;
+    explicit GlobalBuffer(HGLOBAL memory) : h(memory) {}
+    ~GlobalBuffer() { if (h) GlobalFree(h); }
+    GlobalBuffer(const GlobalBuffer&) = delete;
+    GlobalBuffer& operator=(const GlobalBuffer&) = delete;
+};
+
+// Deletes a file at scope exit unless it was handed on.
+struct TempFile {
+    std::string path;
+    bool keep = false;
+    ~TempFile() { if (!path.empty() && !keep) DeleteFileA(path.c_str()); }
+};
+
+// The file's bytes up to its first zero byte; empty when it cannot be read.
+std::string ReadWholeText(HANDLE file) {
+    const DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE) return {};
+    GlobalBuffer buffer(GlobalAlloc(GPTR, size_t{size} + 1));
+    if (!buffer.h) return {};
+    char* bytes = static_cast<char*>(buffer.h);  // GPTR memory is its own pointer
+    DWORD read = 0;
+    // The buffer starts zeroed, so a short read ends the text where it stopped.
+    if (!ReadFile(file, bytes, size, &read, nullptr)) return {};
+    bytes[size] = '\0';
+    return std::string(bytes);
+}
+
+// Writes every byte or reports failure: TRUE alone does not promise the count.
+bool WriteAndFlush(HANDLE file, std::string_view bytes) {
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size() && FlushFileBuffers(file);
+}
+
+// The folder part of a full path, separator included.
+std::string FolderOf(const std::string& fullPath) {
+    const size_t slash = fullPath.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : fullPath.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void ReadTipsFile() {
+    std::string text;
+    {
+        FileHandle file(CreateFileA(TipsPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        if (file.h == INVALID_HANDLE_VALUE) return;
+        try {
+            text = ReadWholeText(file.h);
+        } catch (const std::exception&) {
+            text.clear();  // too large to copy out of the buffer: no text
+        }
+    }
+    try {
+        std::vector<std::string> lines = SplitTipsLines(text);
+        if (lines.empty()) {
+            TipsList.ReplaceAll({});
+            MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
+            return;
+        }
+        lines.erase(lines.begin());  // the counter line is never a tip
+        TipsList.ReplaceAll(std::move(lines));
+    } catch (const std::exception&) {
+        MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
+    }
+}
+
+int32_t WriteTipsFile() {
+    // The new text goes to a file beside tips.rc and is swapped in whole, so a
+    // failure at any step leaves the old file as it was.
+    char fullPath[MAX_PATH];
+    const DWORD fullLength = GetFullPathNameA(TipsPath, MAX_PATH, fullPath, nullptr);
+    if (fullLength == 0 || fullLength >= MAX_PATH) return 0;
+
+    TempFile temp;
+    {
+        char tempPath[MAX_PATH];
+        if (!GetTempFileNameA(FolderOf(fullPath).c_str(), "tip", 0, tempPath)) return 0;
+        temp.path = tempPath;
+    }
+
+    bool written = false;
+    {
+        FileHandle file(CreateFileA(temp.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.h == INVALID_HANDLE_VALUE) return 0;
+        try {
+            written = WriteAndFlush(file.h, BuildTipsImage(TipsList));
+        } catch (const std::exception&) {
+            MessageBoxA(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
+            return 0;
+        }
+    }
+    if (!written) return 0;
+
+    // ReplaceFileA, unlike MoveFileExA under Wine, refuses a read-only target and
+    // one that another program holds open, as Windows does; it needs full paths.
+    const bool exists = GetFileAttributesA(fullPath) != INVALID_FILE_ATTRIBUTES;
+    const bool swapped =
+        exists ? ReplaceFileA(fullPath, temp.path.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
+                              nullptr, nullptr)
+               : MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH);
+    if (!swapped) return 0;
+    temp.keep = true;
+    return 1;
+}
