@@ -1,0 +1,16 @@
+// The modal dialogs through which the user edits TipsList.
+#pragma once
+
+#include <windows.h>
+
+// Places a window's centre at the primary screen's centre.
+void CenterOnScreen(HWND window);
+
+// The tips manager (template IDD_TIPS): ends with 1 for OK, 2 for Cancel.
+INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Refills the manager's list box from TipsList, one row per tip.
+void FillManagerList(HWND dialog);
+
+// The tip editor (template IDD_TIP_EDIT) in add mode and in edit mode.
+INT_PTR CALLBACK TipEditorAddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK TipEditorEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
