@@ -1,0 +1,33 @@
+// Whatever tips a file's text gives, writing them and reading the image back
+// gives the same tips in the same order.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "tips/tips_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* bytes = reinterpret_cast<const char*>(data);
+    const void* zero = memchr(bytes, 0, size);
+    const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : size;
+
+    std::vector<std::string> tips = SplitTipsLines(std::string_view(bytes, length));
+    if (!tips.empty()) tips.erase(tips.begin());  // the counter line is no tip
+
+    TipsListStore list;
+    list.ReplaceAll(std::vector<std::string>(tips));
+    const std::string image = BuildTipsImage(list);
+
+    size_t expectedSize = kCounterLine.size() + kLineEnd.size();
+    for (const std::string& tip : tips) expectedSize += tip.size() + kLineEnd.size();
+    if (image.size() != expectedSize) abort();
+
+    std::vector<std::string> again = SplitTipsLines(image);
+    if (again.empty() || again.front() != kCounterLine) abort();
+    again.erase(again.begin());
+    if (again != tips) abort();
+    return 0;
+}

@@ -1,0 +1,64 @@
+// Cases about where the text ends. Natively they run under AddressSanitizer, so
+// any read beyond the caller's bytes fails here rather than passing by luck.
+#include "tips/tips_text.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The text in a heap block of exactly its own size: no terminating zero follows.
+struct ExactBlock {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+    explicit ExactBlock(std::string_view text)
+        : bytes(new char[text.size()]), size(text.size()) {
+        text.copy(bytes.get(), text.size());
+    }
+    std::string_view View(size_t length) const { return {bytes.get(), length}; }
+};
+
+TEST(SplitTipsLinesBounds, StopsAtTheEndOfTheGivenBytes) {
+    const ExactBlock block("c\r\nA\r\nB\r\n");
+    struct Case {
+        size_t length;
+        Lines lines;
+    } const cases[] = {
+        {0, {}},
+        {1, {}},
+        {2, {}},               // ends between CR and LF
+        {3, {"c"}},
+        {5, {"c"}},            // "A\r" without its LF is no line
+        {6, {"c", "A"}},
+        {9, {"c", "A", "B"}},  // the last pair is the block's last two bytes
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.lines, SplitTipsLines(block.View(c.length))) << "length " << c.length;
+}
+
+TEST(SplitTipsLinesBounds, TextEndingInALoneCrGivesNoLineForIt) {
+    const ExactBlock block("c\r\nA\r");
+    EXPECT_EQ(Lines{"c"}, SplitTipsLines(block.View(block.size)));
+}
+
+TEST(SplitTipsLinesBounds, LongAndManyLinesComeBackWhole) {
+    TipsListStore tips;
+    std::vector<std::string> texts(50000);  // empty tips, one CR LF each
+    texts.push_back(std::string(1 << 20, 'x'));
+    texts.push_back(std::string(1000, '\r'));
+    texts.push_back(std::string(1000, '\n'));
+    tips.ReplaceAll(std::vector<std::string>(texts));
+
+    const std::string image = BuildTipsImage(tips);
+    const ExactBlock block(image);
+    Lines lines = SplitTipsLines(block.View(block.size));
+    ASSERT_EQ(texts.size() + 1, lines.size());
+    EXPECT_EQ(kCounterLine, lines.front());
+    lines.erase(lines.begin());
+    EXPECT_TRUE(lines == texts);
+}
+
+}  // namespace
