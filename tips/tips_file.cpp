@@ -62,6 +62,24 @@ std::string FolderOf(const std::string& fullPath) {
     return slash == std::string::npos ? std::string(".\\") : fullPath.substr(0, slash + 1);
 }
 
+// Replaces the file at fullPath with the replacement file. Wine leaves a stray
+// file behind when ReplaceFileA fails without a backup name, so the old file is
+// always moved aside under a name of ours, and that name is cleaned up after.
+bool SwapInReplacement(const char* fullPath, const std::string& replacement) {
+    char backup[MAX_PATH];
+    if (!GetTempFileNameA(FolderOf(fullPath).c_str(), "tib", 0, backup)) return false;
+    DeleteFileA(backup);
+    const bool swapped = ReplaceFileA(fullPath, replacement.c_str(), backup,
+                                      REPLACEFILE_WRITE_THROUGH, nullptr, nullptr);
+    if (!swapped && GetFileAttributesA(fullPath) == INVALID_FILE_ATTRIBUTES) {
+        // Failed halfway: the old file only has the backup name now. Put it back.
+        MoveFileExA(backup, fullPath, MOVEFILE_WRITE_THROUGH);
+        return false;
+    }
+    DeleteFileA(backup);
+    return swapped;
+}
+
 }  // namespace
 
 void ReadTipsFile() {
@@ -120,12 +138,11 @@ int32_t WriteTipsFile() {
 
     // ReplaceFileA, unlike MoveFileExA under Wine, refuses a read-only target and
     // one that another program holds open, as Windows does; it needs full paths.
-    const bool exists = GetFileAttributesA(fullPath) != INVALID_FILE_ATTRIBUTES;
-    const bool swapped =
-        exists ? ReplaceFileA(fullPath, temp.path.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
-                              nullptr, nullptr)
-               : MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH);
-    if (!swapped) return 0;
+    if (GetFileAttributesA(fullPath) == INVALID_FILE_ATTRIBUTES) {
+        if (!MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH)) return 0;
+    } else if (!SwapInReplacement(fullPath, temp.path)) {
+        return 0;
+    }
     temp.keep = true;
     return 1;
 }
