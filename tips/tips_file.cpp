@@ -23,7 +23,11 @@ struct FileHandle {
 struct GlobalBuffer {
     HGLOBAL h;
     explicit GlobalBuffer(HGLOBAL memory) : h(memory) {}
-    ~GlobalBuffer() { if (h) GlobalFree(h); }
+    ~GlobalBuffer() { Free(); }
+    void Free() {
+        if (h) GlobalFree(h);
+        h = nullptr;
+    }
     GlobalBuffer(const GlobalBuffer&) = delete;
     GlobalBuffer& operator=(const GlobalBuffer&) = delete;
 };
@@ -35,18 +39,19 @@ struct TempFile {
     ~TempFile() { if (!path.empty() && !keep) DeleteFileA(path.c_str()); }
 };
 
-// The file's bytes up to its first zero byte; empty when it cannot be read.
-std::string ReadWholeText(HANDLE file) {
+// The file's bytes in a zero-filled buffer one byte longer than the file, so a
+// zero byte always ends the text; null when the size, the buffer or the read fails.
+HGLOBAL ReadWholeFile(HANDLE file) {
     const DWORD size = GetFileSize(file, nullptr);
-    if (size == INVALID_FILE_SIZE) return {};
+    if (size == INVALID_FILE_SIZE) return nullptr;
     GlobalBuffer buffer(GlobalAlloc(GPTR, size_t{size} + 1));
-    if (!buffer.h) return {};
-    char* bytes = static_cast<char*>(buffer.h);  // GPTR memory is its own pointer
+    if (!buffer.h) return nullptr;
     DWORD read = 0;
     // The buffer starts zeroed, so a short read ends the text where it stopped.
-    if (!ReadFile(file, bytes, size, &read, nullptr)) return {};
-    bytes[size] = '\0';
-    return std::string(bytes);
+    if (!ReadFile(file, buffer.h, size, &read, nullptr)) return nullptr;
+    HGLOBAL bytes = buffer.h;
+    buffer.h = nullptr;
+    return bytes;
 }
 
 // Writes every byte or reports failure: TRUE alone does not promise the count.
@@ -83,19 +88,21 @@ bool SwapInReplacement(const char* fullPath, const std::string& replacement) {
 }  // namespace
 
 void ReadTipsFile() {
-    std::string text;
+    GlobalBuffer buffer(nullptr);
     {
         FileHandle file(CreateFileA(TipsPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
         if (file.h == INVALID_HANDLE_VALUE) return;
-        try {
-            text = ReadWholeText(file.h);
-        } catch (const std::exception&) {
-            text.clear();  // too large to copy out of the buffer: no text
-        }
+        buffer.h = ReadWholeFile(file.h);
     }
     try {
-        std::vector<std::string> lines = SplitTipsLines(text);
+        // Lines are split straight out of the read buffer: a copy of the whole
+        // text first would double the memory a large file needs. GPTR memory is
+        // its own pointer.
+        const char* bytes = static_cast<const char*>(buffer.h);
+        std::vector<std::string> lines =
+            SplitTipsLines(bytes ? std::string_view(bytes) : std::string_view());
+        buffer.Free();  // the lines hold their own copies
         if (lines.empty()) {
             TipsList.ReplaceAll({});
             MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
