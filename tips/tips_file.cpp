@@ -150,6 +150,7 @@ int32_t WriteTipsFile() {
     } else if (!SwapInReplacement(fullPath, temp.path)) {
         return 0;
     }
+    // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
     temp.keep = true;
     return 1;
 }
