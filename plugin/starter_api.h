@@ -44,7 +44,7 @@ static_assert(offsetof(PictureRecord, flags) == 40);
 constexpr uint32_t kPictureFlagUseSize = 0x10;
 
 #ifdef STARTER_BUILDING
-#define STARTER_API extern "C" __declspec(dllexport)
+#define STARTER_API extern "C"  // the .def file exports the undecorated names
 #else
 #define STARTER_API extern "C" __declspec(dllimport)
 #endif

@@ -1,0 +1,1 @@
+calvorinor_test(host_records_tests plugin/host_records_test.cpp)

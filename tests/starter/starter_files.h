@@ -1,0 +1,23 @@
+// A host configuration and picture files in a fresh folder, read through the
+// library the way the module's start-up does.
+#pragma once
+
+#include <string>
+
+#include "plugin/starter_api.h"
+#include "tests/support/temp_folder.h"
+
+struct StarterFiles {
+    TempFolder folder;
+    std::string config = folder.File("velmo.ini");
+
+    void WriteConfig(const std::string& text) { WriteBytes(config, text); }
+
+    // OpenCFGr, FindSection, GetCFGPic, CloseCFGr on the configuration; returns
+    // GetCFGPic's result.
+    int ReadPicture(PictureRecord& picture, const char* section = "Calvorin",
+                    const char* key = "Icon") const;
+};
+
+// The module's call: the configured picture at edge by edge pixels.
+int LoadAtEdge(PictureRecord& picture, int edge);
