@@ -1,0 +1,94 @@
+// What the dialog tests share: seeding and reading TipsList, reading the
+// manager's list box, running the dialogs the way the module does.
+#pragma once
+
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "dialogs/dialogs.h"
+#include "plugin/module_state.h"
+#include "resources/resource_ids.h"
+
+using Tips = std::vector<std::string>;
+
+inline void SeedTips(Tips tips) {
+    TipsList.ReplaceAll(std::move(tips));
+}
+
+inline Tips TipsNow() {
+    Tips out;
+    for (uint32_t i = 0; i < TipsList.Count(); ++i) out.emplace_back(TipsList.At(i));
+    return out;
+}
+
+inline HWND ListOf(HWND manager) {
+    return GetDlgItem(manager, IDC_TIPS_LIST);
+}
+
+inline Tips Rows(HWND manager) {
+    HWND list = ListOf(manager);
+    Tips rows;
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+        text.resize(static_cast<size_t>(
+            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+inline std::vector<int> SelectedRowsOf(HWND manager) {
+    HWND list = ListOf(manager);
+    std::vector<int> rows(static_cast<size_t>(SendMessageA(list, LB_GETSELCOUNT, 0, 0)));
+    if (!rows.empty())
+        SendMessageA(list, LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+    return rows;
+}
+
+inline void SelectRows(HWND manager, std::initializer_list<int> rows) {
+    for (int row : rows) SendMessageA(ListOf(manager), LB_SETSEL, TRUE, row);
+}
+
+inline INT_PTR RunManager() {
+    return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIPS), nullptr, ManagerDialogProc, 0);
+}
+
+inline INT_PTR RunEditor(DLGPROC mode) {
+    return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIP_EDIT), nullptr, mode, 0);
+}
+
+// Types as a user would: one WM_CHAR per character, into the focused caret.
+inline void TypeInto(HWND edit, const std::string& text) {
+    for (unsigned char c : text) SendMessageA(edit, WM_CHAR, c, 0);
+}
+
+// Keys go through the dialog's modal loop, which turns Enter and Escape into commands.
+inline void PressKey(HWND dialog, WPARAM key) {
+    HWND target = GetFocus() ? GetFocus() : dialog;
+    PostMessageA(target, WM_KEYDOWN, key, 0);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000000);
+}
+
+inline void PressCloseButton(HWND dialog) {
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+// A rectangle of a dialog's item in the dialog's client coordinates.
+inline RECT ItemRect(HWND dialog, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+inline bool operator==(const RECT& a, const RECT& b) {
+    return EqualRect(&a, &b) != FALSE;
+}
+
+inline void PrintTo(const RECT& r, std::ostream* out) {
+    *out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}

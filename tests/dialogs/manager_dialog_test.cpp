@@ -1,0 +1,207 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/dialogs/dialog_helpers.h"
+#include "tests/support/dialog_steps.h"
+#include "tests/support/message_box_recorder.h"
+
+namespace {
+
+class ManagerDialog : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+    }
+    void TearDown() override {
+        g_instance = GetModuleHandleA(nullptr);
+        DialogTest::TearDown();
+    }
+};
+
+// A step for an editor run: checks the mode and the text it opened with, then acts.
+DialogStep InEditor(const char* caption, const char* text, DialogStep act) {
+    return [=](HWND editor) {
+        EXPECT_EQ(caption, WindowText(editor));
+        EXPECT_EQ(text, ItemText(editor, IDC_TIP_TEXT));
+        act(editor);
+    };
+}
+
+DialogStep TypeAndPress(const char* typed, int button) {
+    return [=](HWND editor) {
+        HWND edit = GetDlgItem(editor, IDC_TIP_TEXT);
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        TypeInto(edit, typed);
+        Click(editor, button);
+    };
+}
+
+DialogStep Press(int button) {
+    return [button](HWND window) { Click(window, button); };
+}
+
+TEST_F(ManagerDialog, OpensCentredWithOneRowPerTipAndEnterGivesOne) {
+    SeedTips({"first", "", "third"});
+    g_steps.push_back([](HWND manager) {
+        EXPECT_EQ("Tips", WindowText(manager));
+        EXPECT_EQ((Tips{"first", "", "third"}), Rows(manager));
+        EXPECT_TRUE(SelectedRowsOf(manager).empty());
+        RECT rect;
+        GetWindowRect(manager, &rect);
+        EXPECT_EQ(512 - (rect.right - rect.left) / 2, rect.left);
+        EXPECT_EQ(384 - (rect.bottom - rect.top) / 2, rect.top);
+        EXPECT_EQ(GetDlgItem(manager, IDOK), GetFocus());
+        PressKey(manager, VK_RETURN);
+    });
+    EXPECT_EQ(IDOK, RunManager());
+    EXPECT_EQ((Tips{"first", "", "third"}), TipsNow());
+}
+
+TEST_F(ManagerDialog, EscapeAndTheCloseButtonGiveTwo) {
+    SeedTips({"a"});
+    g_steps.push_back([](HWND manager) { PressKey(manager, VK_ESCAPE); });
+    EXPECT_EQ(IDCANCEL, RunManager());
+    g_steps.push_back([](HWND manager) { PressCloseButton(manager); });
+    EXPECT_EQ(IDCANCEL, RunManager());
+}
+
+TEST_F(ManagerDialog, RemovesSelectedRowsFromListAndListWithoutAsking) {
+    SeedTips({"a", "b", "c", "d", "e"});
+    g_steps.push_back([](HWND manager) {
+        SelectRows(manager, {1, 3});
+        Click(manager, IDC_REMOVE_TIPS);
+        EXPECT_EQ((Tips{"a", "c", "e"}), Rows(manager));
+        EXPECT_EQ((Tips{"a", "c", "e"}), TipsNow());
+        EXPECT_TRUE(SelectedRowsOf(manager).empty());
+
+        // The first and last rows and a run of neighbours, an empty tip among them.
+        TipsList.ReplaceAll({"0", "", "2", "3", "4", "5", "6"});
+        FillManagerList(manager);
+        SelectRows(manager, {0, 1, 2, 5, 6});
+        Click(manager, IDC_REMOVE_TIPS);
+        EXPECT_EQ((Tips{"3", "4"}), Rows(manager));
+        EXPECT_EQ((Tips{"3", "4"}), TipsNow());
+        Click(manager, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, RunManager());
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ((Tips{"3", "4"}), TipsNow()) << "Cancel undoes nothing";
+}
+
+TEST_F(ManagerDialog, WithNothingSelectedEditAndRemoveOnlyRefill) {
+    SeedTips({});
+    g_steps.push_back([](HWND manager) {
+        Click(manager, IDC_EDIT_TIPS);
+        Click(manager, IDC_REMOVE_TIPS);
+        EXPECT_TRUE(Rows(manager).empty());
+        TipsList.Append("added behind the dialog's back");
+        Click(manager, IDC_REMOVE_TIPS);   // nothing selected: the refill shows it
+        EXPECT_EQ((Tips{"added behind the dialog's back"}), Rows(manager));
+        Click(manager, IDOK);
+    });
+    EXPECT_EQ(IDOK, RunManager());
+    EXPECT_EQ(1u, TipsList.Count());
+}
+
+TEST_F(ManagerDialog, EditsEachSelectedRowInAscendingOrderThenRefills) {
+    SeedTips({"zero", "one", "", "three"});
+    g_steps.push_back([](HWND manager) {
+        SelectRows(manager, {3, 0, 2});
+        Click(manager, IDC_EDIT_TIPS);
+        EXPECT_EQ((Tips{"ZERO", "one", "", "new"}), Rows(manager));
+        EXPECT_TRUE(SelectedRowsOf(manager).empty());
+        Click(manager, IDOK);
+    });
+    g_steps.push_back(InEditor("Edit Tip", "zero", [](HWND editor) {
+        EXPECT_FALSE(IsWindowEnabled(GetWindow(editor, GW_OWNER)));
+        TypeAndPress("ZERO", IDOK)(editor);
+    }));
+    g_steps.push_back(Press(IDYES));
+    // Cancel skips only this tip; the list still shows the old texts meanwhile.
+    g_steps.push_back(InEditor("Edit Tip", "", [](HWND editor) {
+        EXPECT_EQ("zero", Rows(GetWindow(editor, GW_OWNER))[0]);
+        TypeAndPress("never", IDCANCEL)(editor);
+    }));
+    g_steps.push_back(InEditor("Edit Tip", "three", TypeAndPress("new", IDOK)));
+    g_steps.push_back(Press(IDYES));
+    EXPECT_EQ(IDOK, RunManager());
+    EXPECT_EQ((Tips{"ZERO", "one", "", "new"}), TipsNow());
+    ASSERT_EQ(2u, g_boxes.size());
+}
+
+TEST_F(ManagerDialog, AddTipAppendsARowAndCancelKeepsListAndSelection) {
+    SeedTips({"a", "b"});
+    g_steps.push_back([](HWND manager) {
+        SelectRows(manager, {1});
+        Click(manager, IDC_ADD_TIP);   // cancelled
+        EXPECT_EQ((Tips{"a", "b"}), Rows(manager));
+        EXPECT_EQ((std::vector<int>{1}), SelectedRowsOf(manager));
+
+        Click(manager, IDC_ADD_TIP);   // OK with nothing typed still refills
+        EXPECT_EQ((Tips{"a", "b"}), Rows(manager));
+        EXPECT_TRUE(SelectedRowsOf(manager).empty());
+
+        Click(manager, IDC_ADD_TIP);
+        EXPECT_EQ((Tips{"a", "b", "c"}), Rows(manager));
+        Click(manager, IDCANCEL);
+    });
+    g_steps.push_back(InEditor("Add Tip", "", TypeAndPress("dropped", IDCANCEL)));
+    g_steps.push_back(InEditor("Add Tip", "", Press(IDOK)));
+    g_steps.push_back(InEditor("Add Tip", "", TypeAndPress("c", IDOK)));
+    EXPECT_EQ(IDCANCEL, RunManager());
+    EXPECT_EQ((Tips{"a", "b", "c"}), TipsNow()) << "Cancel keeps what was added";
+}
+
+TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
+    SeedTips({"a", "b", "c"});
+    HWND seen = nullptr;
+    g_steps.push_back([&seen](HWND manager) {
+        seen = manager;
+        // A module without the editor's template makes DialogBoxParamA fail.
+        g_instance = GetModuleHandleA("kernel32.dll");
+        ASSERT_FALSE(FindResourceA(g_instance, MAKEINTRESOURCEA(IDD_TIP_EDIT), RT_DIALOG));
+        SelectRows(manager, {0, 2});
+        Click(manager, IDC_ADD_TIP);
+        EXPECT_EQ((std::vector<int>{0, 2}), SelectedRowsOf(manager)) << "not refilled";
+        Click(manager, IDC_EDIT_TIPS);   // one box per selected row, then a refill
+        EXPECT_TRUE(SelectedRowsOf(manager).empty());
+        Click(manager, IDOK);
+    });
+    for (int i = 0; i < 3; ++i) {
+        g_steps.push_back([](HWND box) {
+            EXPECT_EQ("Failed to create dialog.", ItemText(box, 0xFFFF));
+            EXPECT_EQ("Error", WindowText(box));
+            Click(box, IDOK);
+        });
+    }
+    EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TIPS),
+                                    nullptr, ManagerDialogProc, 0));
+    ASSERT_EQ(3u, g_boxes.size());
+    for (const RecordedBox& box : g_boxes) {
+        EXPECT_EQ(seen, box.owner);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), box.style);
+    }
+    EXPECT_EQ((Tips{"a", "b", "c"}), TipsNow());
+}
+
+TEST_F(ManagerDialog, OtherCommandsAndMessagesDoNothing) {
+    SeedTips({"a", "b"});
+    g_steps.push_back([](HWND manager) {
+        SelectRows(manager, {1});
+        // A double-click on a row arrives as the list box's notification.
+        SendMessageA(manager, WM_COMMAND, MAKEWPARAM(IDC_TIPS_LIST, LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(ListOf(manager)));
+        EXPECT_EQ(TRUE, ManagerDialogProc(manager, WM_COMMAND, MAKEWPARAM(IDC_TIPS_LIST, LBN_DBLCLK), 0));
+        EXPECT_EQ(TRUE, ManagerDialogProc(manager, WM_COMMAND, 4242, 0));
+        EXPECT_EQ(FALSE, ManagerDialogProc(manager, WM_TIMER, 0, 0));
+        EXPECT_EQ((std::vector<int>{1}), SelectedRowsOf(manager));
+        Click(manager, IDOK);
+    });
+    EXPECT_EQ(IDOK, RunManager());
+    EXPECT_EQ((Tips{"a", "b"}), TipsNow());
+}
+
+}  // namespace

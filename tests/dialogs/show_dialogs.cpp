@@ -1,0 +1,91 @@
+// Opens one of the dialogs with a few tips for scripts/screenshot-dialogs:
+//   show_dialogs.exe manager|add|edit RECT_FILE
+// Once the dialog has been on screen for a moment it writes its outer rectangle
+// as an ImageMagick crop geometry (WxH+X+Y) to RECT_FILE; a while later it
+// closes the dialog itself, so the script never has to.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "dialogs/dialogs.h"
+#include "plugin/module_state.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr UINT kShownMs = 1500;
+constexpr UINT kCloseMs = 8000;
+
+const char* g_rectFile;
+HWND g_dialog;
+
+LRESULT CALLBACK WatchNewDialog(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_CREATEWND && !g_dialog) {
+        char cls[16] = "";
+        GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
+        if (!std::strcmp(cls, "#32770") &&
+            !(reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs->style & WS_CHILD))
+            g_dialog = reinterpret_cast<HWND>(wp);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+void CALLBACK WriteRect(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    RECT rect{};
+    GetWindowRect(g_dialog, &rect);
+    if (FILE* out = std::fopen(g_rectFile, "w")) {
+        std::fprintf(out, "%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top,
+                     rect.left, rect.top);
+        std::fclose(out);
+    }
+}
+
+void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PostMessageA(g_dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+void CALLBACK SelectSecondRow(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    SendDlgItemMessageA(g_dialog, IDC_TIPS_LIST, LB_SETSEL, TRUE, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: show_dialogs manager|add|edit RECT_FILE\n");
+        return 2;
+    }
+    const std::string which = argv[1];
+    g_rectFile = argv[2];
+    g_instance = GetModuleHandleA(nullptr);
+    TipsList.ReplaceAll({
+        "Press F1 in any window for help on that window.",
+        "Drag a file onto the main window to open it.",
+        "",
+        "Hold Shift while you click to select several rows at once.",
+        "The tray icon's menu edits these tips.",
+        "A tip that is wider than the list is cut off at the right edge of the box, "
+        "since the list never scrolls sideways.",
+    });
+    EditIndex = 1;
+
+    HHOOK hook = SetWindowsHookExA(WH_CBT, WatchNewDialog, nullptr, GetCurrentThreadId());
+    SetTimer(nullptr, 0, kShownMs, WriteRect);
+    SetTimer(nullptr, 0, kCloseMs, CloseDialog);
+    INT_PTR result = -1;
+    if (which == "manager") {
+        SetTimer(nullptr, 0, 100, SelectSecondRow);
+        result = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIPS), nullptr,
+                                 ManagerDialogProc, 0);
+    } else if (which == "add" || which == "edit") {
+        result = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIP_EDIT), nullptr,
+                                 which == "add" ? TipEditorAddProc : TipEditorEditProc, 0);
+    }
+    UnhookWindowsHookEx(hook);
+    return result == -1 ? 1 : 0;
+}

@@ -1,0 +1,332 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/dialogs/dialog_helpers.h"
+#include "tests/support/dialog_steps.h"
+#include "tests/support/message_box_recorder.h"
+
+namespace {
+
+class TipEditor : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+    }
+};
+
+HWND EditBox(HWND editor) {
+    return GetDlgItem(editor, IDC_TIP_TEXT);
+}
+
+// Steps for the confirmation box: checks it is the editor's question and answers.
+DialogStep Answer(int button) {
+    return [button](HWND box) {
+        EXPECT_EQ("Are you sure?", ItemText(box, 0xFFFF));
+        EXPECT_EQ("Edit Tip", WindowText(box));
+        Click(box, button);
+    };
+}
+
+void ExpectConfirmationAsked(HWND editor, size_t times) {
+    ASSERT_EQ(times, g_boxes.size());
+    for (const RecordedBox& box : g_boxes) {
+        EXPECT_EQ(editor, box.owner);
+        EXPECT_EQ("Are you sure?", box.text);
+        EXPECT_EQ("Edit Tip", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_TOPMOST), box.style);
+    }
+}
+
+TEST_F(TipEditor, AddModeAppendsWhatWasTypedWithoutTrimming) {
+    SeedTips({"first"});
+    g_steps.push_back([](HWND editor) {
+        EXPECT_EQ("Add Tip", WindowText(editor));
+        EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
+        SetFocus(EditBox(editor));
+        TypeInto(EditBox(editor), "  new tip ");
+        Click(editor, IDOK);
+    });
+    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
+    EXPECT_EQ((Tips{"first", "  new tip "}), TipsNow());
+
+    g_steps.push_back([](HWND editor) {
+        TypeInto(EditBox(editor), " ");
+        Click(editor, IDOK);
+    });
+    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
+    EXPECT_EQ((Tips{"first", "  new tip ", " "}), TipsNow());
+    EXPECT_TRUE(g_boxes.empty()) << "add mode asks nothing";
+}
+
+TEST_F(TipEditor, AddModeOkWithNothingTypedAddsNothingButGivesOne) {
+    SeedTips({"only"});
+    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
+    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
+
+    // Enter right after opening: the focus is on OK, so the same happens.
+    g_steps.push_back([](HWND editor) {
+        EXPECT_EQ(GetDlgItem(editor, IDOK), GetFocus());
+        PressKey(editor, VK_RETURN);
+    });
+    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
+    EXPECT_EQ((Tips{"only"}), TipsNow());
+}
+
+TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
+    SeedTips({"zero", "abc", "two"});
+    EditIndex = 1;
+    HWND seen = nullptr;
+    g_steps.push_back([&seen](HWND editor) {
+        seen = editor;
+        // The modal loop may not have shown it yet; EndDialog would hide it again.
+        ShowWindow(editor, SW_SHOWNORMAL);
+        EXPECT_EQ("Edit Tip", WindowText(editor));
+        EXPECT_EQ("abc", ItemText(editor, IDC_TIP_TEXT));
+        SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
+        TypeInto(EditBox(editor), "abd");
+        Click(editor, IDOK);
+        // No keeps the dialog open with the user's text and the tip as it was.
+        EXPECT_TRUE(IsWindowVisible(editor));
+        EXPECT_EQ("abd", ItemText(editor, IDC_TIP_TEXT));
+        EXPECT_EQ((Tips{"zero", "abc", "two"}), TipsNow());
+        Click(editor, IDOK);
+    });
+    g_steps.push_back(Answer(IDNO));
+    g_steps.push_back(Answer(IDYES));
+    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
+    EXPECT_EQ((Tips{"zero", "abd", "two"}), TipsNow());
+    ExpectConfirmationAsked(seen, 2);
+}
+
+TEST_F(TipEditor, EditModeAsksEvenWhenNothingChangedAndKeepsTheText) {
+    SeedTips({"same"});
+    EditIndex = 0;
+    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
+    g_steps.push_back(Answer(IDYES));
+    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
+    EXPECT_EQ((Tips{"same"}), TipsNow());
+    EXPECT_EQ(1u, g_boxes.size());
+}
+
+TEST_F(TipEditor, EditModeEmptiedLeavesAnEmptyTipInPlace) {
+    SeedTips({"a", "b", "c"});
+    EditIndex = 2;
+    g_steps.push_back([](HWND editor) {
+        SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
+        SendMessageA(EditBox(editor), WM_CLEAR, 0, 0);
+        Click(editor, IDOK);
+    });
+    g_steps.push_back(Answer(IDYES));
+    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
+    EXPECT_EQ((Tips{"a", "b", ""}), TipsNow());
+
+    // An empty tip opens as an empty box and can be given a text.
+    g_steps.push_back([](HWND editor) {
+        EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
+        TypeInto(EditBox(editor), "back");
+        Click(editor, IDOK);
+    });
+    g_steps.push_back(Answer(IDYES));
+    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
+    EXPECT_EQ((Tips{"a", "b", "back"}), TipsNow());
+}
+
+// Tips read from the file have no length bound; a fixed buffer would have cut
+// them silently on the way back.
+TEST_F(TipEditor, LongTextsReachTheListWhole) {
+    const std::string longTip = [] {
+        std::string s;
+        for (int i = 0; s.size() < 5000; ++i) s += "tip" + std::to_string(i) + ' ';
+        return s;
+    }();
+    SeedTips({"x", longTip});
+    EditIndex = 1;
+    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
+    g_steps.push_back(Answer(IDYES));
+    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
+    EXPECT_EQ((Tips{"x", longTip}), TipsNow());
+
+    const std::string pasted(1100, 'p');
+    g_steps.push_back([&pasted](HWND editor) {
+        SetDlgItemTextA(editor, IDC_TIP_TEXT, pasted.c_str());
+        Click(editor, IDOK);
+    });
+    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
+    EXPECT_EQ((Tips{"x", longTip, pasted}), TipsNow());
+
+    // Longer than what the user may type into the box by default.
+    const std::string huge(40000, 'h');
+    SeedTips({huge});
+    EditIndex = 0;
+    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
+    g_steps.push_back(Answer(IDYES));
+    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
+    EXPECT_EQ((Tips{huge}), TipsNow());
+}
+
+TEST_F(TipEditor, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
+    SeedTips({"keep"});
+    EditIndex = 0;
+    const std::vector<DialogStep> endings = {
+        [](HWND editor) { Click(editor, IDCANCEL); },
+        [](HWND editor) { PressKey(editor, VK_ESCAPE); },
+        [](HWND editor) { PressCloseButton(editor); },
+    };
+    for (DLGPROC mode : {TipEditorAddProc, TipEditorEditProc}) {
+        for (const DialogStep& end : endings) {
+            g_steps.push_back([end](HWND editor) {
+                SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
+                TypeInto(EditBox(editor), "changed");
+                end(editor);
+            });
+            EXPECT_EQ(IDCANCEL, RunEditor(mode));
+            EXPECT_EQ((Tips{"keep"}), TipsNow());
+        }
+    }
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(TipEditor, ProceduresReturnWhatTheDialogManagerExpects) {
+    SeedTips({"t"});
+    EditIndex = 0;
+    for (DLGPROC mode : {TipEditorAddProc, TipEditorEditProc}) {
+        g_steps.push_back([mode](HWND editor) {
+            EXPECT_EQ(TRUE, mode(editor, WM_COMMAND, MAKEWPARAM(IDC_TIP_TEXT, EN_CHANGE), 0));
+            EXPECT_EQ(FALSE, mode(editor, WM_TIMER, 0, 0));
+            MINMAXINFO limits{};
+            EXPECT_EQ(FALSE, mode(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits)));
+            EXPECT_EQ(FALSE, mode(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(250, 20)));
+            Click(editor, IDCANCEL);
+        });
+        EXPECT_EQ(IDCANCEL, RunEditor(mode));
+    }
+}
+
+// Geometry: each mode measures its own heights at opening.
+class EditorGeometry : public TipEditor, public testing::WithParamInterface<bool> {
+protected:
+    DLGPROC Mode() const { return GetParam() ? TipEditorEditProc : TipEditorAddProc; }
+    const EditorMetrics& Metrics() const { return GetParam() ? EditModeMetrics : AddModeMetrics; }
+};
+
+int OuterHeight(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect.bottom - rect.top;
+}
+
+TEST_P(EditorGeometry, MeasuresItsHeightsAndLimitsTheTrackSize) {
+    SeedTips({"t"});
+    EditIndex = 0;
+    g_steps.push_back([this](HWND editor) {
+        EXPECT_EQ(OuterHeight(editor), Metrics().windowHeight);
+        EXPECT_EQ(OuterHeight(EditBox(editor)), Metrics().editHeight);
+        EXPECT_EQ(OuterHeight(GetDlgItem(editor, IDCANCEL)), Metrics().buttonHeight);
+        EXPECT_GT(Metrics().editHeight, 0);
+
+        MINMAXINFO limits;
+        std::memset(&limits, 0x5A, sizeof limits);
+        const MINMAXINFO before = limits;
+        SendMessageA(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+        EXPECT_EQ(186, limits.ptMinTrackSize.x);
+        EXPECT_EQ(Metrics().windowHeight, limits.ptMinTrackSize.y);
+        EXPECT_EQ(Metrics().windowHeight, limits.ptMaxTrackSize.y);
+        EXPECT_EQ(before.ptMaxTrackSize.x, limits.ptMaxTrackSize.x);
+        EXPECT_EQ(before.ptMaxSize.x, limits.ptMaxSize.x);
+        EXPECT_EQ(before.ptMaxSize.y, limits.ptMaxSize.y);
+        EXPECT_EQ(before.ptMaxPosition.x, limits.ptMaxPosition.x);
+        EXPECT_EQ(before.ptMaxPosition.y, limits.ptMaxPosition.y);
+
+        // Sizing as a drag of the frame would: narrower than 186 stops at 186,
+        // and the height does not move either way.
+        SetWindowPos(editor, nullptr, 0, 0, 120, 400, SWP_NOMOVE | SWP_NOZORDER);
+        RECT rect;
+        GetWindowRect(editor, &rect);
+        EXPECT_EQ(186, rect.right - rect.left);
+        EXPECT_EQ(Metrics().windowHeight, rect.bottom - rect.top);
+        SetWindowPos(editor, nullptr, 0, 0, 600, 5, SWP_NOMOVE | SWP_NOZORDER);
+        GetWindowRect(editor, &rect);
+        EXPECT_EQ(600, rect.right - rect.left);
+        EXPECT_EQ(Metrics().windowHeight, rect.bottom - rect.top);
+        Click(editor, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
+}
+
+void ExpectLayoutForClientWidth(HWND editor, const EditorMetrics& metrics, int width, int half) {
+    SCOPED_TRACE("client width " + std::to_string(width));
+    RECT window, client;
+    GetWindowRect(editor, &window);
+    GetClientRect(editor, &client);
+    const int frame = (window.right - window.left) - client.right;
+    SetWindowPos(editor, nullptr, 0, 0, width + frame, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    GetClientRect(editor, &client);
+    ASSERT_EQ(width, client.right);
+
+    RECT okInTemplate = {0, 13, 0, 0};
+    MapDialogRect(editor, &okInTemplate);
+    const RECT edit = ItemRect(editor, IDC_TIP_TEXT);
+    const RECT ok = ItemRect(editor, IDOK);
+    const RECT cancel = ItemRect(editor, IDCANCEL);
+    EXPECT_EQ((RECT{0, 0, width, metrics.editHeight}), edit);
+    EXPECT_EQ((RECT{0, okInTemplate.top, half, okInTemplate.top + metrics.buttonHeight}), ok);
+    EXPECT_EQ((RECT{half, metrics.editHeight + 1, 2 * half, metrics.editHeight + 1 + metrics.buttonHeight}),
+              cancel);
+}
+
+TEST_P(EditorGeometry, KeepsTheEditBoxFullWidthAndTheButtonsHalfEach) {
+    SeedTips({"t"});
+    EditIndex = 0;
+    g_steps.push_back([this](HWND editor) {
+        ExpectLayoutForClientWidth(editor, Metrics(), 300, 150);
+        // An odd width leaves a strip of three pixels at the right.
+        ExpectLayoutForClientWidth(editor, Metrics(), 301, 149);
+        ExpectLayoutForClientWidth(editor, Metrics(), 500, 250);
+        Click(editor, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
+}
+
+TEST_P(EditorGeometry, OpensCentredOnTheScreen) {
+    SeedTips({"t"});
+    EditIndex = 0;
+    g_steps.push_back([](HWND editor) {
+        RECT rect;
+        GetWindowRect(editor, &rect);
+        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+        EXPECT_EQ(1024 / 2 - width / 2, rect.left);
+        EXPECT_EQ(768 / 2 - height / 2, rect.top);
+        Click(editor, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, EditorGeometry, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "EditMode" : "AddMode";
+                         });
+
+TEST(CenterOnScreen, HalvesScreenAndWindowSeparately) {
+    ASSERT_EQ(1024, GetSystemMetrics(SM_CXSCREEN));
+    ASSERT_EQ(768, GetSystemMetrics(SM_CYSCREEN));
+    struct Case { int width, height, x, y; };
+    for (const Case& c : {Case{287, 63, 369, 353}, Case{288, 64, 368, 352},
+                          Case{1100, 900, -38, -66}}) {
+        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 7, c.width, c.height,
+                                      nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(window);
+        CenterOnScreen(window);
+        RECT rect;
+        GetWindowRect(window, &rect);
+        EXPECT_EQ((RECT{c.x, c.y, c.x + c.width, c.y + c.height}), rect) << c.width;
+        DestroyWindow(window);
+    }
+}
+
+}  // namespace
