@@ -1,0 +1,286 @@
+// Start-up and shut-down of the built module, driven through its exports.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/plugin/plugin_host.h"
+#include "tests/support/message_box_recorder.h"
+
+namespace {
+
+using Tips = std::vector<std::string>;
+
+// Calls InitGlobalModule as the host does and tells how many bytes of its
+// argument it left on the stack: 0 when the callee removed it.
+uint32_t CallCountingStack(InitGlobalModuleFn init, const HostInfo* host, uint32_t& leftOver) {
+    uint32_t before, after, result;
+    asm volatile(
+        "movl %%esp, %0\n\t"
+        "pushl %3\n\t"
+        "call *%4\n\t"
+        "movl %%esp, %1\n\t"
+        "movl %0, %%esp"
+        : "=&r"(before), "=&r"(after), "=a"(result)
+        : "r"(host), "r"(init)
+        : "ecx", "edx", "memory", "cc");
+    leftOver = before - after;
+    return result;
+}
+
+void ExpectTheModulesRecord(const PluginInfo* info) {
+    ASSERT_TRUE(info);
+    EXPECT_EQ(24u, info->size);
+    EXPECT_STREQ("Calvorin", info->name);
+    EXPECT_STREQ("Calvorin v0.1", info->caption);
+    EXPECT_STREQ("Calvorin", info->sectionName);
+    ASSERT_EQ(1, info->settingCount);
+    EXPECT_STREQ("Icon", info->settings[0].label);
+    EXPECT_EQ(20, info->settings[0].kind);
+    EXPECT_STREQ("Icon", info->settings[0].key);
+    // A host reading further meets zeros, not another record's bytes.
+    const SettingDescriptor none = {};
+    EXPECT_EQ(0, std::memcmp(&none, &info->settings[1], sizeof none));
+}
+
+// Opens the tips manager through the module's window and returns its rows.
+Tips RowsShownByManager(HWND notifyWindow) {
+    Tips rows;
+    g_steps.push_back([&rows](HWND manager) {
+        rows = ListRows(manager);
+        Click(manager, IDCANCEL);
+    });
+    PostMessageA(notifyWindow, WM_COMMAND, IDM_EDIT_TIPS, 0);
+    PumpMessages();
+    return rows;
+}
+
+// A folder whose path, trailing backslash included, is exactly `length`
+// characters long, made inside `parent`; removed with its files at scope exit.
+struct FolderOfLength {
+    std::string path;
+    FolderOfLength(const std::string& parent, size_t length)
+        : path(parent + std::string(length - parent.size() - 1, 'd') + "\\") {
+        EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << "cannot make a long folder";
+    }
+    ~FolderOfLength() {
+        for (const std::string& name : FilesIn(path)) DeleteFileA((path + name).c_str());
+        RemoveDirectoryA(path.c_str());
+    }
+};
+
+TEST_F(PluginHost, PluginInfoIsOneRecordWithTheSameContentsBeforeAndAfterStartUp) {
+    const PluginInfo* first = getPluginInfo();
+    ExpectTheModulesRecord(first);
+    PluginInfo scribbled = *first;
+    scribbled.size = 0;
+    scribbled.settingCount = 9;
+    *const_cast<PluginInfo*>(first) = scribbled;
+
+    EXPECT_EQ(first, getPluginInfo()) << "filled anew, in the same place";
+    ExpectTheModulesRecord(first);
+
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
+    EXPECT_EQ(7u, Start());
+    EXPECT_EQ(first, getPluginInfo());
+    ExpectTheModulesRecord(first);
+    doneModule();
+    EXPECT_EQ(first, getPluginInfo());
+    ExpectTheModulesRecord(first);
+}
+
+TEST_F(PluginHost, HostRecordBelow112BytesIsRejectedWithABoxAndNothingElse) {
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
+    for (const uint32_t size : {0u, 111u}) {
+        SCOPED_TRACE(size);
+        g_boxes.clear();
+        host.size = size;
+        g_steps.push_back([](HWND box) {
+            EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, 0xFFFF));
+            Click(box, IDOK);
+        });
+        uint32_t leftOnStack = 99;
+        EXPECT_EQ(static_cast<uint32_t>(IDOK),
+                  CallCountingStack(initGlobalModule, &host, leftOnStack));
+        EXPECT_EQ(0u, leftOnStack) << "the callee removes its argument";
+        ASSERT_EQ(1u, g_boxes.size());
+        EXPECT_EQ(nullptr, g_boxes[0].owner);
+        EXPECT_EQ("Calvorin", g_boxes[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_TOPMOST), g_boxes[0].style);
+        EXPECT_TRUE(g_addCalls.empty());
+        EXPECT_FALSE(ClassRegistered());
+        EXPECT_EQ(nullptr, NotifyWindowOfModule());
+    }
+}
+
+TEST_F(PluginHost, HostRecordOf112BytesOrMoreIsAcceptedAndOnlyItsFirst112BytesRead) {
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
+    // The record ends where readable memory ends: reading past its first 112
+    // bytes would fault.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    auto* pages = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, 2 * system.dwPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_TRUE(pages);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &old));
+    auto* atEdge = reinterpret_cast<HostInfo*>(pages + system.dwPageSize - kHostInfoSize);
+
+    for (const uint32_t size : {112u, 113u, 4096u}) {
+        SCOPED_TRACE(size);
+        g_addCalls.clear();
+        *atEdge = host;
+        atEdge->size = size;
+        EXPECT_EQ(7u, Start(*atEdge));
+        EXPECT_EQ(1u, g_addCalls.size());
+        EXPECT_TRUE(g_boxes.empty());
+        doneModule();
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
+
+TEST_F(PluginHost, TipsBesideLocalPathWinOverThoseInHostDir) {
+    const struct {
+        bool beside, inHostDir;
+        Tips shown;
+    } cases[] = {
+        {true, true, {"beside localPath"}},
+        {true, false, {"beside localPath"}},
+        {false, true, {"in hostDir"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.beside << c.inHostDir);
+        DeleteFileA(localFolder.File("tips.rc").c_str());
+        DeleteFileA(hostFolder.File("tips.rc").c_str());
+        if (c.beside) WriteBytes(localFolder.File("tips.rc"), TipsFileText({"beside localPath"}));
+        if (c.inHostDir) WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"in hostDir"}));
+        ASSERT_EQ(7u, Start());
+        EXPECT_EQ(c.shown, RowsShownByManager(g_addCalls.back().record.hWnd));
+        doneModule();
+    }
+}
+
+TEST_F(PluginHost, LocalPathOfEightCharactersOrFewerLooksInTheCurrentFolder) {
+    char previous[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(localFolder.path.c_str()));
+    WriteBytes(localFolder.File("tips.rc"), TipsFileText({"current folder"}));
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"in hostDir"}));
+
+    for (const char* shortPath : {"", "a.ini", "abc.ini", "abcd.ini"}) {
+        SCOPED_TRACE(shortPath);
+        host.localPath = shortPath;
+        ASSERT_EQ(7u, Start());
+        EXPECT_EQ(Tips{"current folder"}, RowsShownByManager(g_addCalls.back().record.hWnd));
+        doneModule();
+    }
+    SetCurrentDirectoryA(previous);
+}
+
+TEST_F(PluginHost, CandidateLongerThan259CharactersIsNotTriedNorCutShort) {
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"in hostDir"}));
+    {
+        // 252 + "tips.rc" is 259 characters: the longest path that fits.
+        FolderOfLength fits(localFolder.path, 252);
+        WriteBytes(fits.path + "tips.rc", TipsFileText({"longest beside localPath"}));
+        const std::string local = fits.path + "user.ini";
+        host.localPath = local.c_str();
+        ASSERT_EQ(7u, Start());
+        EXPECT_EQ(Tips{"longest beside localPath"},
+                  RowsShownByManager(g_addCalls.back().record.hWnd));
+        doneModule();
+    }
+    {
+        // 253 + "tips.rc" does not fit; cut to 259 it would name tips.r.
+        FolderOfLength tooLong(localFolder.path, 253);
+        WriteBytes(tooLong.path + "tips.r", TipsFileText({"cut short"}));
+        const std::string local = tooLong.path + "user.ini";
+        host.localPath = local.c_str();
+        ASSERT_EQ(7u, Start());
+        EXPECT_EQ(Tips{"in hostDir"}, RowsShownByManager(g_addCalls.back().record.hWnd));
+        doneModule();
+
+        host.hostDir = tooLong.path.c_str();
+        g_steps.push_back([](HWND box) { Click(box, IDOK); });
+        EXPECT_EQ(0u, Start());
+        ASSERT_EQ(1u, g_boxes.size());
+        EXPECT_EQ("No tips.rc file detected!\n\nClosing plug-in.", g_boxes[0].text);
+    }
+}
+
+TEST_F(PluginHost, NoTipsFileInEitherPlaceClosesThePlugInAgain) {
+    bool windowDuringBox = false, classDuringBox = false;
+    g_steps.push_back([&](HWND box) {
+        windowDuringBox = NotifyWindowOfModule() != nullptr;
+        classDuringBox = ClassRegistered();
+        Click(box, IDOK);
+    });
+    EXPECT_EQ(0u, Start());
+
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_EQ(nullptr, g_boxes[0].owner);
+    EXPECT_EQ("No tips.rc file detected!\n\nClosing plug-in.", g_boxes[0].text);
+    EXPECT_EQ("Error", g_boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_TOPMOST), g_boxes[0].style);
+    EXPECT_TRUE(windowDuringBox);
+    EXPECT_TRUE(classDuringBox);
+    EXPECT_EQ((std::vector<UINT>{WM_CANCELMODE, WM_DESTROY}), g_notifyWindowLife);
+    EXPECT_EQ(nullptr, NotifyWindowOfModule());
+    EXPECT_FALSE(ClassRegistered());
+    EXPECT_TRUE(g_addCalls.empty());
+    EXPECT_TRUE(g_removeCalls.empty());
+
+    // The same load starts once the file is there.
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"now there"}));
+    EXPECT_EQ(7u, Start());
+    EXPECT_EQ(1u, g_addCalls.size());
+    EXPECT_EQ(Tips{"now there"}, RowsShownByManager(g_addCalls.back().record.hWnd));
+}
+
+TEST_F(PluginHost, ConfiguredPictureBecomesTheTrayIconAndIsDestroyedOnceAdded) {
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
+    WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
+    trayIconSize = 24;
+    for (const char* form : {"1", "2"}) {
+        for (const uint32_t added : {7u, 0u}) {
+            SCOPED_TRACE(testing::Message() << "form " << form << ", add returns " << added);
+            WriteBytes(config, std::string("[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=") + form +
+                                   "\r\n");
+            host = FreshHostRecord();
+            g_addCalls.clear();
+            g_removeCalls.clear();
+            g_addResult = added;
+            EXPECT_EQ(1u, Start()) << "the result of destroying the built icon";
+            ASSERT_EQ(1u, g_addCalls.size());
+            EXPECT_TRUE(g_addCalls[0].iconValid);
+            EXPECT_EQ(24, g_addCalls[0].iconWidth);
+            EXPECT_EQ(24, g_addCalls[0].iconHeight);
+            ICONINFO info;
+            EXPECT_FALSE(GetIconInfo(g_addCalls[0].record.hIcon, &info))
+                << "the built icon outlived the add routine";
+            doneModule();
+            EXPECT_EQ(added ? 1u : 0u, g_removeCalls.size());
+        }
+    }
+}
+
+TEST_F(PluginHost, WithoutAPictureTheModulesOwnSmallIconIsUsedAndKept) {
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
+    trayIconSize = 32;
+    host = FreshHostRecord();
+    EXPECT_EQ(7u, Start()) << "the add routine's result";
+    ASSERT_EQ(1u, g_addCalls.size());
+    EXPECT_TRUE(g_addCalls[0].iconValid);
+    EXPECT_EQ(16, g_addCalls[0].iconWidth);
+    EXPECT_EQ(16, g_addCalls[0].iconHeight);
+    ICONINFO info;
+    ASSERT_TRUE(GetIconInfo(g_addCalls[0].record.hIcon, &info)) << "a shared icon stays";
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+}
+
+}  // namespace
