@@ -1,0 +1,181 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/module_state.h"
+#include "resources/resource_ids.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tray/stand_in_host.h"
+
+namespace {
+
+using Tips = std::vector<std::string>;
+
+const std::string kSeeded = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n";
+
+Tips TipsNow() {
+    Tips out;
+    for (uint32_t i = 0; i < TipsList.Count(); ++i) out.emplace_back(TipsList.At(i));
+    return out;
+}
+
+Tips Rows(HWND manager) {
+    HWND list = GetDlgItem(manager, IDC_TIPS_LIST);
+    Tips rows;
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        char text[256] = "";
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        rows.emplace_back(text);
+    }
+    return rows;
+}
+
+// The manager's step: removes the first row, then presses the given button.
+DialogStep RemoveFirstThen(int button) {
+    return [button](HWND manager) {
+        EXPECT_EQ("Tips", WindowText(manager));
+        EXPECT_EQ(nullptr, GetWindow(manager, GW_OWNER));
+        SendMessageA(GetDlgItem(manager, IDC_TIPS_LIST), LB_SETSEL, TRUE, 0);
+        Click(manager, IDC_REMOVE_TIPS);
+        Click(manager, button);
+    };
+}
+
+BOOL CALLBACK CountManagers(HWND window, LPARAM count) {
+    char cls[16] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (!strcmp(cls, "#32770") && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int OpenManagers() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountManagers, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+class EditTips : public TrayTest {
+protected:
+    void SetUp() override {
+        TrayTest::SetUp();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+        WriteBytes(tips, kSeeded);
+        lstrcpynA(TipsPath, tips.c_str(), sizeof TipsPath);
+        TipsList.ReplaceAll({"first", "second", "third"});
+    }
+    void TearDown() override {
+        SetFileAttributesA(tips.c_str(), FILE_ATTRIBUTE_NORMAL);
+        TipsPath[0] = '\0';
+        TipsList.ReplaceAll({});
+        TrayTest::TearDown();
+    }
+
+    TempFolder folder;
+    std::string tips = folder.File("tips.rc");
+};
+
+TEST_F(EditTips, OkRewritesTheFile) {
+    g_steps.push_back(RemoveFirstThen(IDOK));
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(EditTips, AnAcceleratorsHighWordStillRunsIt) {
+    g_steps.push_back(RemoveFirstThen(IDOK));
+    Command(MAKEWPARAM(IDM_EDIT_TIPS, 1));
+    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+}
+
+TEST_F(EditTips, CancelWritesNothingAndKeepsTheEdits) {
+    g_steps.push_back(RemoveFirstThen(IDCANCEL));
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_EQ((Tips{"second", "third"}), TipsNow());
+    EXPECT_TRUE(g_boxes.empty());
+
+    // The next manager shows the kept edits and writes them on OK.
+    Tips shown;
+    g_steps.push_back([&](HWND manager) {
+        shown = Rows(manager);
+        Click(manager, IDOK);
+    });
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ((Tips{"second", "third"}), shown);
+    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+}
+
+TEST_F(EditTips, AFailedWriteIsReportedOnce) {
+    ASSERT_TRUE(SetFileAttributesA(tips.c_str(), FILE_ATTRIBUTE_READONLY));
+    g_steps.push_back(RemoveFirstThen(IDOK));
+    g_steps.push_back([](HWND box) { Click(box, IDOK); });
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_EQ((Tips{"second", "third"}), TipsNow());
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
+    EXPECT_EQ("Failed to write new tips.rc file", g_boxes[0].text);
+    EXPECT_EQ("Error", g_boxes[0].caption);
+    EXPECT_EQ(0x40010u, g_boxes[0].style);
+}
+
+TEST_F(EditTips, AManagerThatCannotOpenChangesNothing) {
+    // The system's own library has no dialog 101.
+    const HINSTANCE own = g_instance;
+    g_instance = GetModuleHandleA("kernel32.dll");
+    Command(IDM_EDIT_TIPS);
+    g_instance = own;
+    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(EditTips, ChosenAgainFromTheMenuBringsTheOpenManagerForward) {
+    HWND foreground = nullptr, first = nullptr;
+    int managers = 0;
+    g_steps.push_back([&](HWND manager) {
+        first = manager;
+        SetForegroundWindow(host);
+        g_menuSteps.push_back(Choose('e'));
+        TrayCallback(1, WM_RBUTTONDOWN);
+        PumpMessages();   // the chosen command, posted when the menu closed
+        foreground = GetForegroundWindow();
+        managers = OpenManagers();
+        Click(manager, IDOK);
+    });
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ(1, g_menusShown);
+    EXPECT_EQ(1, managers);
+    EXPECT_NE(nullptr, first);
+    EXPECT_EQ(first, foreground);
+    EXPECT_EQ("0000// current line\r\nfirst\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+}
+
+TEST_F(EditTips, ChosenAgainWhileTheEditorRunsBringsTheEditorForward) {
+    HWND editor = nullptr, foreground = nullptr;
+    int managers = 0;
+    g_steps.push_back([](HWND manager) {
+        Click(manager, IDC_ADD_TIP);
+        Click(manager, IDCANCEL);
+    });
+    g_steps.push_back([&](HWND addEditor) {
+        editor = addEditor;
+        SetForegroundWindow(host);
+        Command(IDM_EDIT_TIPS);
+        foreground = GetForegroundWindow();
+        managers = OpenManagers();
+        Click(addEditor, IDCANCEL);
+    });
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ(1, managers);
+    EXPECT_NE(nullptr, editor);
+    EXPECT_EQ(editor, foreground);
+    EXPECT_EQ(kSeeded, ReadBytes(tips));
+}
+
+}  // namespace

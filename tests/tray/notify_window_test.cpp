@@ -1,0 +1,248 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/module_state.h"
+#include "tests/support/import_patch.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/tray/stand_in_host.h"
+
+namespace {
+
+// A separator's state is left out: the system reports it as it likes.
+struct MenuItem {
+    UINT type;
+    UINT state;
+    UINT id;
+    std::string text;
+    bool operator==(const MenuItem& other) const {
+        return type == other.type && id == other.id && text == other.text &&
+               (type == MFT_SEPARATOR || state == other.state);
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const MenuItem& item) {
+    return out << "{type 0x" << std::hex << item.type << ", state 0x" << item.state << std::dec
+               << ", id " << item.id << ", \"" << item.text << "\"}";
+}
+
+std::vector<MenuItem> ItemsOf(HMENU menu) {
+    std::vector<MenuItem> items;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char text[64] = "";
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        EXPECT_TRUE(GetMenuItemInfoA(menu, i, TRUE, &info));
+        items.push_back({info.fType, info.fState, info.wID, text});
+    }
+    return items;
+}
+
+const HostTraffic kOpenedAndClosed = {{HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0}};
+
+class TrayMenu : public TrayTest {};
+
+TEST_F(TrayMenu, ButtonPressesOpenIt) {
+    const struct {
+        WPARAM wParam;
+        LPARAM lParam;
+    } presses[] = {{1, WM_LBUTTONDOWN}, {1, WM_RBUTTONDOWN}, {0, WM_RBUTTONDOWN},
+                   {0xFFFF, WM_LBUTTONDOWN}};
+    for (const auto& press : presses) {
+        SCOPED_TRACE(testing::Message() << "wParam " << press.wParam << ", lParam 0x"
+                                        << std::hex << press.lParam);
+        g_hostTraffic.clear();
+        g_menusShown = 0;
+        g_menuSteps.push_back(Dismiss);
+        EXPECT_EQ(0, TrayCallback(press.wParam, press.lParam));
+        EXPECT_EQ(1, g_menusShown);
+        EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
+    }
+}
+
+TEST_F(TrayMenu, OtherMouseMessagesDoNot) {
+    const LPARAM others[] = {WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP,
+                             WM_RBUTTONDBLCLK, 0, 0x10201, 0x10204, 0x7FFF0201};
+    for (LPARAM lParam : others) {
+        SCOPED_TRACE(testing::Message() << "lParam 0x" << std::hex << lParam);
+        EXPECT_EQ(0, TrayCallback(1, lParam));
+    }
+    PumpMessages();
+    EXPECT_EQ(0, g_menusShown);
+    EXPECT_TRUE(g_hostTraffic.empty());
+}
+
+TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursor) {
+    ASSERT_TRUE(SetCursorPos(300, 200));
+    std::vector<MenuItem> items;
+    RECT where{};
+    UINT defaultItem = 0;
+    g_menuSteps.push_back([&](HWND popup, HMENU menu) {
+        items = ItemsOf(menu);
+        defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
+        GetWindowRect(popup, &where);
+        Dismiss(popup, menu);
+    });
+    TrayCallback(1, WM_RBUTTONDOWN);
+    EXPECT_EQ(items, (std::vector<MenuItem>{{MFT_STRING, MFS_ENABLED, 100, "&Edit Tips"},
+                                            {MFT_SEPARATOR, MFS_ENABLED, 0, ""},
+                                            {MFT_STRING, MFS_ENABLED, 500, "&Properties"}}));
+    EXPECT_EQ(static_cast<UINT>(-1), defaultItem);
+    EXPECT_EQ(300, where.left);
+    EXPECT_EQ(200, where.top);
+}
+
+TEST_F(TrayMenu, HostHearsOfItBeforeShownAndAfterGone) {
+    g_menuSteps.push_back(Dismiss);
+    TrayCallback(1, WM_LBUTTONDOWN);
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0}}), g_trafficWhileShown);
+    EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
+
+    // A chosen item arrives as a command after the menu has closed.
+    g_hostTraffic.clear();
+    g_menuSteps.push_back(Choose('p'));
+    TrayCallback(1, WM_RBUTTONDOWN);
+    EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
+    PumpMessages();
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0},
+                           {HostMsgMenuClosed, 0},
+                           {HostMsgProperties, 0}}),
+              g_hostTraffic);
+    EXPECT_EQ((std::vector<std::string>{"/"}), g_propertiesTexts);
+}
+
+TEST_F(TrayMenu, LeavesANullMessageForTheWindow) {
+    g_menuSteps.push_back(Dismiss);
+    TrayCallback(1, WM_RBUTTONDOWN);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NotifyWindow, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_NULL), msg.message);
+    EXPECT_EQ(0u, msg.wParam);
+    EXPECT_EQ(0, msg.lParam);
+}
+
+struct ForegroundFix {
+    HWND window;
+    DWORD value;
+};
+std::vector<ForegroundFix> g_fixes;
+using FixFn = int(WINAPI*)(HWND, DWORD);
+FixFn g_realFix;
+
+int WINAPI RecordingFix(HWND window, DWORD value) {
+    g_fixes.push_back({window, value});
+    return g_realFix(window, value);
+}
+
+TEST_F(TrayMenu, BringsTheHostForwardAndFocusesTheWindow) {
+    if (!g_realFix)
+        g_realFix = reinterpret_cast<FixFn>(PatchImport(GetModuleHandleA(nullptr), "STARTER.DLL",
+                                                        "SetForeWndFix",
+                                                        reinterpret_cast<void*>(&RecordingFix)));
+    ASSERT_TRUE(g_realFix);
+    g_fixes.clear();
+    HWND other = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 200, 200, 50,
+                                 50, nullptr, nullptr, g_instance, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(other, GetForegroundWindow());
+    HWND foreground = nullptr, focus = nullptr;
+    g_menuSteps.push_back([&](HWND popup, HMENU menu) {
+        foreground = GetForegroundWindow();
+        focus = GetFocus();
+        Dismiss(popup, menu);
+    });
+    TrayCallback(1, WM_RBUTTONDOWN);
+    ASSERT_EQ(1u, g_fixes.size());
+    EXPECT_EQ(g_hostInfo.parentWindow, g_fixes[0].window);
+    EXPECT_EQ(0x1234u, g_fixes[0].value);
+    EXPECT_EQ(host, foreground);
+    EXPECT_EQ(NotifyWindow, focus);
+    DestroyWindow(other);
+}
+
+class PropertiesRequest : public TrayTest {};
+
+TEST_F(PropertiesRequest, SendsSlashAndTheTarget) {
+    const std::string exact(258, 'x');
+    const std::string tooLong = std::string(258, 'a') + std::string(300, 'b');
+    const struct {
+        std::string target;
+        std::string sent;
+    } cases[] = {
+        {"", "/"},
+        {"C:\\Velmo\\Plugins\\Calvorinor.plg", "/C:\\Velmo\\Plugins\\Calvorinor.plg"},
+        {"with space, \"quotes\"", "/with space, \"quotes\""},
+        {exact, "/" + exact},
+        {tooLong, "/" + std::string(258, 'a')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.size());
+        g_hostTraffic.clear();
+        g_propertiesTexts.clear();
+        SetPropertiesTarget(c.target.c_str());
+        Command(500);
+        EXPECT_EQ((HostTraffic{{HostMsgProperties, 0}}), g_hostTraffic);
+        EXPECT_EQ((std::vector<std::string>{c.sent}), g_propertiesTexts);
+    }
+}
+
+TEST_F(PropertiesRequest, ReadsTheTargetAnewEachTime) {
+    char target[] = "first";
+    SetPropertiesTarget(target);
+    Command(500);
+    lstrcpyA(target, "again");
+    Command(500);
+    // The host may also move its plug-in record.
+    unsigned char moved[200] = {};
+    const char* other = "moved";
+    std::memcpy(moved + kPropertiesTargetOffset, &other, sizeof other);
+    g_hostInfo.pluginRecord = moved;
+    Command(500);
+    g_hostInfo.pluginRecord = pluginRecord;
+    EXPECT_EQ((std::vector<std::string>{"/first", "/again", "/moved"}), g_propertiesTexts);
+}
+
+class MenuCommands : public TrayTest {
+protected:
+    void SetUp() override {
+        TrayTest::SetUp();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+    }
+};
+
+TEST_F(MenuCommands, OnlyTheLowWordNamesTheCommand) {
+    SetPropertiesTarget("target");
+    for (WPARAM wParam : {WPARAM(500), MAKEWPARAM(500, 1), MAKEWPARAM(500, 0xFFFF)})
+        Command(wParam);
+    EXPECT_EQ(3u, g_propertiesTexts.size());
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(MenuCommands, AnythingElseIsNotAMenuItem) {
+    const WPARAM others[] = {0, MAKEWPARAM(0, 100), MAKEWPARAM(0, 500), 101, 499, 501, 0xFFFF};
+    for (size_t i = 0; i < std::size(others); ++i)
+        g_steps.push_back([](HWND box) {
+            EXPECT_EQ("Not a menu item.", ItemText(box, 0xFFFF));
+            Click(box, IDOK);
+        });
+    for (WPARAM wParam : others) Command(wParam);
+    ASSERT_EQ(std::size(others), g_boxes.size());
+    for (const RecordedBox& box : g_boxes) {
+        EXPECT_EQ(NotifyWindow, box.owner);
+        EXPECT_EQ("Not a menu item.", box.text);
+        EXPECT_EQ("Error", box.caption);
+        EXPECT_EQ(0x40010u, box.style);
+    }
+    EXPECT_TRUE(g_hostTraffic.empty());
+}
+
+}  // namespace

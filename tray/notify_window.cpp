@@ -1,0 +1,109 @@
+#include "tray/notify_window.h"
+
+#include <cstring>
+
+#include "dialogs/dialogs.h"
+#include "plugin/messages.h"
+#include "plugin/module_state.h"
+#include "resources/resource_ids.h"
+#include "tips/tips_file.h"
+
+namespace {
+
+void ShowTrayMenu();
+void RequestProperties();
+void OnEditTips(HWND window);
+HWND FindOpenManager();
+void ShowCommandError(HWND owner, const char* text);
+
+constexpr UINT kTrackFlags = TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
+
+// Every step runs even when an earlier one failed: a menu that could not be
+// built still gives the host its opening and closed messages in pairs.
+void ShowTrayMenu() {
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, IDM_EDIT_TIPS, "&Edit Tips");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_PROPERTIES, "&Properties");
+
+    // A popup menu tracked while another program is in front never closes when
+    // the user clicks elsewhere; the support library knows how to get in front.
+    SetForeWndFix(g_hostInfo.parentWindow, g_hostInfo.foreWndFixArg);
+    SetFocus(NotifyWindow);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+
+    SendMessageA(g_hostInfo.hostWindow, HostMsgMenuOpening, 0, 0);
+    TrackPopupMenuEx(menu, kTrackFlags, cursor.x, cursor.y, NotifyWindow, nullptr);
+    SendMessageA(g_hostInfo.hostWindow, HostMsgMenuClosed, 0, 0);
+    DestroyMenu(menu);
+
+    // Without a message after the menu, the next click on the tray icon can
+    // open a menu that vanishes at once.
+    PostMessageA(NotifyWindow, WM_NULL, 0, 0);
+}
+
+// The target is read afresh each time: the host may change it between requests.
+// The host promises at most 258 characters; a longer target is cut, never spilled.
+void RequestProperties() {
+    char text[MAX_PATH] = "/";
+    const char* target;
+    std::memcpy(&target, g_hostInfo.pluginRecord + kPropertiesTargetOffset, sizeof target);
+    lstrcpynA(text + 1, target, sizeof text - 1);
+    SendMessageA(g_hostInfo.hostWindow, HostMsgProperties, 0, reinterpret_cast<LPARAM>(text));
+}
+
+// Two managers on one TipsList would each hold rows the other removed, so while
+// one is open the command only brings it (or the editor it runs) to the front.
+void OnEditTips(HWND window) {
+    if (HWND manager = FindOpenManager()) {
+        SetForegroundWindow(GetLastActivePopup(manager));
+        return;
+    }
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIPS), nullptr, ManagerDialogProc, 0) !=
+        IDOK)
+        return;
+    if (!WriteTipsFile()) ShowCommandError(window, kTipsNotWrittenText);
+}
+
+BOOL CALLBACK MatchManager(HWND window, LPARAM found) {
+    char className[8] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "#32770") != 0 ||
+        reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC)) != ManagerDialogProc)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The manager runs on this thread without an owner, so it is one of the
+// thread's top-level windows; its dialog procedure tells it apart from the
+// host's own dialogs. Finding it keeps no record that could go stale.
+HWND FindOpenManager() {
+    HWND manager = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchManager, reinterpret_cast<LPARAM>(&manager));
+    return manager;
+}
+
+void ShowCommandError(HWND owner, const char* text) {
+    MessageBoxA(owner, text, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
+}
+
+}  // namespace
+
+LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case TrayCallbackMessage:
+        // The whole value: a mouse message number never has a high word.
+        if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) ShowTrayMenu();
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_EDIT_TIPS:  OnEditTips(window); break;
+        case IDM_PROPERTIES: RequestProperties(); break;
+        default:             ShowCommandError(window, kNotMenuItemText); break;
+        }
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
