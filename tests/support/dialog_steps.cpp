@@ -79,6 +79,11 @@ void PumpMessages() {
     }
 }
 
+void RestartDialogWatchdog() {
+    KillTimer(nullptr, g_watchdog);
+    g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
+}
+
 void DialogTest::SetUp() {
     g_steps.clear();
     g_hook = SetWindowsHookExA(WH_CBT, WatchNewDialogs, nullptr, GetCurrentThreadId());

@@ -22,6 +22,10 @@ std::string WindowText(HWND window);
 // Handles the messages waiting for this thread without blocking.
 void PumpMessages();
 
+// Gives the fixture's watchdog its few seconds anew, for a test that opens
+// dialogs one after another for longer than that.
+void RestartDialogWatchdog();
+
 // Fixture: hooks new dialogs for the test's duration, fails the test when a
 // dialog has no step or a step is left over, and closes whatever is still open
 // after a few seconds so a stray box cannot hang CI.
