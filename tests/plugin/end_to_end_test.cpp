@@ -48,7 +48,6 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     const HWND notifyWindow = NotifyWindowOfModule();
     ExpectTheTrayRecord(g_addCalls[0], notifyWindow, hostWindow);
     // From here on the module works from its own copy of the record.
-    const HWND realHost = hostWindow;
     host = HostInfo{};
 
     // Right button on the icon, "&Edit Tips", edit the second tip, confirm, OK.
@@ -102,7 +101,6 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     EXPECT_EQ(1u, g_removeCalls.size());
     EXPECT_EQ(2u, g_notifyWindowLife.size());
     EXPECT_TRUE(g_boxes.size() == 1 && g_boxes[0].text == "Are you sure?");
-    EXPECT_TRUE(IsWindow(realHost));
 }
 
 TEST_F(PluginHost, SecondStartUpWithinOneLoadReadsTheFileAgain) {
@@ -145,6 +143,10 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    // A desktop of its own: its menus and activations leave the foreground of
+    // test programs running beside it alone.
+    char desktop[] = "velmo_sim_test";
+    startup.lpDesktop = desktop;
     PROCESS_INFORMATION process = {};
     ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
