@@ -95,7 +95,7 @@ std::vector<std::string> TipsNow() {
 }
 
 double OpenManager(const std::vector<std::string>& tips, HWND* dialog) {
-    TipsList.ReplaceAll(std::vector<std::string>(tips));
+    TipsList.ReplaceAll(TipTexts(tips.begin(), tips.end()));
     const double start = Seconds();
     *dialog = OpenDialog(ManagerDialogProc);
     return Seconds() - start;

@@ -44,15 +44,14 @@ INT_PTR RunEditor(HWND dialog, DLGPROC mode) {
 void EraseTipsAt(const std::vector<int32_t>& positions) {
     if (positions.empty()) return;
     const uint32_t count = TipsList.Count();
-    std::vector<std::string> kept;
-    kept.reserve(count - positions.size());
+    TipTexts kept;
     size_t next = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (next < positions.size() && static_cast<uint32_t>(positions[next]) == i) {
             ++next;
             continue;
         }
-        kept.emplace_back(TipsList.At(i));
+        kept.push_back(std::move(TipsList.tips[i]));
     }
     TipsList.ReplaceAll(std::move(kept));
 }

@@ -100,7 +100,7 @@ void ReadTipsFile() {
         // text first would double the memory a large file needs. GPTR memory is
         // its own pointer.
         const char* bytes = static_cast<const char*>(buffer.h);
-        std::vector<std::string> lines =
+        TipTexts lines =
             SplitTipsLines(bytes ? std::string_view(bytes) : std::string_view());
         buffer.Free();  // the lines hold their own copies
         if (lines.empty()) {
@@ -108,7 +108,7 @@ void ReadTipsFile() {
             MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
             return;
         }
-        lines.erase(lines.begin());  // the counter line is never a tip
+        lines.pop_front();  // the counter line is never a tip
         TipsList.ReplaceAll(std::move(lines));
     } catch (const std::exception&) {
         MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);

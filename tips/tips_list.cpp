@@ -1,7 +1,5 @@
 #include "tips/tips_list.h"
 
-#include <iterator>
-
 uint32_t TipsListStore::Count() const {
     return static_cast<uint32_t>(tips.size());
 }
@@ -22,9 +20,8 @@ void TipsListStore::EraseAt(uint32_t position) {
     tips.erase(tips.begin() + position);
 }
 
-void TipsListStore::ReplaceAll(std::vector<std::string>&& texts) {
-    // Built aside and swapped in, so running out of memory leaves the old tips.
-    std::deque<std::string> fresh(std::make_move_iterator(texts.begin()),
-                                  std::make_move_iterator(texts.end()));
-    tips.swap(fresh);
+void TipsListStore::ReplaceAll(TipTexts&& texts) {
+    // A swap allocates nothing, so it cannot fail halfway.
+    tips.swap(texts);
+    texts.clear();
 }

@@ -7,10 +7,12 @@
 #include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
+
+// An ordered run of tip texts, as the list keeps them.
+using TipTexts = std::deque<std::string>;
 
 struct TipsListStore {
-    std::deque<std::string> tips;
+    TipTexts tips;
 
     uint32_t Count() const;
     // The tip's own zero-terminated text; an empty tip gives "".
@@ -18,7 +20,8 @@ struct TipsListStore {
     void Append(std::string_view text);
     void ReplaceAt(uint32_t position, std::string_view text);
     void EraseAt(uint32_t position);
-    void ReplaceAll(std::vector<std::string>&& texts);
+    // Takes the texts over; the old tips are dropped.
+    void ReplaceAll(TipTexts&& texts);
 };
 
 extern TipsListStore TipsList;

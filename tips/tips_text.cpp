@@ -1,15 +1,9 @@
 #include "tips/tips_text.h"
 
-std::vector<std::string> SplitTipsLines(std::string_view text) {
-    // Counted first, so a large file's lines are never moved to a grown array
-    // and the array takes no more memory than the lines need.
-    size_t count = 0;
-    for (size_t end = 0; (end = text.find(kLineEnd, end)) != std::string_view::npos;
-         end += kLineEnd.size())
-        ++count;
-
-    std::vector<std::string> lines;
-    lines.reserve(count);
+TipTexts SplitTipsLines(std::string_view text) {
+    // A deque grows without moving the lines already split, and the list takes
+    // it over as it is.
+    TipTexts lines;
     size_t position = 0;
     for (;;) {
         const size_t end = text.find(kLineEnd, position);

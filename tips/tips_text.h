@@ -4,7 +4,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "tips/tips_list.h"
 
@@ -14,7 +13,7 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // Every line of text that CR LF ends, without its CR LF. A lone CR or LF stays
 // inside its line, and bytes after the last CR LF form no line.
-std::vector<std::string> SplitTipsLines(std::string_view text);
+TipTexts SplitTipsLines(std::string_view text);
 
 // The whole file image for the tips: the counter line, then every tip in order.
 std::string BuildTipsImage(const TipsListStore& tips);

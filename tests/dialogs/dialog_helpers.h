@@ -15,7 +15,7 @@
 using Tips = std::vector<std::string>;
 
 inline void SeedTips(Tips tips) {
-    TipsList.ReplaceAll(std::move(tips));
+    TipsList.ReplaceAll(TipTexts(tips.begin(), tips.end()));
 }
 
 inline Tips TipsNow() {

@@ -14,18 +14,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const void* zero = memchr(bytes, 0, size);
     const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : size;
 
-    std::vector<std::string> tips = SplitTipsLines(std::string_view(bytes, length));
+    TipTexts tips = SplitTipsLines(std::string_view(bytes, length));
     if (!tips.empty()) tips.erase(tips.begin());  // the counter line is no tip
 
     TipsListStore list;
-    list.ReplaceAll(std::vector<std::string>(tips));
+    list.ReplaceAll(TipTexts(tips));
     const std::string image = BuildTipsImage(list);
 
     size_t expectedSize = kCounterLine.size() + kLineEnd.size();
     for (const std::string& tip : tips) expectedSize += tip.size() + kLineEnd.size();
     if (image.size() != expectedSize) abort();
 
-    std::vector<std::string> again = SplitTipsLines(image);
+    TipTexts again = SplitTipsLines(image);
     if (again.empty() || again.front() != kCounterLine) abort();
     again.erase(again.begin());
     if (again != tips) abort();

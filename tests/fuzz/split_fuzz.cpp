@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : size;
     const std::string_view text(bytes, length);
 
-    const std::vector<std::string> lines = SplitTipsLines(text);
+    const TipTexts lines = SplitTipsLines(text);
 
     std::string joined;
     for (const std::string& line : lines) {

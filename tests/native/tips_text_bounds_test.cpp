@@ -8,7 +8,7 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using Lines = TipTexts;
 
 // The text in a heap block of exactly its own size: no terminating zero follows.
 struct ExactBlock {
@@ -46,18 +46,18 @@ TEST(SplitTipsLinesBounds, TextEndingInALoneCrGivesNoLineForIt) {
 
 TEST(SplitTipsLinesBounds, LongAndManyLinesComeBackWhole) {
     TipsListStore tips;
-    std::vector<std::string> texts(50000);  // empty tips, one CR LF each
+    TipTexts texts(50000);  // empty tips, one CR LF each
     texts.push_back(std::string(1 << 20, 'x'));
     texts.push_back(std::string(1000, '\r'));
     texts.push_back(std::string(1000, '\n'));
-    tips.ReplaceAll(std::vector<std::string>(texts));
+    tips.ReplaceAll(TipTexts(texts));
 
     const std::string image = BuildTipsImage(tips);
     const ExactBlock block(image);
     Lines lines = SplitTipsLines(block.View(block.size));
     ASSERT_EQ(texts.size() + 1, lines.size());
     EXPECT_EQ(kCounterLine, lines.front());
-    lines.erase(lines.begin());
+    lines.pop_front();
     EXPECT_TRUE(lines == texts);
 }
 

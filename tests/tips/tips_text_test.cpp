@@ -4,7 +4,7 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using Lines = TipTexts;
 
 struct SplitCase {
     const char* name;
