@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_report.h"
 #include "dialogs/dialogs.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
+#include "tests/support/tips_readback.h"
 
 namespace {
 
@@ -18,23 +20,6 @@ constexpr int kTips = 100000;
 constexpr int kRuns = 3;
 // One command handles at most this many selected rows, the first ones.
 constexpr int kMaxSelectedRows = 32767;
-
-double Seconds() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-bool g_missed = false;
-
-void Report(const char* name, double ratio, double target) {
-    printf("%s: %.2f x (target <= %.2f)%s\n", name, ratio, target,
-           ratio <= target ? "" : "  MISSED");
-    fflush(stdout);
-    if (ratio > target) g_missed = true;
-}
 
 void Fail(const char* what) {
     printf("manager: wrong result: %s\n", what);
@@ -73,25 +58,6 @@ double PlainAddLoop(const std::vector<std::string>& tips) {
     const double elapsed = Seconds() - start;
     DestroyWindow(dialog);
     return elapsed;
-}
-
-std::vector<std::string> Rows(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_TIPS_LIST);
-    std::vector<std::string> rows;
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
-        text.resize(static_cast<size_t>(
-            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-        rows.push_back(text);
-    }
-    return rows;
-}
-
-std::vector<std::string> TipsNow() {
-    std::vector<std::string> out;
-    for (uint32_t i = 0; i < TipsList.Count(); ++i) out.emplace_back(TipsList.At(i));
-    return out;
 }
 
 double OpenManager(const std::vector<std::string>& tips, HWND* dialog) {

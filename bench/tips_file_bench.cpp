@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_report.h"
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
 #include "tests/support/import_patch.h"
@@ -65,14 +66,6 @@ HGLOBAL WINAPI CountedGlobalFree(HGLOBAL memory) {
     return g_realGlobalFree(memory);
 }
 
-double Seconds() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // The fastest of several runs: the least disturbed by the rest of the machine.
 template <typename Work>
 double FastestOf(int runs, Work work) {
@@ -83,15 +76,6 @@ double FastestOf(int runs, Work work) {
         best = std::min(best, Seconds() - start);
     }
     return best;
-}
-
-bool g_missed = false;
-
-void Report(const char* name, double ratio, double target) {
-    printf("%s: %.2f x (target <= %.2f)%s\n", name, ratio, target,
-           ratio <= target ? "" : "  MISSED");
-    fflush(stdout);
-    if (ratio > target) g_missed = true;
 }
 
 // Message boxes the reader shows are recorded and closed with OK, so a box

@@ -11,6 +11,7 @@
 #include "dialogs/dialogs.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
+#include "tests/support/tips_readback.h"
 
 using Tips = std::vector<std::string>;
 
@@ -18,27 +19,8 @@ inline void SeedTips(Tips tips) {
     TipsList.ReplaceAll(TipTexts(tips.begin(), tips.end()));
 }
 
-inline Tips TipsNow() {
-    Tips out;
-    for (uint32_t i = 0; i < TipsList.Count(); ++i) out.emplace_back(TipsList.At(i));
-    return out;
-}
-
 inline HWND ListOf(HWND manager) {
     return GetDlgItem(manager, IDC_TIPS_LIST);
-}
-
-inline Tips Rows(HWND manager) {
-    HWND list = ListOf(manager);
-    Tips rows;
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
-        text.resize(static_cast<size_t>(
-            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-        rows.push_back(text);
-    }
-    return rows;
 }
 
 inline std::vector<int> SelectedRowsOf(HWND manager) {

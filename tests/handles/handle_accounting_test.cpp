@@ -348,7 +348,7 @@ TEST_F(HandleAccounting, AThousandMenuOpenings) {
     StartModule();
     for (int opening = 0; opening < 1000; ++opening) {
         // Mostly dismissed; every tenth asks the host for its properties.
-        g_menuSteps.push_back(opening % 10 == 9 ? ChooseItem('P') : [](HWND) { EndMenu(); });
+        g_menuSteps.push_back(opening % 10 == 9 ? Choose('P') : [](HWND, HMENU) { EndMenu(); });
         During(Routine::MenuOpening, [this] { PressOnIcon(WM_RBUTTONDOWN); });
     }
     StopModule();
@@ -362,7 +362,7 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
     for (int run = 0; run < 200; ++run) {
         const bool ok = run % 2 == 0;
         RestartDialogWatchdog();  // each run, not the whole test, must end in time
-        g_menuSteps.push_back(ChooseItem('E'));
+        g_menuSteps.push_back(Choose('E'));
         g_steps.push_back([run, ok](HWND manager) {
             HWND list = GetDlgItem(manager, IDC_TIPS_LIST);
             Click(manager, IDC_ADD_TIP);

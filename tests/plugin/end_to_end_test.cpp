@@ -51,13 +51,13 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     host = HostInfo{};
 
     // Right button on the icon, "&Edit Tips", edit the second tip, confirm, OK.
-    g_menuSteps.push_back(ChooseItem('E'));
+    g_menuSteps.push_back(Choose('E'));
     g_steps.push_back([](HWND manager) {
         EXPECT_EQ("Tips", WindowText(manager));
-        EXPECT_EQ((Tips{"first", "second", "third"}), ListRows(manager));
+        EXPECT_EQ((Tips{"first", "second", "third"}), Rows(manager));
         SendMessageA(GetDlgItem(manager, IDC_TIPS_LIST), LB_SETSEL, TRUE, 1);
         Click(manager, IDC_EDIT_TIPS);
-        EXPECT_EQ((Tips{"first", "second, edited", "third"}), ListRows(manager));
+        EXPECT_EQ((Tips{"first", "second, edited", "third"}), Rows(manager));
         Click(manager, IDOK);
     });
     g_steps.push_back([](HWND editor) {
@@ -78,7 +78,7 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
               ReadBytes(hostFolder.File("tips.rc")));
 
     // Left button on the icon, "&Properties".
-    g_menuSteps.push_back(ChooseItem('P'));
+    g_menuSteps.push_back(Choose('P'));
     PressOnIcon(WM_LBUTTONDOWN);
     EXPECT_EQ(2u, g_menusSeen.size());
     EXPECT_EQ((HostTraffic{HostMsgMenuOpening, HostMsgMenuClosed, HostMsgMenuOpening,
@@ -116,9 +116,9 @@ TEST_F(PluginHost, SecondStartUpWithinOneLoadReadsTheFileAgain) {
     ExpectTheTrayRecord(g_addCalls[1], notifyWindow, hostWindow);
 
     Tips rows;
-    g_menuSteps.push_back(ChooseItem('E'));
+    g_menuSteps.push_back(Choose('E'));
     g_steps.push_back([&rows](HWND manager) {
-        rows = ListRows(manager);
+        rows = Rows(manager);
         Click(manager, IDCANCEL);
     });
     PressOnIcon(WM_RBUTTONDOWN);

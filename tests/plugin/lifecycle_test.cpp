@@ -51,7 +51,7 @@ void ExpectTheModulesRecord(const PluginInfo* info) {
 Tips RowsShownByManager(HWND notifyWindow) {
     Tips rows;
     g_steps.push_back([&rows](HWND manager) {
-        rows = ListRows(manager);
+        rows = Rows(manager);
         Click(manager, IDCANCEL);
     });
     PostMessageA(notifyWindow, WM_COMMAND, IDM_EDIT_TIPS, 0);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "resources/resource_ids.h"
 #include "tests/support/crash_guard.h"
 #include "tests/support/message_box_recorder.h"
 
@@ -12,7 +11,6 @@ uint32_t g_addResult;
 HostTraffic g_hostTraffic;
 std::vector<std::string> g_propertiesTexts;
 std::vector<UINT> g_notifyWindowLife;
-std::deque<MenuStep> g_menuSteps;
 std::vector<std::vector<std::string>> g_menusSeen;
 
 namespace {
@@ -20,9 +18,7 @@ namespace {
 constexpr char kHostClass[] = "VelmoTestHost";
 constexpr char kNotifyClass[] = "Calvorin";
 
-HHOOK g_menuHook;
 HHOOK g_callHook;
-HWND g_popup;
 
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
@@ -96,32 +92,6 @@ std::vector<std::string> MenuItems(HMENU menu) {
     return items;
 }
 
-void CALLBACK RunMenuStep(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(g_popup, MN_GETHMENU, 0, 0));
-    g_menusSeen.push_back(MenuItems(menu));
-    if (g_menuSteps.empty()) {
-        ADD_FAILURE() << "a menu opened with no step for it";
-        EndMenu();
-        return;
-    }
-    MenuStep step = std::move(g_menuSteps.front());
-    g_menuSteps.pop_front();
-    step(g_popup);
-}
-
-LRESULT CALLBACK WatchMenus(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND) {
-        char cls[16] = "";
-        GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
-        if (!std::strcmp(cls, "#32768")) {
-            g_popup = reinterpret_cast<HWND>(wp);
-            SetTimer(nullptr, 0, 0, RunMenuStep);
-        }
-    }
-    return CallNextHookEx(nullptr, code, wp, lp);
-}
-
 BOOL CALLBACK FindNotifyChild(HWND window, LPARAM found) {
     if (!IsNotifyWindow(window)) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
@@ -139,11 +109,6 @@ std::string BuildFolder() {
     GetModuleFileNameA(nullptr, path, sizeof path);
     if (char* slash = std::strrchr(path, '\\')) slash[1] = '\0';
     return path;
-}
-
-MenuStep ChooseItem(char mnemonic) {
-    // The menu's loop reads keys from the thread's queue, whichever window.
-    return [mnemonic](HWND popup) { PostMessageA(popup, WM_CHAR, mnemonic, 0); };
 }
 
 std::string BitmapFile(int width, int height) {
@@ -177,18 +142,6 @@ std::string TipsFileText(const std::vector<std::string>& tips) {
     return text;
 }
 
-std::vector<std::string> ListRows(HWND manager) {
-    HWND list = GetDlgItem(manager, IDC_TIPS_LIST);
-    std::vector<std::string> rows;
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        char text[1024] = "";
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        rows.emplace_back(text);
-    }
-    return rows;
-}
-
 void PluginHost::SetUp() {
     DialogTest::SetUp();
     g_addCalls.clear();
@@ -197,7 +150,6 @@ void PluginHost::SetUp() {
     g_hostTraffic.clear();
     g_propertiesTexts.clear();
     g_notifyWindowLife.clear();
-    g_menuSteps.clear();
     g_menusSeen.clear();
     g_boxes.clear();
 
@@ -219,10 +171,11 @@ void PluginHost::SetUp() {
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(hostWindow);
 
-    g_menuHook = SetWindowsHookExA(WH_CBT, WatchMenus, nullptr, GetCurrentThreadId());
+    const bool menusWatched =
+        WatchMenus([](HMENU menu) { g_menusSeen.push_back(MenuItems(menu)); });
     g_callHook = SetWindowsHookExA(WH_CALLWNDPROC, WatchNotifyWindow, nullptr,
                                    GetCurrentThreadId());
-    ASSERT_TRUE(g_menuHook && g_callHook);
+    ASSERT_TRUE(menusWatched && g_callHook);
 
     WriteBytes(config, "[Calvorin]\r\n");
     host = FreshHostRecord();
@@ -231,9 +184,8 @@ void PluginHost::SetUp() {
 void PluginHost::TearDown() {
     // Leaves nothing behind for the next test, whatever this one did.
     if (doneModule) doneModule();
-    UnhookWindowsHookEx(g_menuHook);
+    StopWatchingMenus();
     UnhookWindowsHookEx(g_callHook);
-    EXPECT_TRUE(g_menuSteps.empty()) << g_menuSteps.size() << " menu step(s) never ran";
     if (hostWindow) DestroyWindow(hostWindow);
     UnregisterClassA(kHostClass, GetModuleHandleA(nullptr));
     PumpMessages();

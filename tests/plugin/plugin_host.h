@@ -9,15 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "plugin/host_records.h"
 #include "tests/support/dialog_steps.h"
+#include "tests/support/menu_steps.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/tips_readback.h"
 
 using GetPluginInfoFn = const PluginInfo*(WINAPI*)();
 using InitGlobalModuleFn = uint32_t(WINAPI*)(const HostInfo*);
@@ -48,12 +48,9 @@ extern std::vector<std::string> g_propertiesTexts;
 // WM_DESTROY.
 extern std::vector<UINT> g_notifyWindowLife;
 
-// Popup menus: each new menu gets the next step inside the menu's own loop,
-// with the item texts already read; the step must end the menu.
-using MenuStep = std::function<void(HWND popup)>;
-extern std::deque<MenuStep> g_menuSteps;
-extern std::vector<std::vector<std::string>> g_menusSeen;  // item texts, "" for a separator
-MenuStep ChooseItem(char mnemonic);
+// The item texts of each popup menu shown, read before its menu step ran; ""
+// for a separator.
+extern std::vector<std::vector<std::string>> g_menusSeen;
 
 // A 24-bit bitmap file of the given size.
 std::string BitmapFile(int width, int height);
@@ -95,5 +92,3 @@ protected:
 
 // Tips file text: the counter line, then each tip, each line ended by CR LF.
 std::string TipsFileText(const std::vector<std::string>& tips);
-// The rows of the tips manager's list box.
-std::vector<std::string> ListRows(HWND manager);

@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/tips_readback.h"
 #include "tests/tray/stand_in_host.h"
 
 namespace {
@@ -16,24 +17,6 @@ namespace {
 using Tips = std::vector<std::string>;
 
 const std::string kSeeded = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n";
-
-Tips TipsNow() {
-    Tips out;
-    for (uint32_t i = 0; i < TipsList.Count(); ++i) out.emplace_back(TipsList.At(i));
-    return out;
-}
-
-Tips Rows(HWND manager) {
-    HWND list = GetDlgItem(manager, IDC_TIPS_LIST);
-    Tips rows;
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        char text[256] = "";
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        rows.emplace_back(text);
-    }
-    return rows;
-}
 
 // The manager's step: removes the first row, then presses the given button.
 DialogStep RemoveFirstThen(int button) {

@@ -7,16 +7,12 @@
 
 HostTraffic g_hostTraffic;
 std::vector<std::string> g_propertiesTexts;
-std::deque<MenuStep> g_menuSteps;
-int g_menusShown;
 HostTraffic g_trafficWhileShown;
 
 namespace {
 
 constexpr char kHostClass[] = "VelmoStandIn";
 constexpr char kNotifyClass[] = "Calvorin";
-HHOOK g_menuHook;
-HWND g_popup;
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == HostMsgMenuOpening || message == HostMsgMenuClosed ||
@@ -30,51 +26,13 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void CALLBACK RunMenuStep(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(g_popup, MN_GETHMENU, 0, 0));
-    g_trafficWhileShown = g_hostTraffic;
-    if (g_menuSteps.empty()) {
-        ADD_FAILURE() << "a menu opened with no step for it";
-        EndMenu();
-        return;
-    }
-    MenuStep step = std::move(g_menuSteps.front());
-    g_menuSteps.pop_front();
-    step(g_popup, menu);
-}
-
-LRESULT CALLBACK WatchMenus(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND) {
-        char cls[16] = "";
-        GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
-        if (!std::strcmp(cls, "#32768")) {
-            g_popup = reinterpret_cast<HWND>(wp);
-            ++g_menusShown;
-            SetTimer(nullptr, 0, 0, RunMenuStep);
-        }
-    }
-    return CallNextHookEx(nullptr, code, wp, lp);
-}
-
 }  // namespace
-
-void Dismiss(HWND popup, HMENU) {
-    // The menu's loop reads keys from the thread's queue, whichever window.
-    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-}
-
-MenuStep Choose(char mnemonic) {
-    return [mnemonic](HWND popup, HMENU) { PostMessageA(popup, WM_CHAR, mnemonic, 0); };
-}
 
 void TrayTest::SetUp() {
     DialogTest::SetUp();
     g_hostTraffic.clear();
     g_propertiesTexts.clear();
-    g_menuSteps.clear();
     g_trafficWhileShown.clear();
-    g_menusShown = 0;
 
     WNDCLASSA hostClass{};
     hostClass.lpfnWndProc = HostWindowProc;
@@ -103,13 +61,11 @@ void TrayTest::SetUp() {
                                    g_hostInfo.parentWindow, nullptr, g_instance, nullptr);
     ASSERT_TRUE(NotifyWindow);
 
-    g_menuHook = SetWindowsHookExA(WH_CBT, WatchMenus, nullptr, GetCurrentThreadId());
-    ASSERT_TRUE(g_menuHook);
+    ASSERT_TRUE(WatchMenus([](HMENU) { g_trafficWhileShown = g_hostTraffic; }));
 }
 
 void TrayTest::TearDown() {
-    UnhookWindowsHookEx(g_menuHook);
-    EXPECT_TRUE(g_menuSteps.empty()) << g_menuSteps.size() << " menu step(s) never ran";
+    StopWatchingMenus();
     DestroyWindow(NotifyWindow);
     NotifyWindow = nullptr;
     UnregisterClassA(kNotifyClass, g_instance);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/dialog_steps.h"
+#include "tests/support/menu_steps.h"
 
 using HostTraffic = std::vector<std::pair<UINT, WPARAM>>;
 
@@ -18,17 +19,8 @@ using HostTraffic = std::vector<std::pair<UINT, WPARAM>>;
 extern HostTraffic g_hostTraffic;
 extern std::vector<std::string> g_propertiesTexts;
 
-// Popup menus seen while tracked: each gets the next menu step on a zero-delay
-// timer inside the menu's own loop; the step must end the menu.
-using MenuStep = std::function<void(HWND popup, HMENU menu)>;
-extern std::deque<MenuStep> g_menuSteps;
-extern int g_menusShown;
 // The host traffic as it stood when the last menu was being shown.
 extern HostTraffic g_trafficWhileShown;
-
-// Menu steps: end the menu as Escape would, or choose an item by its mnemonic.
-void Dismiss(HWND popup, HMENU menu);
-MenuStep Choose(char mnemonic);
 
 class TrayTest : public DialogTest {
 protected:
