@@ -16,7 +16,7 @@
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
 #include "tests/support/import_patch.h"
-#include "tips/tips_file.h"
+#include "plugin/module_tips_file.h"
 #include "tips/tips_text.h"
 
 namespace {

@@ -100,7 +100,6 @@ static_assert(offsetof(TrayIconRecord, szTip) == 24);
 
 constexpr uint32_t kTrayIconRecordSize = 88;
 constexpr uint32_t kTrayIconId = 1;
-constexpr uint32_t kTrayIconFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
 
 // Delivered by the host to TrayIconRecord.hWnd, the mouse message in lParam.
 constexpr UINT TrayCallbackMessage = WM_USER + 1;

@@ -9,6 +9,7 @@
 #include "plugin/host_records.h"
 #include "plugin/starter_api.h"
 #include "tips/tips_list.h"
+#include "tips/tips_location.h"
 
 // The module's own instance: window class, dialog templates and icon come from it.
 extern HINSTANCE g_instance;
@@ -17,8 +18,10 @@ extern HINSTANCE g_instance;
 extern HostInfo g_hostInfo;
 
 // Path of the tips.rc in use: at most 259 characters and a zero.
-constexpr size_t kTipsPathSize = 260;
 extern char TipsPath[kTipsPathSize];
+
+// The module's one in-memory copy of the tips, in file order.
+extern TipsListStore TipsList;
 
 // The configured tray picture, as the support library loaded it.
 extern PictureRecord g_picture;

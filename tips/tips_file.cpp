@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/messages.h"
-#include "plugin/module_state.h"
 #include "tips/tips_text.h"
 
 namespace {
@@ -87,12 +85,12 @@ bool SwapInReplacement(const char* fullPath, const std::string& replacement) {
 
 }  // namespace
 
-void ReadTipsFile() {
+TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list) {
     GlobalBuffer buffer(nullptr);
     {
-        FileHandle file(CreateFileA(TipsPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-        if (file.h == INVALID_HANDLE_VALUE) return;
+        FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+        if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
         buffer.h = ReadWholeFile(file.h);
     }
     try {
@@ -104,28 +102,29 @@ void ReadTipsFile() {
             SplitTipsLines(bytes ? std::string_view(bytes) : std::string_view());
         buffer.Free();  // the lines hold their own copies
         if (lines.empty()) {
-            TipsList.ReplaceAll({});
-            MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
-            return;
+            list.ReplaceAll({});
+            return TipsReadResult::NoTipsOrFault;
         }
         lines.pop_front();  // the counter line is never a tip
-        TipsList.ReplaceAll(std::move(lines));
+        list.ReplaceAll(std::move(lines));
+        return TipsReadResult::Read;
     } catch (const std::exception&) {
-        MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
+        return TipsReadResult::NoTipsOrFault;
     }
 }
 
-int32_t WriteTipsFile() {
-    // The new text goes to a file beside tips.rc and is swapped in whole, so a
-    // failure at any step leaves the old file as it was.
+TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list) {
+    // The new text goes to a file beside the target and is swapped in whole, so
+    // a failure at any step leaves the old file as it was.
     char fullPath[MAX_PATH];
-    const DWORD fullLength = GetFullPathNameA(TipsPath, MAX_PATH, fullPath, nullptr);
-    if (fullLength == 0 || fullLength >= MAX_PATH) return 0;
+    const DWORD fullLength = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
+    if (fullLength == 0 || fullLength >= MAX_PATH) return TipsWriteResult::NotWritten;
 
     TempFile temp;
     {
         char tempPath[MAX_PATH];
-        if (!GetTempFileNameA(FolderOf(fullPath).c_str(), "tip", 0, tempPath)) return 0;
+        if (!GetTempFileNameA(FolderOf(fullPath).c_str(), "tip", 0, tempPath))
+            return TipsWriteResult::NotWritten;
         temp.path = tempPath;
     }
 
@@ -133,24 +132,24 @@ int32_t WriteTipsFile() {
     {
         FileHandle file(CreateFileA(temp.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.h == INVALID_HANDLE_VALUE) return 0;
+        if (file.h == INVALID_HANDLE_VALUE) return TipsWriteResult::NotWritten;
         try {
-            written = WriteAndFlush(file.h, BuildTipsImage(TipsList));
+            written = WriteAndFlush(file.h, BuildTipsImage(list));
         } catch (const std::exception&) {
-            MessageBoxA(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
-            return 0;
+            return TipsWriteResult::ImageFailed;
         }
     }
-    if (!written) return 0;
+    if (!written) return TipsWriteResult::NotWritten;
 
     // ReplaceFileA, unlike MoveFileExA under Wine, refuses a read-only target and
     // one that another program holds open, as Windows does; it needs full paths.
     if (GetFileAttributesA(fullPath) == INVALID_FILE_ATTRIBUTES) {
-        if (!MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH)) return 0;
+        if (!MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH))
+            return TipsWriteResult::NotWritten;
     } else if (!SwapInReplacement(fullPath, temp.path)) {
-        return 0;
+        return TipsWriteResult::NotWritten;
     }
     // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
     temp.keep = true;
-    return 1;
+    return TipsWriteResult::Written;
 }

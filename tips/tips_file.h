@@ -1,12 +1,25 @@
-// Reading tips.rc into TipsList at start-up, and writing TipsList back to it.
+// Reading a tips file into a tips list, and writing a list back to a file.
+// These show nothing: the caller decides what the user is told.
 #pragma once
 
-#include <cstdint>
+#include "tips/tips_list.h"
 
-// Fills TipsList from the file at TipsPath. A file that cannot be opened leaves
-// TipsList as it was; a file without any line empties it and says so.
-void ReadTipsFile();
+enum class TipsReadResult {
+    NotOpened,     // the list is as it was
+    Read,          // the list holds the file's tips
+    NoTipsOrFault, // no line at all (the list is emptied), or a fault while splitting
+};
 
-// Rewrites the file at TipsPath from TipsList: 1 when it was written whole,
-// 0 otherwise, and then the file is as it was before.
-int32_t WriteTipsFile();
+// Fills the list from the file at path: the counter line is skipped, every later
+// line ended by CR LF is a tip.
+TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list);
+
+enum class TipsWriteResult {
+    Written,
+    NotWritten,    // the file is as it was
+    ImageFailed,   // the text could not be built in memory; the file is as it was
+};
+
+// Rewrites the file at path from the list, swapping the new text in whole so
+// that a failure at any step leaves the old file as it was.
+TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list);

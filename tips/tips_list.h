@@ -23,5 +23,3 @@ struct TipsListStore {
     // Takes the texts over; the old tips are dropped.
     void ReplaceAll(TipTexts&& texts);
 };
-
-extern TipsListStore TipsList;

@@ -5,8 +5,8 @@
 #include "dialogs/dialogs.h"
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
+#include "plugin/module_tips_file.h"
 #include "resources/resource_ids.h"
-#include "tips/tips_file.h"
 
 namespace {
 
@@ -16,6 +16,7 @@ void OnEditTips(HWND window);
 HWND FindOpenManager();
 void ShowCommandError(HWND owner, const char* text);
 
+constexpr char kNotifyClassName[] = "Calvorin";
 constexpr UINT kTrackFlags = TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
 
 // Every step runs even when an earlier one failed: a menu that could not be
@@ -90,6 +91,25 @@ void ShowCommandError(HWND owner, const char* text) {
 }
 
 }  // namespace
+
+bool RegisterNotifyWindowClass() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = NotifyWindowProc;
+    windowClass.hInstance = g_instance;
+    windowClass.lpszClassName = kNotifyClassName;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+// A zero-sized, never shown child: it exists so the tray callback and the
+// popup menu have a window of the module's own.
+HWND CreateNotifyWindow() {
+    return CreateWindowExA(0, kNotifyClassName, nullptr, WS_CHILD, 0, 0, 0, 0,
+                           g_hostInfo.parentWindow, nullptr, g_instance, nullptr);
+}
+
+void UnregisterNotifyWindowClass() {
+    UnregisterClassA(kNotifyClassName, g_instance);
+}
 
 LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -3,5 +3,10 @@
 
 #include <windows.h>
 
-// Registered as the window procedure of the class "Calvorin".
+// The window procedure of the class "Calvorin".
 LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The class and the one window of it; the window's handle goes to NotifyWindow.
+bool RegisterNotifyWindowClass();
+HWND CreateNotifyWindow();
+void UnregisterNotifyWindowClass();

@@ -1,8 +1,18 @@
 #include "tray/tray_icon.h"
 
+#include <shellapi.h>
 #include <commctrl.h>
 
+#include <cstring>
+
+#include "plugin/module_state.h"
+#include "resources/resource_ids.h"
+
 namespace {
+
+constexpr char kTrayTip[] = "Calvorin";
+// The module's own icon is always its small image, whatever the tray's size.
+constexpr int kFallbackIconSize = 16;
 
 // Local to this file: only the kind-2 picture needs an image list of its own.
 struct TemporaryImageList {
@@ -48,4 +58,26 @@ HICON IconFromPicture(const PictureRecord* picture) {
     case kPictureImageList:   return IconFromImageList(*picture);
     default:                  return nullptr;
     }
+}
+
+// The host copies the icon while its add-icon routine runs, so an icon built
+// here is the module's to destroy as soon as the routine returns.
+uint32_t AddTrayIcon() {
+    g_trayIcon = {};
+    g_trayIcon.cbSize = kTrayIconRecordSize;
+    g_trayIcon.hWnd = NotifyWindow;
+    g_trayIcon.uID = kTrayIconId;
+    g_trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    g_trayIcon.uCallbackMessage = TrayCallbackMessage;
+    HICON built = IconFromPicture(&g_picture);
+    g_trayIcon.hIcon = built ? built
+                             : static_cast<HICON>(LoadImageA(
+                                   g_instance, MAKEINTRESOURCEA(IDI_PLUGIN), IMAGE_ICON,
+                                   kFallbackIconSize, kFallbackIconSize, LR_SHARED));
+    std::memcpy(g_trayIcon.szTip, kTrayTip, sizeof kTrayTip);
+    TrayIconId = g_hostInfo.addIcon(&g_trayIcon);
+    // Start-up hands this value on as its own result: the host has always been
+    // given the destroy call's result here, not the icon id.
+    if (built) return DestroyIcon(built);
+    return TrayIconId;
 }

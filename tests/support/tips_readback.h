@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
-#include "tips/tips_list.h"
+#include "plugin/module_state.h"
 
 // Each row at its full length, however long the tip.
 inline std::vector<std::string> Rows(HWND manager) {

@@ -1,4 +1,5 @@
 calvorinor_test(tips_tests
     tips/tips_list_test.cpp
     tips/tips_text_test.cpp
+    tips/tips_location_test.cpp
     tips/tips_file_test.cpp)

@@ -1,4 +1,4 @@
-#include "tips/tips_file.h"
+#include "plugin/module_tips_file.h"
 
 #include <windows.h>
 
