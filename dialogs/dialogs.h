@@ -14,3 +14,12 @@ void FillManagerList(HWND dialog);
 // The tip editor (template IDD_TIP_EDIT) in add mode and in edit mode.
 INT_PTR CALLBACK TipEditorAddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK TipEditorEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The tips manager open on this thread, or null.
+HWND FindOpenManager();
+// Ends an open tip editor and an open manager as Cancel, the editor first. Each
+// closes when control returns to its modal loop, so the command that ran the
+// manager writes nothing; what either would still do to TipsList is skipped.
+void EndOpenDialogsAsCancel();
+// True for a dialog that EndOpenDialogsAsCancel ended.
+bool EndedByShutDown(HWND dialog);

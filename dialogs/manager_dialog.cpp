@@ -1,5 +1,7 @@
 #include "dialogs/dialogs.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -18,7 +20,9 @@ HWND TipsListBox(HWND dialog) {
     return GetDlgItem(dialog, IDC_TIPS_LIST);
 }
 
-// The selected rows in ascending order, at most kMaxSelectedRows of them.
+// The selected rows in ascending order, at most kMaxSelectedRows of them. Rows
+// beyond the end of TipsList are left out: a module restarted while the manager
+// was open may have read a shorter list under it.
 std::vector<int32_t> SelectedRows(HWND dialog) {
     HWND list = TipsListBox(dialog);
     const LRESULT selected = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
@@ -27,7 +31,37 @@ std::vector<int32_t> SelectedRows(HWND dialog) {
     const LRESULT stored = SendMessageA(list, LB_GETSELITEMS, kMaxSelectedRows,
                                         reinterpret_cast<LPARAM>(rows.data()));
     rows.resize(stored > 0 ? static_cast<size_t>(stored) : 0);
+    while (!rows.empty() && static_cast<uint32_t>(rows.back()) >= TipsList.Count())
+        rows.pop_back();
     return rows;
+}
+
+// The width in pixels that the widest row's text takes in the list box's font,
+// with a margin of one average character so that its last letter clears the
+// border. No text is wider than its length times the font's widest character,
+// so only rows that could beat the widest so far are measured.
+int WidestRowWidth(HWND list) {
+    HDC dc = GetDC(list);
+    if (!dc) return 0;
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0));
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    const LONG widestCharacter = metrics.tmMaxCharWidth > 0 ? metrics.tmMaxCharWidth : 1;
+    LONG widest = 0;
+    for (uint32_t i = 0; i < TipsList.Count(); ++i) {
+        const char* text = TipsList.At(i);
+        const size_t length = std::strlen(text);
+        if (static_cast<LONG>(std::min<size_t>(length, 0x7FFF)) * widestCharacter <= widest)
+            continue;
+        SIZE size{};
+        if (GetTextExtentPoint32A(dc, text, static_cast<int>(std::min<size_t>(length, INT_MAX)),
+                                  &size))
+            widest = std::max(widest, size.cx);
+    }
+    SelectObject(dc, oldFont);
+    ReleaseDC(list, dc);
+    return widest > 0 ? static_cast<int>(widest + metrics.tmAveCharWidth) : 0;
 }
 
 void ShowDialogFailed(HWND dialog) {
@@ -75,6 +109,7 @@ void OnRemoveTips(HWND dialog) {
 // its tip when its turn comes. The list shows the old texts until the end.
 void OnEditTips(HWND dialog) {
     for (int32_t row : SelectedRows(dialog)) {
+        if (EndedByShutDown(dialog)) break;
         EditIndex = row;
         if (RunEditor(dialog, TipEditorEditProc) == -1) ShowDialogFailed(dialog);
     }
@@ -96,6 +131,9 @@ void FillManagerList(HWND dialog) {
     SendMessageA(list, LB_INITSTORAGE, count, static_cast<LPARAM>(bytes));
     for (uint32_t i = 0; i < count; ++i)
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(TipsList.At(i)));
+    // Without an extent the horizontal scroll bar never shows, and a tip wider
+    // than the box could not be read to its end.
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(WidestRowWidth(list)), 0);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }

@@ -64,6 +64,9 @@ void OnEditOk(HWND dialog) {
     if (MessageBoxA(dialog, kConfirmEditText, kEditTipCaption,
                     MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) != IDYES)
         return;
+    // The module may have stopped, and started again with a shorter list, while
+    // the question was up; the editor was then ended as Cancel.
+    if (EndedByShutDown(dialog) || static_cast<uint32_t>(EditIndex) >= TipsList.Count()) return;
     TipsList.ReplaceAt(static_cast<uint32_t>(EditIndex), TipText(dialog));
     EndDialog(dialog, IDOK);
 }

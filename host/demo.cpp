@@ -168,6 +168,24 @@ void BuildSteps() {
          [] { return g_propertiesRequests > g_propertiesBefore && !PopupMenu(); }},
         Settle(),
         Shot("08-properties"),
+        // The host stays usable while the manager is open: stopping the
+        // plug-in from it must take the manager along, writing nothing.
+        {"right-click the tray icon once more", [] { ForwardTrayMouse(WM_RBUTTONDOWN); },
+         [] { return PopupMenu() != nullptr; }},
+        {"choose \"&Edit Tips\"",
+         [] {
+             PressKey(VK_DOWN);
+             PressKey(VK_RETURN);
+         },
+         [] { return Dialog("Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
+        Shot("09-manager-open-again"),
+        {"press \"Stop plug-in\" while the manager is open",
+         [] { PressButton(g_mainWindow, "Stop plug-in"); },
+         [] { return !Dialog("Tips") && !TrayIconShown(); }},
+        {"show tips.rc after the stop", LogTipsFile, [] { return SinceStepStart() >= kSettleMs; }},
+        Shot("10-stopped-with-manager-open"),
+        {"press \"Start plug-in\"", [] { PressButton(g_mainWindow, "Start plug-in"); },
+         [] { return TrayIconShown(); }},
         {"close the host", [] { PostMessageA(g_mainWindow, WM_CLOSE, 0, 0); },
          [] { return false; }},
     };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dialogs/dialogs.h"
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
 #include "plugin/module_tips_file.h"
@@ -91,6 +92,8 @@ uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
 }
 
 void WINAPI DoneModule() {
+    // Dialogs left open would go on editing TipsList for a stopped module.
+    EndOpenDialogsAsCancel();
     if (TrayIconId) g_hostInfo.removeIcon(&g_trayIcon);
     TrayIconId = 0;
     if (NotifyWindow) {

@@ -13,7 +13,6 @@ namespace {
 void ShowTrayMenu();
 void RequestProperties();
 void OnEditTips(HWND window);
-HWND FindOpenManager();
 void ShowCommandError(HWND owner, const char* text);
 
 constexpr char kNotifyClassName[] = "Calvorin";
@@ -65,25 +64,6 @@ void OnEditTips(HWND window) {
         IDOK)
         return;
     if (!WriteTipsFile()) ShowCommandError(window, kTipsNotWrittenText);
-}
-
-BOOL CALLBACK MatchManager(HWND window, LPARAM found) {
-    char className[8] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(className, "#32770") != 0 ||
-        reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC)) != ManagerDialogProc)
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-// The manager runs on this thread without an owner, so it is one of the
-// thread's top-level windows; its dialog procedure tells it apart from the
-// host's own dialogs. Finding it keeps no record that could go stale.
-HWND FindOpenManager() {
-    HWND manager = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), MatchManager, reinterpret_cast<LPARAM>(&manager));
-    return manager;
 }
 
 void ShowCommandError(HWND owner, const char* text) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/dialogs/dialog_helpers.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/message_box_recorder.h"
@@ -130,6 +132,63 @@ TEST_F(ManagerDialog, EditsEachSelectedRowInAscendingOrderThenRefills) {
     EXPECT_EQ(IDOK, RunManager());
     EXPECT_EQ((Tips{"ZERO", "one", "", "new"}), TipsNow());
     ASSERT_EQ(2u, g_boxes.size());
+}
+
+// The text's width in the list box's own font.
+LONG RowTextWidth(HWND list, const std::string& text) {
+    HDC dc = GetDC(list);
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    return size.cx;
+}
+
+TEST_F(ManagerDialog, HorizontalExtentFollowsTheWidestRowAtEveryFill) {
+    const std::string wide = "W" + std::string(300, 'm') + "!";
+    SeedTips({"short", wide, "iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii", ""});
+    g_steps.push_back([&wide](HWND manager) {
+        HWND list = ListOf(manager);
+        const LRESULT extent = SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0);
+        EXPECT_GT(extent, RowTextWidth(list, wide)) << "the last letter clears the border";
+        EXPECT_LT(extent, RowTextWidth(list, wide) + 20);
+        EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << "the scroll bar shows";
+
+        SelectRows(manager, {1});
+        Click(manager, IDC_REMOVE_TIPS);
+        const LONG rest = std::max(RowTextWidth(list, "short"),
+                                   RowTextWidth(list, std::string(50, 'i')));
+        EXPECT_GT(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0), rest);
+        EXPECT_LT(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0), rest + 20);
+        Click(manager, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, RunManager());
+}
+
+// A restarted module may read a shorter list while the manager shows the old
+// rows: rows beyond the list's end are skipped, never handed to it.
+TEST_F(ManagerDialog, RowsBeyondAListThatShrankUnderTheManagerAreSkipped) {
+    SeedTips({"a", "b", "c", "d", "e"});
+    g_steps.push_back([](HWND manager) {
+        SelectRows(manager, {1, 3, 4});
+        SeedTips({"x", "y"});
+        Click(manager, IDC_EDIT_TIPS);   // only row 1 has a tip
+        EXPECT_EQ((Tips{"x", "Y"}), Rows(manager));
+
+        SeedTips({"a", "b", "c", "d", "e"});
+        FillManagerList(manager);
+        SelectRows(manager, {0, 3, 4});
+        SeedTips({"x", "y"});
+        Click(manager, IDC_REMOVE_TIPS);
+        EXPECT_EQ((Tips{"y"}), Rows(manager));
+        EXPECT_EQ((Tips{"y"}), TipsNow());
+        Click(manager, IDCANCEL);
+    });
+    g_steps.push_back(InEditor("Edit Tip", "y", TypeAndPress("Y", IDOK)));
+    g_steps.push_back(Press(IDYES));
+    EXPECT_EQ(IDCANCEL, RunManager());
 }
 
 TEST_F(ManagerDialog, AddTipAppendsARowAndCancelKeepsListAndSelection) {

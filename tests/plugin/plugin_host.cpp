@@ -12,11 +12,13 @@ HostTraffic g_hostTraffic;
 std::vector<std::string> g_propertiesTexts;
 std::vector<UINT> g_notifyWindowLife;
 std::vector<std::vector<std::string>> g_menusSeen;
+std::function<void()> g_hostControlAction;
 
 namespace {
 
 constexpr char kHostClass[] = "VelmoTestHost";
 constexpr char kNotifyClass[] = "Calvorin";
+constexpr int kHostControlId = 1;
 
 HHOOK g_callHook;
 
@@ -60,6 +62,10 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The text lives only for the duration of the call.
         if (message == HostMsgProperties)
             g_propertiesTexts.emplace_back(reinterpret_cast<const char*>(lParam));
+        return 0;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == kHostControlId && g_hostControlAction) {
+        g_hostControlAction();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -152,6 +158,7 @@ void PluginHost::SetUp() {
     g_notifyWindowLife.clear();
     g_menusSeen.clear();
     g_boxes.clear();
+    g_hostControlAction = nullptr;
 
     module = LoadLibraryA((BuildFolder() + "Calvorinor.plg").c_str());
     ASSERT_TRUE(module) << "cannot load Calvorinor.plg, error " << GetLastError();
@@ -170,6 +177,10 @@ void PluginHost::SetUp() {
     hostWindow = CreateWindowExA(0, kHostClass, "Velmo", WS_POPUP | WS_VISIBLE, 0, 0, 100, 50,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(hostWindow);
+    hostControl = CreateWindowExA(0, "BUTTON", "Stop plug-in", WS_CHILD | WS_VISIBLE, 0, 0, 90, 20,
+                                  hostWindow, reinterpret_cast<HMENU>(kHostControlId),
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(hostControl);
 
     const bool menusWatched =
         WatchMenus([](HMENU menu) { g_menusSeen.push_back(MenuItems(menu)); });

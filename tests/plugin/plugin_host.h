@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,10 @@ extern std::vector<UINT> g_notifyWindowLife;
 // for a separator.
 extern std::vector<std::vector<std::string>> g_menusSeen;
 
+// What pressing the host's own control (hostControl) does, as the host's
+// "Stop plug-in" and "Start plug-in" buttons stop and start the module.
+extern std::function<void()> g_hostControlAction;
+
 // A 24-bit bitmap file of the given size.
 std::string BitmapFile(int width, int height);
 
@@ -79,6 +84,7 @@ protected:
     DoneModuleFn doneModule = nullptr;
 
     HWND hostWindow = nullptr;
+    HWND hostControl = nullptr;  // a button of the host's, usable while the manager is open
     TempFolder localFolder;
     TempFolder hostFolder;
     std::string localPath = localFolder.File("user.ini");

@@ -1,0 +1,63 @@
+#include "dialogs/dialogs.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Set in a dialog's DWLP_USER slot when the module ends it from outside.
+constexpr LONG_PTR kEndedByShutDown = 1;
+
+DLGPROC DialogProcOf(HWND window) {
+    char className[8] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "#32770") != 0) return nullptr;
+    return reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
+}
+
+struct OpenDialogs {
+    std::vector<HWND> managers;
+    std::vector<HWND> editors;
+};
+
+BOOL CALLBACK CollectOpenDialog(HWND window, LPARAM found) {
+    auto& open = *reinterpret_cast<OpenDialogs*>(found);
+    const DLGPROC proc = DialogProcOf(window);
+    if (proc == ManagerDialogProc)
+        open.managers.push_back(window);
+    else if (proc == TipEditorAddProc || proc == TipEditorEditProc)
+        open.editors.push_back(window);
+    return TRUE;
+}
+
+// The dialogs run on this thread, the manager without an owner and the editor
+// owned by it, so both are among the thread's top-level windows; their dialog
+// procedures tell them apart from the host's own dialogs. Looking them up
+// keeps no record that could go stale.
+OpenDialogs FindOpenDialogs() {
+    OpenDialogs open;
+    EnumThreadWindows(GetCurrentThreadId(), CollectOpenDialog, reinterpret_cast<LPARAM>(&open));
+    return open;
+}
+
+void EndAsCancel(HWND dialog) {
+    SetWindowLongPtrA(dialog, DWLP_USER, kEndedByShutDown);
+    EndDialog(dialog, IDCANCEL);
+}
+
+}  // namespace
+
+HWND FindOpenManager() {
+    const OpenDialogs open = FindOpenDialogs();
+    return open.managers.empty() ? nullptr : open.managers.front();
+}
+
+void EndOpenDialogsAsCancel() {
+    const OpenDialogs open = FindOpenDialogs();
+    for (HWND editor : open.editors) EndAsCancel(editor);
+    for (HWND manager : open.managers) EndAsCancel(manager);
+}
+
+bool EndedByShutDown(HWND dialog) {
+    return GetWindowLongPtrA(dialog, DWLP_USER) == kEndedByShutDown;
+}
