@@ -38,8 +38,8 @@ std::vector<int32_t> SelectedRows(HWND dialog) {
 
 // The width in pixels that the widest row's text takes in the list box's font,
 // with a margin of one average character so that its last letter clears the
-// border. No text is wider than its length times the font's widest character,
-// so only rows that could beat the widest so far are measured.
+// border. Adding up each row's character widths costs far less than asking
+// for every row's extent; only the widest row is then measured.
 int WidestRowWidth(HWND list) {
     HDC dc = GetDC(list);
     if (!dc) return 0;
@@ -47,21 +47,28 @@ int WidestRowWidth(HWND list) {
     HGDIOBJ oldFont = SelectObject(dc, font);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
-    const LONG widestCharacter = metrics.tmMaxCharWidth > 0 ? metrics.tmMaxCharWidth : 1;
-    LONG widest = 0;
+    INT characterWidths[256] = {};
+    GetCharWidth32A(dc, 0, 255, characterWidths);
+
+    const char* widestText = "";
+    uint64_t widestSum = 0;
     for (uint32_t i = 0; i < TipsList.Count(); ++i) {
         const char* text = TipsList.At(i);
-        const size_t length = std::strlen(text);
-        if (static_cast<LONG>(std::min<size_t>(length, 0x7FFF)) * widestCharacter <= widest)
-            continue;
-        SIZE size{};
-        if (GetTextExtentPoint32A(dc, text, static_cast<int>(std::min<size_t>(length, INT_MAX)),
-                                  &size))
-            widest = std::max(widest, size.cx);
+        uint64_t sum = 0;
+        for (const char* c = text; *c; ++c)
+            sum += static_cast<uint32_t>(characterWidths[static_cast<unsigned char>(*c)]);
+        if (sum > widestSum) {
+            widestSum = sum;
+            widestText = text;
+        }
     }
+    SIZE size{};
+    GetTextExtentPoint32A(dc, widestText,
+                          static_cast<int>(std::min<size_t>(std::strlen(widestText), INT_MAX)),
+                          &size);
     SelectObject(dc, oldFont);
     ReleaseDC(list, dc);
-    return widest > 0 ? static_cast<int>(widest + metrics.tmAveCharWidth) : 0;
+    return size.cx > 0 ? static_cast<int>(size.cx + metrics.tmAveCharWidth) : 0;
 }
 
 void ShowDialogFailed(HWND dialog) {
