@@ -11,9 +11,7 @@
 #include "dialogs/dialogs.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
-#include "tests/support/tips_readback.h"
-
-using Tips = std::vector<std::string>;
+#include "tests/shared/tips_readback.h"
 
 inline void SeedTips(Tips tips) {
     TipsList.ReplaceAll(TipTexts(tips.begin(), tips.end()));

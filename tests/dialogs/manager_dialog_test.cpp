@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "plugin/module_state.h"
 #include "tests/dialogs/dialog_helpers.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/message_box_recorder.h"

@@ -19,7 +19,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/plugin/plugin_host.h"
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
 
 namespace {
 

@@ -15,7 +15,6 @@
 
 namespace {
 
-using Tips = std::vector<std::string>;
 const std::vector<std::string> kMenu = {"&Edit Tips", "", "&Properties"};
 
 void ExpectTheTrayRecord(const IconCall& added, HWND notifyWindow, HWND parent) {

@@ -17,7 +17,7 @@
 #include "tests/support/dialog_steps.h"
 #include "tests/support/menu_steps.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/tips_readback.h"
+#include "tests/shared/tips_readback.h"
 
 using GetPluginInfoFn = const PluginInfo*(WINAPI*)();
 using InitGlobalModuleFn = uint32_t(WINAPI*)(const HostInfo*);

@@ -6,17 +6,12 @@
 
 #include "plugin/module_state.h"
 #include "tests/support/dialog_steps.h"
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
+#include "tests/shared/tips_readback.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
-
-using Tips = std::vector<std::string>;
-
-Tips CurrentTips() {
-    return Tips(TipsList.tips.begin(), TipsList.tips.end());
-}
 
 class TipsFile : public DialogTest {
 protected:
@@ -78,7 +73,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
 
         ReadTipsFile();
 
-        EXPECT_EQ(c.tips, CurrentTips());
+        EXPECT_EQ(c.tips, TipsNow());
         if (c.box)
             ExpectLastBoxUnowned(MB_TOPMOST);
         else
@@ -88,7 +83,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
 
 TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     ReadTipsFile();  // no file yet
-    EXPECT_EQ(Tips{"prior"}, CurrentTips());
+    EXPECT_EQ(Tips{"prior"}, TipsNow());
 
     WriteBytes(tipsPath, "0000// current line\r\nA\r\n");
     HANDLE writer = CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
@@ -96,7 +91,7 @@ TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
     ReadTipsFile();
     CloseHandle(writer);
-    EXPECT_EQ(Tips{"prior"}, CurrentTips());
+    EXPECT_EQ(Tips{"prior"}, TipsNow());
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -105,16 +100,16 @@ TEST_F(TipsFile, WriterRoundTripsByteForByte) {
         "0042// current line\r\nfirst\r\n\r\nwith\rCR and\nLF\r\n \r\n\xe9t\xe9\r\n";
     WriteBytes(tipsPath, original);
     ReadTipsFile();
-    const Tips read = CurrentTips();
+    const Tips read = TipsNow();
     ASSERT_EQ(5u, read.size());
 
     EXPECT_EQ(1, WriteTipsFile());
     EXPECT_EQ("0000" + original.substr(4), ReadBytes(tipsPath));
-    EXPECT_EQ(read, CurrentTips());  // the writer leaves the list alone
+    EXPECT_EQ(read, TipsNow());  // the writer leaves the list alone
 
     TipsList.ReplaceAll({});
     ReadTipsFile();
-    EXPECT_EQ(read, CurrentTips());
+    EXPECT_EQ(read, TipsNow());
     EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
 }
 
@@ -154,7 +149,7 @@ protected:
     void ExpectOldFileAlone() {
         EXPECT_EQ(old, ReadBytes(tipsPath));
         EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
-        EXPECT_EQ(Tips{"replacement"}, CurrentTips());
+        EXPECT_EQ(Tips{"replacement"}, TipsNow());
     }
 };
 

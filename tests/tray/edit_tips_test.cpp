@@ -7,14 +7,13 @@
 
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
+#include "tests/shared/dialog_windows.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/tips_readback.h"
+#include "tests/shared/tips_readback.h"
 #include "tests/tray/stand_in_host.h"
 
 namespace {
-
-using Tips = std::vector<std::string>;
 
 const std::string kSeeded = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n";
 
@@ -30,9 +29,7 @@ DialogStep RemoveFirstThen(int button) {
 }
 
 BOOL CALLBACK CountManagers(HWND window, LPARAM count) {
-    char cls[16] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (!strcmp(cls, "#32770") && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
+    if (IsDialog(window) && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
     return TRUE;
 }
 

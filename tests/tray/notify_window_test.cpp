@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "plugin/module_state.h"
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/tray/stand_in_host.h"
 
