@@ -72,7 +72,7 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     PressOnIcon(WM_RBUTTONDOWN);
 
     EXPECT_EQ(std::vector<std::vector<std::string>>{kMenu}, g_menusSeen);
-    EXPECT_EQ((HostTraffic{HostMsgMenuOpening, HostMsgMenuClosed}), g_hostTraffic);
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0}}), g_hostTraffic);
     EXPECT_EQ(TipsFileText({"first", "second, edited", "third"}),
               ReadBytes(hostFolder.File("tips.rc")));
 
@@ -80,8 +80,11 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     g_menuSteps.push_back(Choose('P'));
     PressOnIcon(WM_LBUTTONDOWN);
     EXPECT_EQ(2u, g_menusSeen.size());
-    EXPECT_EQ((HostTraffic{HostMsgMenuOpening, HostMsgMenuClosed, HostMsgMenuOpening,
-                           HostMsgMenuClosed, HostMsgProperties}),
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0},
+                           {HostMsgMenuClosed, 0},
+                           {HostMsgMenuOpening, 0},
+                           {HostMsgMenuClosed, 0},
+                           {HostMsgProperties, 0}}),
               g_hostTraffic);
     EXPECT_EQ(std::vector<std::string>{"/Calvorin settings"}, g_propertiesTexts);
 

@@ -1,5 +1,7 @@
 #include "tests/support/dialog_steps.h"
 
+#include <gtest/gtest.h>
+
 #include "tests/shared/dialog_windows.h"
 
 std::deque<DialogStep> g_steps;
@@ -76,14 +78,14 @@ void RestartDialogWatchdog() {
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
 }
 
-void DialogTest::SetUp() {
+void WatchDialogs() {
     g_steps.clear();
     g_hook = SetWindowsHookExA(WH_CBT, WatchNewDialogs, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(g_hook);
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
 }
 
-void DialogTest::TearDown() {
+void StopWatchingDialogs() {
     KillTimer(nullptr, g_watchdog);
     UnhookWindowsHookEx(g_hook);
     EXPECT_TRUE(g_steps.empty()) << g_steps.size() << " step(s) never ran";

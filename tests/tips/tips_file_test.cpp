@@ -13,18 +13,20 @@
 
 namespace {
 
-class TipsFile : public DialogTest {
+class TipsFile : public testing::Test {
 protected:
     TempFolder folder;
     std::string tipsPath = folder.File("tips.rc");
+    const std::string old = "0007// current line\r\nkeep me\r\n";
 
     void SetUp() override {
-        DialogTest::SetUp();
+        WatchDialogs();
         RecordMessageBoxes(GetModuleHandleA(nullptr));
         g_boxes.clear();
         lstrcpynA(TipsPath, tipsPath.c_str(), kTipsPathSize);
         TipsList.ReplaceAll({"prior"});
     }
+    void TearDown() override { StopWatchingDialogs(); }
 
     // The next message box must be the given one; it is closed with OK.
     void ExpectBox(const char* text, const char* caption) {
@@ -39,6 +41,18 @@ protected:
         ASSERT_EQ(1u, g_boxes.size());
         EXPECT_EQ(nullptr, g_boxes[0].owner);
         EXPECT_EQ(style, g_boxes[0].style);
+    }
+
+    // For a write that must be refused: an old file, and other tips to write.
+    void WriteOldFile() {
+        WriteBytes(tipsPath, old);
+        TipsList.ReplaceAll({"replacement"});
+    }
+    // A refused write leaves the old file byte-identical and no file behind.
+    void ExpectOldFileAlone() {
+        EXPECT_EQ(old, ReadBytes(tipsPath));
+        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+        EXPECT_EQ(Tips{"replacement"}, TipsNow());
     }
 };
 
@@ -137,23 +151,10 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(tipsPath));
 }
 
-// A refused write must leave the old file byte-identical and no file behind.
-class RefusedWrite : public TipsFile {
-protected:
-    const std::string old = "0007// current line\r\nkeep me\r\n";
-    void SetUp() override {
-        TipsFile::SetUp();
-        WriteBytes(tipsPath, old);
-        TipsList.ReplaceAll({"replacement"});
-    }
-    void ExpectOldFileAlone() {
-        EXPECT_EQ(old, ReadBytes(tipsPath));
-        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
-        EXPECT_EQ(Tips{"replacement"}, TipsNow());
-    }
-};
+using RefusedWrite = TipsFile;
 
 TEST_F(RefusedWrite, ReadOnlyFile) {
+    WriteOldFile();
     ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(0, WriteTipsFile());
     EXPECT_EQ(DWORD{FILE_ATTRIBUTE_READONLY},
@@ -163,6 +164,7 @@ TEST_F(RefusedWrite, ReadOnlyFile) {
 }
 
 TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
+    WriteOldFile();
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
         SCOPED_TRACE(share);
         HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
@@ -184,6 +186,7 @@ BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD writt
 }
 
 TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
+    WriteOldFile();
     int32_t result;
     {
         ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
@@ -197,6 +200,7 @@ TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
 }
 
 TEST_F(RefusedWrite, ImageTooLargeForMemory) {
+    WriteOldFile();
     // Tips that fit in a 32-bit process while one string holding them all cannot.
     const size_t tipLength = 1024 * 1024;
     const size_t tipCount = std::string().max_size() / tipLength + 8;
