@@ -12,7 +12,7 @@
 #include "dialogs/dialogs.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
-#include "tests/support/tips_readback.h"
+#include "tests/shared/tips_readback.h"
 
 namespace {
 

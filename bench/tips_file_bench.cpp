@@ -15,8 +15,9 @@
 #include "bench/bench_report.h"
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
-#include "tests/support/import_patch.h"
 #include "plugin/module_tips_file.h"
+#include "tests/shared/dialog_windows.h"
+#include "tests/shared/import_patch.h"
 #include "tips/tips_text.h"
 
 namespace {
@@ -98,14 +99,9 @@ void CALLBACK CloseOpenedBox(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 LRESULT CALLBACK WatchForBoxes(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND) {
-        char cls[16] = "";
-        GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
-        if (!strcmp(cls, "#32770") &&
-            !(reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs->style & WS_CHILD)) {
-            g_openedBox = reinterpret_cast<HWND>(wp);
-            SetTimer(nullptr, 0, 0, CloseOpenedBox);
-        }
+    if (code == HCBT_CREATEWND && IsNewTopLevelDialog(wp, lp)) {
+        g_openedBox = reinterpret_cast<HWND>(wp);
+        SetTimer(nullptr, 0, 0, CloseOpenedBox);
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }

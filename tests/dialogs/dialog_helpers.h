@@ -1,8 +1,10 @@
-// What the dialog tests share: seeding and reading TipsList, reading the
-// manager's list box, running the dialogs the way the module does.
+// What the dialog tests share: their fixture, seeding and reading TipsList,
+// reading the manager's list box, running the dialogs the way the module does.
 #pragma once
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
@@ -11,9 +13,24 @@
 #include "dialogs/dialogs.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
-#include "tests/support/tips_readback.h"
+#include "tests/shared/tips_readback.h"
+#include "tests/support/dialog_steps.h"
+#include "tests/support/message_box_recorder.h"
 
-using Tips = std::vector<std::string>;
+// Dialogs driven by steps, their message boxes recorded; a test that lends
+// the dialogs another module's instance gets the program's own back.
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        WatchDialogs();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+    }
+    void TearDown() override {
+        g_instance = GetModuleHandleA(nullptr);
+        StopWatchingDialogs();
+    }
+};
 
 inline void SeedTips(Tips tips) {
     TipsList.ReplaceAll(TipTexts(tips.begin(), tips.end()));

@@ -139,7 +139,7 @@ void ExpectHeader(const Template& t, DWORD style, short cx, short cy, const char
     EXPECT_EQ(0xFFFF, t.signature) << "not an extended template";
     EXPECT_EQ(0u, t.helpId);
     EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), t.exStyle);
-    EXPECT_EQ(style, t.style);
+    EXPECT_EQ(style, t.style) << std::hex << t.style;
     EXPECT_EQ(0, t.x);
     EXPECT_EQ(0, t.y);
     EXPECT_EQ(cx, t.cx);
@@ -174,28 +174,35 @@ void ExpectItems(const Template& t, const std::vector<ExpectedItem>& expected) {
     }
 }
 
+// Every control is a visible child that the Tab key reaches.
+constexpr DWORD kControl = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+
 TEST(DialogTemplates, ManagerMatchesItsTable) {
     size_t size = 0;
     const Template t = LoadTemplate(IDD_TIPS, &size);
-    ExpectHeader(t, 0x80C800C0, 206, 185, "Tips");
+    ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 206, 185,
+                 "Tips");
     ExpectItems(t, {
-        {1, "BUTTON", "OK", 0x50010001, 1, 169, 50, 14},
-        {2, "BUTTON", "Cancel", 0x50010000, 155, 169, 50, 14},
-        {1000, "LISTBOX", "", 0x50B10901, 1, 0, 203, 152},
-        {1001, "BUTTON", "Add Tip", 0x50010000, 1, 154, 66, 14},
-        {1002, "BUTTON", "Remove Tip(s)", 0x50010000, 139, 154, 66, 14},
-        {1003, "BUTTON", "Edit Tip(s)", 0x50010000, 70, 154, 66, 14},
+        {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 1, 169, 50, 14},
+        {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 155, 169, 50, 14},
+        {1000, "LISTBOX", "",
+         kControl | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+             LBS_EXTENDEDSEL,
+         1, 0, 203, 152},
+        {1001, "BUTTON", "Add Tip", kControl | BS_PUSHBUTTON, 1, 154, 66, 14},
+        {1002, "BUTTON", "Remove Tip(s)", kControl | BS_PUSHBUTTON, 139, 154, 66, 14},
+        {1003, "BUTTON", "Edit Tip(s)", kControl | BS_PUSHBUTTON, 70, 154, 66, 14},
     });
 }
 
 TEST(DialogTemplates, EditorMatchesItsTable) {
     size_t size = 0;
     const Template t = LoadTemplate(IDD_TIP_EDIT, &size);
-    ExpectHeader(t, 0x80CC0040, 186, 23, "");
+    ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT, 186, 23, "");
     ExpectItems(t, {
-        {1, "BUTTON", "OK", 0x50010001, 0, 13, 93, 10},
-        {2, "BUTTON", "Cancel", 0x50010000, 93, 13, 93, 10},
-        {1002, "EDIT", "", 0x50810080, 0, 0, 186, 12},
+        {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 0, 13, 93, 10},
+        {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 93, 13, 93, 10},
+        {1002, "EDIT", "", kControl | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 186, 12},
     });
 }
 

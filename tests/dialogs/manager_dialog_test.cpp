@@ -4,24 +4,12 @@
 
 #include <algorithm>
 
+#include "plugin/module_state.h"
 #include "tests/dialogs/dialog_helpers.h"
-#include "tests/support/dialog_steps.h"
-#include "tests/support/message_box_recorder.h"
 
 namespace {
 
-class ManagerDialog : public DialogTest {
-protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
-    }
-    void TearDown() override {
-        g_instance = GetModuleHandleA(nullptr);
-        DialogTest::TearDown();
-    }
-};
+using ManagerDialog = DialogTest;
 
 // A step for an editor run: checks the mode and the text it opened with, then acts.
 DialogStep InEditor(const char* caption, const char* text, DialogStep act) {

@@ -5,19 +5,10 @@
 #include <cstring>
 
 #include "tests/dialogs/dialog_helpers.h"
-#include "tests/support/dialog_steps.h"
-#include "tests/support/message_box_recorder.h"
 
 namespace {
 
-class TipEditor : public DialogTest {
-protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
-    }
-};
+using TipEditor = DialogTest;
 
 HWND EditBox(HWND editor) {
     return GetDlgItem(editor, IDC_TIP_TEXT);
@@ -208,7 +199,7 @@ TEST_F(TipEditor, ProceduresReturnWhatTheDialogManagerExpects) {
 }
 
 // Geometry: each mode measures its own heights at opening.
-class EditorGeometry : public TipEditor, public testing::WithParamInterface<bool> {
+class EditorGeometry : public DialogTest, public testing::WithParamInterface<bool> {
 protected:
     DLGPROC Mode() const { return GetParam() ? TipEditorEditProc : TipEditorAddProc; }
     const EditorMetrics& Metrics() const { return GetParam() ? EditModeMetrics : AddModeMetrics; }

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -19,19 +18,22 @@
 
 #include "resources/resource_ids.h"
 #include "tests/plugin/plugin_host.h"
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
 
 namespace {
 
 enum class Kind { File, Memory, Menu, Icon, ImageList, Window, WindowClass };
-constexpr size_t kKinds = 7;
-const char* const kKindNames[kKinds] = {"file handles (CreateFileA / CloseHandle)",
-                                        "global memory (GlobalAlloc / GlobalFree)",
-                                        "popup menus (CreatePopupMenu / DestroyMenu)",
-                                        "icons (CreateIconIndirect, ImageList_GetIcon / DestroyIcon)",
-                                        "image lists (ImageList_Create / ImageList_Destroy)",
-                                        "windows (CreateWindowExA / DestroyWindow)",
-                                        "window classes (RegisterClassA / UnregisterClassA)"};
+const std::map<Kind, const char*> kKindNames = {
+    {Kind::File, "file handles (CreateFileA / CloseHandle)"},
+    {Kind::Memory, "global memory (GlobalAlloc / GlobalFree)"},
+    {Kind::Menu, "popup menus (CreatePopupMenu / DestroyMenu)"},
+    {Kind::Icon, "icons (CreateIconIndirect, ImageList_GetIcon / DestroyIcon)"},
+    {Kind::ImageList, "image lists (ImageList_Create / ImageList_Destroy)"},
+    {Kind::Window, "windows (CreateWindowExA / DestroyWindow)"},
+    {Kind::WindowClass, "window classes (RegisterClassA / UnregisterClassA)"}};
+
+// How many of each kind a run makes; every one must be released too.
+using Counts = std::map<Kind, unsigned>;
 
 // The routine the host or the user is running in the module.
 enum class Routine { None, StartUp, ShutDown, MenuOpening, ManagerRun };
@@ -52,9 +54,9 @@ struct Made {
 struct Ledger {
     Routine routine = Routine::None;
     std::map<std::string, Made> live;  // by handle value, or by class name
-    std::array<unsigned, kKinds> made{};
-    std::array<unsigned, kKinds> released{};
-    std::set<HANDLE> sharedIcons;       // LoadImageA with LR_SHARED
+    Counts made;
+    Counts released;
+    std::set<const void*> sharedIcons;  // LoadImageA with LR_SHARED
     unsigned sharedIconLoads = 0;
     unsigned sharedIconDestroys = 0;
     std::vector<std::string> faults;
@@ -74,12 +76,26 @@ std::string Key(const void* handle) {
     return text;
 }
 
+// Class names compare without regard to case.
+std::string ClassKey(LPCSTR name) {
+    if (IS_INTRESOURCE(name))
+        return "class #" + std::to_string(reinterpret_cast<uintptr_t>(name));
+    std::string key = name;
+    CharLowerBuffA(key.data(), static_cast<DWORD>(key.size()));
+    return "class " + key;
+}
+
 void Make(Kind kind, const std::string& key) {
     if (LivesUntilShutDown(kind) && g_ledger.routine != Routine::StartUp)
         g_ledger.Fault("a window or class made outside start-up: " + key);
     if (!g_ledger.live.emplace(key, Made{kind, g_ledger.routine}).second)
         g_ledger.Fault(std::string("a live handle came back as new: ") + key);
-    ++g_ledger.made[static_cast<size_t>(kind)];
+    ++g_ledger.made[kind];
+}
+
+// A handle the call handed back, unless the call failed.
+void MakeIfValid(Kind kind, const void* handle) {
+    if (handle && handle != INVALID_HANDLE_VALUE) Make(kind, Key(handle));
 }
 
 void Release(Kind kind, const std::string& key, const char* call) {
@@ -94,271 +110,204 @@ void Release(Kind kind, const std::string& key, const char* call) {
         g_ledger.Fault(std::string(call) + " of a handle made during " +
                        kRoutineNames[static_cast<int>(routine)]);
     g_ledger.live.erase(found);
-    ++g_ledger.released[static_cast<size_t>(kind)];
+    ++g_ledger.released[kind];
 }
 
-// The real functions, as the loader bound them.
-decltype(&CreateFileA) RealCreateFileA;
-decltype(&CloseHandle) RealCloseHandle;
-decltype(&GlobalAlloc) RealGlobalAlloc;
-decltype(&GlobalFree) RealGlobalFree;
-decltype(&CreatePopupMenu) RealCreatePopupMenu;
-decltype(&DestroyMenu) RealDestroyMenu;
-decltype(&CreateIconIndirect) RealCreateIconIndirect;
-decltype(&ImageList_GetIcon) RealImageListGetIcon;
-decltype(&DestroyIcon) RealDestroyIcon;
-decltype(&LoadImageA) RealLoadImageA;
-decltype(&ImageList_Create) RealImageListCreate;
-decltype(&ImageList_Destroy) RealImageListDestroy;
-decltype(&CreateWindowExA) RealCreateWindowExA;
-decltype(&DestroyWindow) RealDestroyWindow;
-decltype(&RegisterClassA) RealRegisterClassA;
-decltype(&UnregisterClassA) RealUnregisterClassA;
-
-HANDLE WINAPI CountCreateFileA(LPCSTR name, DWORD access, DWORD share,
-                               LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                               HANDLE templateFile) {
-    HANDLE file =
-        RealCreateFileA(name, access, share, security, disposition, flags, templateFile);
-    if (file != INVALID_HANDLE_VALUE) Make(Kind::File, Key(file));
-    return file;
-}
-
-BOOL WINAPI CountCloseHandle(HANDLE handle) {
-    Release(Kind::File, Key(handle), "CloseHandle");
-    return RealCloseHandle(handle);
-}
-
-HGLOBAL WINAPI CountGlobalAlloc(UINT flags, SIZE_T bytes) {
-    HGLOBAL memory = RealGlobalAlloc(flags, bytes);
-    if (memory) Make(Kind::Memory, Key(memory));
-    return memory;
-}
-
-HGLOBAL WINAPI CountGlobalFree(HGLOBAL memory) {
-    Release(Kind::Memory, Key(memory), "GlobalFree");
-    return RealGlobalFree(memory);
-}
-
-HMENU WINAPI CountCreatePopupMenu() {
-    HMENU menu = RealCreatePopupMenu();
-    if (menu) Make(Kind::Menu, Key(menu));
-    return menu;
-}
-
-BOOL WINAPI CountDestroyMenu(HMENU menu) {
-    Release(Kind::Menu, Key(menu), "DestroyMenu");
-    return RealDestroyMenu(menu);
-}
-
-HICON WINAPI CountCreateIconIndirect(PICONINFO info) {
-    HICON icon = RealCreateIconIndirect(info);
-    if (icon) Make(Kind::Icon, Key(icon));
-    return icon;
-}
-
-HICON WINAPI CountImageListGetIcon(HIMAGELIST list, int index, UINT flags) {
-    HICON icon = RealImageListGetIcon(list, index, flags);
-    if (icon) Make(Kind::Icon, Key(icon));
-    return icon;
-}
-
-BOOL WINAPI CountDestroyIcon(HICON icon) {
-    if (g_ledger.sharedIcons.count(icon)) {
-        ++g_ledger.sharedIconDestroys;
-        g_ledger.Fault("DestroyIcon of the shared icon");
-    }
-    Release(Kind::Icon, Key(icon), "DestroyIcon");
-    return RealDestroyIcon(icon);
-}
-
-HANDLE WINAPI CountLoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy,
-                              UINT flags) {
-    HANDLE image = RealLoadImageA(instance, name, type, cx, cy, flags);
-    if (image && (flags & LR_SHARED)) {
-        g_ledger.sharedIcons.insert(image);
-        ++g_ledger.sharedIconLoads;
-    } else if (image) {
-        g_ledger.Fault("LoadImageA without LR_SHARED");  // nobody would destroy it
-    }
-    return image;
-}
-
-HIMAGELIST WINAPI CountImageListCreate(int cx, int cy, UINT flags, int initial, int grow) {
-    HIMAGELIST list = RealImageListCreate(cx, cy, flags, initial, grow);
-    if (list) Make(Kind::ImageList, Key(list));
-    return list;
-}
-
-BOOL WINAPI CountImageListDestroy(HIMAGELIST list) {
-    Release(Kind::ImageList, Key(list), "ImageList_Destroy");
-    return RealImageListDestroy(list);
-}
-
-HWND WINAPI CountCreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
-                                 int x, int y, int width, int height, HWND parent, HMENU menu,
-                                 HINSTANCE instance, LPVOID parameter) {
-    HWND window = RealCreateWindowExA(exStyle, className, title, style, x, y, width, height,
-                                      parent, menu, instance, parameter);
-    if (window) Make(Kind::Window, Key(window));
-    return window;
-}
-
-BOOL WINAPI CountDestroyWindow(HWND window) {
-    Release(Kind::Window, Key(window), "DestroyWindow");
-    return RealDestroyWindow(window);
-}
-
-// Class names compare without regard to case.
-std::string ClassKey(LPCSTR name) {
-    if (IS_INTRESOURCE(name))
-        return "class #" + std::to_string(reinterpret_cast<uintptr_t>(name));
-    std::string key = name;
-    CharLowerBuffA(key.data(), static_cast<DWORD>(key.size()));
-    return "class " + key;
-}
-
-ATOM WINAPI CountRegisterClassA(const WNDCLASSA* windowClass) {
-    ATOM atom = RealRegisterClassA(windowClass);
-    if (atom) Make(Kind::WindowClass, ClassKey(windowClass->lpszClassName));
-    return atom;
-}
-
-// Shut-down unregisters the class whether or not start-up registered it; a
-// call that finds no class releases nothing.
-BOOL WINAPI CountUnregisterClassA(LPCSTR name, HINSTANCE instance) {
-    const BOOL released = RealUnregisterClassA(name, instance);
-    if (released) Release(Kind::WindowClass, ClassKey(name), "UnregisterClassA");
-    return released;
-}
-
-template <typename Fn>
-void Patch(HMODULE module, const char* dll, const char* function, Fn replacement, Fn& real) {
-    real = reinterpret_cast<Fn>(
-        PatchImport(module, dll, function, reinterpret_cast<void*>(replacement)));
-    EXPECT_TRUE(real) << "the module does not import " << function;
-}
-
-class HandleAccounting : public PluginHost {
-protected:
-    void SetUp() override {
-        PluginHost::SetUp();
-        g_ledger = Ledger{};
-        Patch(module, "kernel32.dll", "CreateFileA", CountCreateFileA, RealCreateFileA);
-        Patch(module, "kernel32.dll", "CloseHandle", CountCloseHandle, RealCloseHandle);
-        Patch(module, "kernel32.dll", "GlobalAlloc", CountGlobalAlloc, RealGlobalAlloc);
-        Patch(module, "kernel32.dll", "GlobalFree", CountGlobalFree, RealGlobalFree);
-        Patch(module, "user32.dll", "CreatePopupMenu", CountCreatePopupMenu, RealCreatePopupMenu);
-        Patch(module, "user32.dll", "DestroyMenu", CountDestroyMenu, RealDestroyMenu);
-        Patch(module, "user32.dll", "CreateIconIndirect", CountCreateIconIndirect,
-              RealCreateIconIndirect);
-        Patch(module, "comctl32.dll", "ImageList_GetIcon", CountImageListGetIcon,
-              RealImageListGetIcon);
-        Patch(module, "user32.dll", "DestroyIcon", CountDestroyIcon, RealDestroyIcon);
-        Patch(module, "user32.dll", "LoadImageA", CountLoadImageA, RealLoadImageA);
-        Patch(module, "comctl32.dll", "ImageList_Create", CountImageListCreate,
-              RealImageListCreate);
-        Patch(module, "comctl32.dll", "ImageList_Destroy", CountImageListDestroy,
-              RealImageListDestroy);
-        Patch(module, "user32.dll", "CreateWindowExA", CountCreateWindowExA, RealCreateWindowExA);
-        Patch(module, "user32.dll", "DestroyWindow", CountDestroyWindow, RealDestroyWindow);
-        Patch(module, "user32.dll", "RegisterClassA", CountRegisterClassA, RealRegisterClassA);
-        Patch(module, "user32.dll", "UnregisterClassA", CountUnregisterClassA,
-              RealUnregisterClassA);
-        WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"one", "two", "three", "four"}));
-        WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
-    }
-
-    // Runs one routine of the module; what it made for itself must be gone by
-    // the time it returns.
-    template <typename Work>
-    void During(Routine routine, Work work) {
-        g_ledger.routine = routine;
-        work();
-        // A leak is reported once, then dropped: made and released stay apart.
-        for (auto it = g_ledger.live.begin(); it != g_ledger.live.end();) {
-            if (LivesUntilShutDown(it->second.kind) && routine != Routine::ShutDown) {
-                ++it;
-                continue;
-            }
-            g_ledger.Fault("not released: " + it->first + ", made during " +
-                           kRoutineNames[static_cast<int>(it->second.routine)] + ",");
-            it = g_ledger.live.erase(it);
-        }
-        g_ledger.routine = Routine::None;
-    }
-
-    void StartModule() {
-        During(Routine::StartUp, [this] { EXPECT_NE(0u, Start()); });
-    }
-
-    void StopModule() {
-        During(Routine::ShutDown, [this] { doneModule(); });
-    }
-
-    void PrintCounts(const char* title) {
-        printf("%s\n", title);
-        for (size_t k = 0; k < kKinds; ++k)
-            printf("  %-62s made %5u  released %5u\n", kKindNames[k], g_ledger.made[k],
-                   g_ledger.released[k]);
-        printf("  %-62s loaded %5u  destroyed %5u\n", "shared fallback icon (LoadImageA LR_SHARED)",
-               g_ledger.sharedIconLoads, g_ledger.sharedIconDestroys);
-        fflush(stdout);
-    }
-
-    void ExpectCounts(std::array<unsigned, kKinds> expected) {
-        for (size_t k = 0; k < kKinds; ++k) {
-            EXPECT_EQ(expected[k], g_ledger.made[k]) << kKindNames[k];
-            EXPECT_EQ(g_ledger.made[k], g_ledger.released[k]) << kKindNames[k];
-        }
-        for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
-        EXPECT_TRUE(g_ledger.live.empty()) << g_ledger.live.size() << " handle(s) left";
-        EXPECT_EQ(0u, g_ledger.faultCount) << "faults in all; the first 20 are listed";
-        EXPECT_EQ(0u, g_ledger.sharedIconDestroys);
-    }
-
-    void UsePicture(int cycle) {
-        // No picture, then the three forms the support library loads.
-        static const char* const kConfigs[] = {
-            "[Calvorin]\r\n",
-            "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=1\r\n",
-            "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=2\r\n",
-            "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=4\r\n",
-        };
-        WriteBytes(config, kConfigs[cycle % 4]);
+// One wrapper for every counted function: the ledger hears of the call before
+// it is passed on (what is released) and after (what was made).
+template <auto& function, typename Fn = decltype(&function)>
+struct Counted;
+template <auto& function, typename R, typename... A>
+struct Counted<function, R(WINAPI*)(A...)> {
+    static inline R(WINAPI* real)(A...);
+    static inline void (*before)(A...);
+    static inline void (*after)(R, A...);
+    static R WINAPI Call(A... args) {
+        if (before) before(args...);
+        const R result = real(args...);
+        if (after) after(result, args...);
+        return result;
     }
 };
 
+// Rebinds the module's import of `function` to its counting wrapper.
+template <auto& function, typename Before, typename After>
+void Count(HMODULE module, const char* dll, const char* name, Before before, After after) {
+    using Wrapper = Counted<function>;
+    Wrapper::before = before;
+    Wrapper::after = after;
+    Wrapper::real = reinterpret_cast<decltype(Wrapper::real)>(
+        PatchImport(module, dll, name, reinterpret_cast<void*>(&Wrapper::Call)));
+    EXPECT_TRUE(Wrapper::real) << "the module does not import " << name;
+}
+
+constexpr std::nullptr_t kNothing = nullptr;
+
+void CountHandles(HMODULE module) {
+    g_ledger = Ledger{};
+    Count<CreateFileA>(module, "kernel32.dll", "CreateFileA", kNothing,
+                       [](HANDLE file, auto...) { MakeIfValid(Kind::File, file); });
+    Count<CloseHandle>(module, "kernel32.dll", "CloseHandle", [](HANDLE file) {
+        Release(Kind::File, Key(file), "CloseHandle");
+    }, kNothing);
+    Count<GlobalAlloc>(module, "kernel32.dll", "GlobalAlloc", kNothing,
+                       [](HGLOBAL memory, auto...) { MakeIfValid(Kind::Memory, memory); });
+    Count<GlobalFree>(module, "kernel32.dll", "GlobalFree", [](HGLOBAL memory) {
+        Release(Kind::Memory, Key(memory), "GlobalFree");
+    }, kNothing);
+    Count<CreatePopupMenu>(module, "user32.dll", "CreatePopupMenu", kNothing,
+                           [](HMENU menu) { MakeIfValid(Kind::Menu, menu); });
+    Count<DestroyMenu>(module, "user32.dll", "DestroyMenu", [](HMENU menu) {
+        Release(Kind::Menu, Key(menu), "DestroyMenu");
+    }, kNothing);
+    Count<CreateIconIndirect>(module, "user32.dll", "CreateIconIndirect", kNothing,
+                              [](HICON icon, PICONINFO) { MakeIfValid(Kind::Icon, icon); });
+    Count<ImageList_GetIcon>(module, "comctl32.dll", "ImageList_GetIcon", kNothing,
+                             [](HICON icon, auto...) { MakeIfValid(Kind::Icon, icon); });
+    Count<DestroyIcon>(module, "user32.dll", "DestroyIcon", [](HICON icon) {
+        if (g_ledger.sharedIcons.count(icon)) {
+            ++g_ledger.sharedIconDestroys;
+            g_ledger.Fault("DestroyIcon of the shared icon");
+        }
+        Release(Kind::Icon, Key(icon), "DestroyIcon");
+    }, kNothing);
+    Count<LoadImageA>(module, "user32.dll", "LoadImageA", kNothing,
+                      [](HANDLE image, HINSTANCE, LPCSTR, UINT, int, int, UINT flags) {
+        if (image && (flags & LR_SHARED)) {
+            g_ledger.sharedIcons.insert(image);
+            ++g_ledger.sharedIconLoads;
+        } else if (image) {
+            g_ledger.Fault("LoadImageA without LR_SHARED");  // nobody would destroy it
+        }
+    });
+    Count<ImageList_Create>(module, "comctl32.dll", "ImageList_Create", kNothing,
+                            [](HIMAGELIST list, auto...) { MakeIfValid(Kind::ImageList, list); });
+    Count<ImageList_Destroy>(module, "comctl32.dll", "ImageList_Destroy", [](HIMAGELIST list) {
+        Release(Kind::ImageList, Key(list), "ImageList_Destroy");
+    }, kNothing);
+    Count<CreateWindowExA>(module, "user32.dll", "CreateWindowExA", kNothing,
+                           [](HWND window, auto...) { MakeIfValid(Kind::Window, window); });
+    Count<DestroyWindow>(module, "user32.dll", "DestroyWindow", [](HWND window) {
+        Release(Kind::Window, Key(window), "DestroyWindow");
+    }, kNothing);
+    Count<RegisterClassA>(module, "user32.dll", "RegisterClassA", kNothing,
+                          [](ATOM atom, const WNDCLASSA* windowClass) {
+        if (atom) Make(Kind::WindowClass, ClassKey(windowClass->lpszClassName));
+    });
+    // Shut-down unregisters the class whether or not start-up registered it; a
+    // call that finds no class releases nothing.
+    Count<UnregisterClassA>(module, "user32.dll", "UnregisterClassA", kNothing,
+                            [](BOOL released, LPCSTR name, HINSTANCE) {
+        if (released) Release(Kind::WindowClass, ClassKey(name), "UnregisterClassA");
+    });
+}
+
+// Runs one routine of the module; what it made for itself must be gone by
+// the time it returns.
+template <typename Work>
+void During(Routine routine, Work work) {
+    g_ledger.routine = routine;
+    work();
+    // A leak is reported once, then dropped: made and released stay apart.
+    for (auto it = g_ledger.live.begin(); it != g_ledger.live.end();) {
+        if (LivesUntilShutDown(it->second.kind) && routine != Routine::ShutDown) {
+            ++it;
+            continue;
+        }
+        g_ledger.Fault("not released: " + it->first + ", made during " +
+                       kRoutineNames[static_cast<int>(it->second.routine)] + ",");
+        it = g_ledger.live.erase(it);
+    }
+    g_ledger.routine = Routine::None;
+}
+
+void PrintCounts(const char* title) {
+    printf("%s\n", title);
+    for (const auto& [kind, name] : kKindNames)
+        printf("  %-62s made %5u  released %5u\n", name, g_ledger.made[kind],
+               g_ledger.released[kind]);
+    printf("  %-62s loaded %5u  destroyed %5u\n", "shared fallback icon (LoadImageA LR_SHARED)",
+           g_ledger.sharedIconLoads, g_ledger.sharedIconDestroys);
+    fflush(stdout);
+}
+
+// Kinds left out of `expected` must not have been made at all.
+void ExpectCounts(Counts expected) {
+    for (const auto& [kind, name] : kKindNames) {
+        EXPECT_EQ(expected[kind], g_ledger.made[kind]) << name;
+        EXPECT_EQ(g_ledger.made[kind], g_ledger.released[kind]) << name;
+    }
+    for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
+    EXPECT_TRUE(g_ledger.live.empty()) << g_ledger.live.size() << " handle(s) left";
+    EXPECT_EQ(0u, g_ledger.faultCount) << "faults in all; the first 20 are listed";
+    EXPECT_EQ(0u, g_ledger.sharedIconDestroys);
+}
+
+// No picture, then the three forms the support library loads.
+void UsePicture(const std::string& config, int cycle) {
+    static const char* const kConfigs[] = {
+        "[Calvorin]\r\n",
+        "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=1\r\n",
+        "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=2\r\n",
+        "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=4\r\n",
+    };
+    WriteBytes(config, kConfigs[cycle % 4]);
+}
+
+void StartModule(InitGlobalModuleFn init, const HostInfo& host) {
+    During(Routine::StartUp, [&] { EXPECT_NE(0u, init(&host)); });
+}
+
+void StopModule(DoneModuleFn done) {
+    During(Routine::ShutDown, done);
+}
+
+// tips.rc and the tray picture in the host's folder.
+void WriteHostFiles(const TempFolder& hostFolder) {
+    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"one", "two", "three", "four"}));
+    WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
+}
+
+using HandleAccounting = PluginHost;
+
 TEST_F(HandleAccounting, AThousandStartUpsAndShutDowns) {
+    CountHandles(module);
+    WriteHostFiles(hostFolder);
     trayIconSize = 24;
     host = FreshHostRecord();
     for (int cycle = 0; cycle < 1000; ++cycle) {
-        UsePicture(cycle);
-        StartModule();
-        StopModule();
+        UsePicture(config, cycle);
+        StartModule(initGlobalModule, host);
+        StopModule(doneModule);
     }
     PrintCounts("1,000 start-up / shut-down cycles:");
     // Each start-up reads tips.rc once; a quarter use the shared icon, a
     // quarter pass the bitmaps through an image list of their own.
-    ExpectCounts({1000, 1000, 0, 750, 250, 1000, 1000});
+    ExpectCounts({{Kind::File, 1000}, {Kind::Memory, 1000}, {Kind::Icon, 750},
+                  {Kind::ImageList, 250}, {Kind::Window, 1000}, {Kind::WindowClass, 1000}});
     EXPECT_EQ(250u, g_ledger.sharedIconLoads);
 }
 
 TEST_F(HandleAccounting, AThousandMenuOpenings) {
-    StartModule();
+    CountHandles(module);
+    WriteHostFiles(hostFolder);
+    StartModule(initGlobalModule, host);
     for (int opening = 0; opening < 1000; ++opening) {
         // Mostly dismissed; every tenth asks the host for its properties.
         g_menuSteps.push_back(opening % 10 == 9 ? Choose('P') : [](HWND, HMENU) { EndMenu(); });
         During(Routine::MenuOpening, [this] { PressOnIcon(WM_RBUTTONDOWN); });
     }
-    StopModule();
+    StopModule(doneModule);
     PrintCounts("1,000 menu openings:");
-    ExpectCounts({1, 1, 1000, 0, 0, 1, 1});
+    ExpectCounts({{Kind::File, 1}, {Kind::Memory, 1}, {Kind::Menu, 1000}, {Kind::Window, 1},
+                  {Kind::WindowClass, 1}});
     EXPECT_EQ(100u, g_propertiesTexts.size());
 }
 
 TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
-    StartModule();
+    CountHandles(module);
+    WriteHostFiles(hostFolder);
+    StartModule(initGlobalModule, host);
     for (int run = 0; run < 200; ++run) {
         const bool ok = run % 2 == 0;
         RestartDialogWatchdog();  // each run, not the whole test, must end in time
@@ -385,10 +334,11 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
         g_steps.push_back([](HWND box) { Click(box, IDYES); });  // "Are you sure?"
         During(Routine::ManagerRun, [this] { PressOnIcon(WM_RBUTTONDOWN); });
     }
-    StopModule();
+    StopModule(doneModule);
     PrintCounts("200 manager runs (add, edit, remove; 100 closed with OK):");
     // One file handle to read at start-up, one per OK to write.
-    ExpectCounts({101, 1, 200, 0, 0, 1, 1});
+    ExpectCounts({{Kind::File, 101}, {Kind::Memory, 1}, {Kind::Menu, 200}, {Kind::Window, 1},
+                  {Kind::WindowClass, 1}});
     // After run r: "edited r", then the tips added in runs r-2, r-1 and r.
     EXPECT_EQ(TipsFileText({"edited 198", "added 196", "added 197", "added 198"}),
               ReadBytes(hostFolder.File("tips.rc")));

@@ -15,7 +15,6 @@
 
 namespace {
 
-using Tips = std::vector<std::string>;
 const std::vector<std::string> kMenu = {"&Edit Tips", "", "&Properties"};
 
 void ExpectTheTrayRecord(const IconCall& added, HWND notifyWindow, HWND parent) {
@@ -73,7 +72,7 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     PressOnIcon(WM_RBUTTONDOWN);
 
     EXPECT_EQ(std::vector<std::vector<std::string>>{kMenu}, g_menusSeen);
-    EXPECT_EQ((HostTraffic{HostMsgMenuOpening, HostMsgMenuClosed}), g_hostTraffic);
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0}}), g_hostTraffic);
     EXPECT_EQ(TipsFileText({"first", "second, edited", "third"}),
               ReadBytes(hostFolder.File("tips.rc")));
 
@@ -81,8 +80,11 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     g_menuSteps.push_back(Choose('P'));
     PressOnIcon(WM_LBUTTONDOWN);
     EXPECT_EQ(2u, g_menusSeen.size());
-    EXPECT_EQ((HostTraffic{HostMsgMenuOpening, HostMsgMenuClosed, HostMsgMenuOpening,
-                           HostMsgMenuClosed, HostMsgProperties}),
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0},
+                           {HostMsgMenuClosed, 0},
+                           {HostMsgMenuOpening, 0},
+                           {HostMsgMenuClosed, 0},
+                           {HostMsgProperties, 0}}),
               g_hostTraffic);
     EXPECT_EQ(std::vector<std::string>{"/Calvorin settings"}, g_propertiesTexts);
 
@@ -166,13 +168,13 @@ TEST_F(PluginHost, HostStoppingThePlugInUnderItsDialogsClosesThemAndWritesNothin
             if (c.editorOpen)
                 Click(opened, IDC_EDIT_TIPS);   // the second row's editor must never come
             else
-                Click(hostWindow, GetDlgCtrlID(hostControl));
+                Click(hostWindow, kHostControlId);
         });
         if (c.editorOpen)
             g_steps.push_back([&](HWND opened) {
                 editor = opened;
                 SetDlgItemTextA(opened, IDC_TIP_TEXT, "never written");
-                Click(hostWindow, GetDlgCtrlID(hostControl));
+                Click(hostWindow, kHostControlId);
             });
         PressOnIcon(WM_RBUTTONDOWN);
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-using Tips = std::vector<std::string>;
-
 // Calls InitGlobalModule as the host does and tells how many bytes of its
 // argument it left on the stack: 0 when the callee removed it.
 uint32_t CallCountingStack(InitGlobalModuleFn init, const HostInfo* host, uint32_t& leftOver) {

@@ -5,103 +5,11 @@
 #include "tests/support/crash_guard.h"
 #include "tests/support/message_box_recorder.h"
 
-std::vector<IconCall> g_addCalls;
-std::vector<IconCall> g_removeCalls;
-uint32_t g_addResult;
-HostTraffic g_hostTraffic;
-std::vector<std::string> g_propertiesTexts;
-std::vector<UINT> g_notifyWindowLife;
-std::vector<std::vector<std::string>> g_menusSeen;
-std::function<void()> g_hostControlAction;
-
 namespace {
-
-constexpr char kHostClass[] = "VelmoTestHost";
-constexpr char kNotifyClass[] = "Calvorin";
-constexpr int kHostControlId = 1;
-
-HHOOK g_callHook;
 
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-IconCall Observe(TrayIconRecord* record) {
-    IconCall call = {record, *record, false, 0, 0};
-    ICONINFO info;
-    if (record->hIcon && GetIconInfo(record->hIcon, &info)) {
-        call.iconValid = true;
-        BITMAP bitmap;
-        if (GetObjectA(info.hbmMask, sizeof bitmap, &bitmap)) {
-            call.iconWidth = bitmap.bmWidth;
-            // A mask without a colour bitmap holds both halves, one above the other.
-            call.iconHeight = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
-        }
-        if (info.hbmColor) DeleteObject(info.hbmColor);
-        if (info.hbmMask) DeleteObject(info.hbmMask);
-    }
-    return call;
-}
-
-uint32_t __attribute__((regparm(1))) AddIcon(TrayIconRecord* record) {
-    g_addCalls.push_back(Observe(record));
-    return g_addResult;
-}
-
-uint32_t __attribute__((regparm(1))) RemoveIcon(TrayIconRecord* record) {
-    g_removeCalls.push_back(Observe(record));
-    return 1;
-}
-
-LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == HostMsgMenuOpening || message == HostMsgMenuClosed ||
-        message == HostMsgProperties) {
-        EXPECT_EQ(0u, wParam);
-        g_hostTraffic.push_back(message);
-        // The text lives only for the duration of the call.
-        if (message == HostMsgProperties)
-            g_propertiesTexts.emplace_back(reinterpret_cast<const char*>(lParam));
-        return 0;
-    }
-    if (message == WM_COMMAND && LOWORD(wParam) == kHostControlId && g_hostControlAction) {
-        g_hostControlAction();
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-bool IsNotifyWindow(HWND window) {
-    char cls[16] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    return std::strcmp(cls, kNotifyClass) == 0;
-}
-
-LRESULT CALLBACK WatchNotifyWindow(int code, WPARAM wp, LPARAM lp) {
-    if (code == HC_ACTION) {
-        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lp);
-        if ((call->message == WM_CANCELMODE || call->message == WM_DESTROY) &&
-            IsNotifyWindow(call->hwnd))
-            g_notifyWindowLife.push_back(call->message);
-    }
-    return CallNextHookEx(nullptr, code, wp, lp);
-}
-
-std::vector<std::string> MenuItems(HMENU menu) {
-    std::vector<std::string> items;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        char text[64] = "";
-        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
-        items.emplace_back(text);
-    }
-    return items;
-}
-
-BOOL CALLBACK FindNotifyChild(HWND window, LPARAM found) {
-    if (!IsNotifyWindow(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
 }
 
 void PutLittleEndian(std::string& bytes, uint32_t value, int width) {
@@ -149,17 +57,8 @@ std::string TipsFileText(const std::vector<std::string>& tips) {
 }
 
 void PluginHost::SetUp() {
-    DialogTest::SetUp();
-    g_addCalls.clear();
-    g_removeCalls.clear();
-    g_addResult = 7;
-    g_hostTraffic.clear();
-    g_propertiesTexts.clear();
-    g_notifyWindowLife.clear();
-    g_menusSeen.clear();
+    WatchDialogs();
     g_boxes.clear();
-    g_hostControlAction = nullptr;
-
     module = LoadLibraryA((BuildFolder() + "Calvorinor.plg").c_str());
     ASSERT_TRUE(module) << "cannot load Calvorinor.plg, error " << GetLastError();
     GuardModule(module);
@@ -168,26 +67,8 @@ void PluginHost::SetUp() {
     initGlobalModule = Export<InitGlobalModuleFn>(module, "InitGlobalModule");
     doneModule = Export<DoneModuleFn>(module, "DoneModule");
     ASSERT_TRUE(getPluginInfo && initGlobalModule && doneModule);
-
-    WNDCLASSA hostClass = {};
-    hostClass.lpfnWndProc = HostWindowProc;
-    hostClass.hInstance = GetModuleHandleA(nullptr);
-    hostClass.lpszClassName = kHostClass;
-    RegisterClassA(&hostClass);
-    hostWindow = CreateWindowExA(0, kHostClass, "Velmo", WS_POPUP | WS_VISIBLE, 0, 0, 100, 50,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    hostWindow = OpenRecordingHost();
     ASSERT_TRUE(hostWindow);
-    hostControl = CreateWindowExA(0, "BUTTON", "Stop plug-in", WS_CHILD | WS_VISIBLE, 0, 0, 90, 20,
-                                  hostWindow, reinterpret_cast<HMENU>(kHostControlId),
-                                  GetModuleHandleA(nullptr), nullptr);
-    ASSERT_TRUE(hostControl);
-
-    const bool menusWatched =
-        WatchMenus([](HMENU menu) { g_menusSeen.push_back(MenuItems(menu)); });
-    g_callHook = SetWindowsHookExA(WH_CALLWNDPROC, WatchNotifyWindow, nullptr,
-                                   GetCurrentThreadId());
-    ASSERT_TRUE(menusWatched && g_callHook);
-
     WriteBytes(config, "[Calvorin]\r\n");
     host = FreshHostRecord();
 }
@@ -195,16 +76,13 @@ void PluginHost::SetUp() {
 void PluginHost::TearDown() {
     // Leaves nothing behind for the next test, whatever this one did.
     if (doneModule) doneModule();
-    StopWatchingMenus();
-    UnhookWindowsHookEx(g_callHook);
-    if (hostWindow) DestroyWindow(hostWindow);
-    UnregisterClassA(kHostClass, GetModuleHandleA(nullptr));
+    CloseRecordingHost(hostWindow);
     PumpMessages();
     if (module) {
         FreeLibrary(module);
         EXPECT_EQ(nullptr, GetModuleHandleA("Calvorinor.plg")) << "the module stayed loaded";
     }
-    DialogTest::TearDown();
+    StopWatchingDialogs();
 }
 
 HostInfo PluginHost::FreshHostRecord() {
@@ -226,14 +104,6 @@ HostInfo PluginHost::FreshHostRecord() {
     return record;
 }
 
-uint32_t PluginHost::Start() {
-    return Start(host);
-}
-
-uint32_t PluginHost::Start(const HostInfo& record) {
-    return initGlobalModule(&record);
-}
-
 void PluginHost::PressOnIcon(UINT mouseMessage) {
     ASSERT_FALSE(g_addCalls.empty()) << "no icon was added";
     const TrayIconRecord& icon = g_addCalls.back().record;
@@ -241,13 +111,7 @@ void PluginHost::PressOnIcon(UINT mouseMessage) {
     PumpMessages();
 }
 
-HWND PluginHost::NotifyWindowOfModule() const {
-    HWND found = nullptr;
-    EnumChildWindows(hostWindow, FindNotifyChild, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 bool PluginHost::ClassRegistered() const {
     WNDCLASSA info;
-    return GetClassInfoA(module, kNotifyClass, &info) != FALSE;
+    return GetClassInfoA(module, "Calvorin", &info) != FALSE;
 }

@@ -1,7 +1,6 @@
-// A test host that treats the built Calvorinor.plg as Velmo does: loads it from
-// the build folder, looks up its three exports, hands it a host record around
-// real windows and real files, and records what comes back: icon routine
-// calls, host messages, popup menus and what happens to the module's window.
+// The built Calvorinor.plg treated as Velmo treats it: loaded from the build
+// folder, its three exports looked up, and handed a host record around the
+// recording host's window, real folders and real files.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "plugin/host_records.h"
+#include "tests/shared/tips_readback.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/menu_steps.h"
+#include "tests/support/recording_host.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/tips_readback.h"
 
 using GetPluginInfoFn = const PluginInfo*(WINAPI*)();
 using InitGlobalModuleFn = uint32_t(WINAPI*)(const HostInfo*);
@@ -26,41 +24,12 @@ using DoneModuleFn = void(WINAPI*)();
 
 // The folder of the running test program, where the build puts the module.
 std::string BuildFolder();
-
-// One call of the host's add or remove icon routine.
-struct IconCall {
-    TrayIconRecord* address;
-    TrayIconRecord record;  // as it stood during the call
-    bool iconValid;         // the handle named a live icon during the call
-    int iconWidth;
-    int iconHeight;
-};
-extern std::vector<IconCall> g_addCalls;
-extern std::vector<IconCall> g_removeCalls;
-// What the add routine returns.
-extern uint32_t g_addResult;
-
-// Host messages in order, with the properties texts.
-using HostTraffic = std::vector<UINT>;
-extern HostTraffic g_hostTraffic;
-extern std::vector<std::string> g_propertiesTexts;
-
-// Messages the module's own window ("Calvorin") received: WM_CANCELMODE,
-// WM_DESTROY.
-extern std::vector<UINT> g_notifyWindowLife;
-
-// The item texts of each popup menu shown, read before its menu step ran; ""
-// for a separator.
-extern std::vector<std::vector<std::string>> g_menusSeen;
-
-// What pressing the host's own control (hostControl) does, as the host's
-// "Stop plug-in" and "Start plug-in" buttons stop and start the module.
-extern std::function<void()> g_hostControlAction;
-
 // A 24-bit bitmap file of the given size.
 std::string BitmapFile(int width, int height);
+// Tips file text: the counter line, then each tip, each line ended by CR LF.
+std::string TipsFileText(const std::vector<std::string>& tips);
 
-class PluginHost : public DialogTest {
+class PluginHost : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -69,13 +38,12 @@ protected:
     // (a file in localFolder) and in hostFolder.
     HostInfo FreshHostRecord();
     // Starts the module with `host` (or the given record).
-    uint32_t Start();
-    uint32_t Start(const HostInfo& record);
+    uint32_t Start() { return initGlobalModule(&host); }
+    uint32_t Start(const HostInfo& record) { return initGlobalModule(&record); }
     // Sends the tray callback with a mouse message, as the host's tray area
     // does, to the window the add routine was given; then handles what it posted.
     void PressOnIcon(UINT mouseMessage);
-    // The module's window, if one of class "Calvorin" is a child of the host.
-    HWND NotifyWindowOfModule() const;
+    HWND NotifyWindowOfModule() const { return NotifyWindowOf(hostWindow); }
     bool ClassRegistered() const;
 
     HMODULE module = nullptr;
@@ -84,7 +52,6 @@ protected:
     DoneModuleFn doneModule = nullptr;
 
     HWND hostWindow = nullptr;
-    HWND hostControl = nullptr;  // a button of the host's, usable while the manager is open
     TempFolder localFolder;
     TempFolder hostFolder;
     std::string localPath = localFolder.File("user.ini");
@@ -95,6 +62,3 @@ protected:
     uint8_t hostMetrics[kTrayIconSizeOffset + 4] = {};
     HostInfo host = {};
 };
-
-// Tips file text: the counter line, then each tip, each line ended by CR LF.
-std::string TipsFileText(const std::vector<std::string>& tips);

@@ -1,6 +1,8 @@
 #include "tests/support/dialog_steps.h"
 
-#include <cstring>
+#include <gtest/gtest.h>
+
+#include "tests/shared/dialog_windows.h"
 
 std::deque<DialogStep> g_steps;
 
@@ -26,23 +28,15 @@ void CALLBACK RunNextStep(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 LRESULT CALLBACK WatchNewDialogs(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND) {
-        HWND hwnd = reinterpret_cast<HWND>(wp);
-        char cls[16] = "";
-        GetClassNameA(hwnd, cls, sizeof cls);
-        if (!std::strcmp(cls, "#32770") &&
-            !(reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs->style & WS_CHILD)) {
-            g_opened = hwnd;
-            SetTimer(nullptr, 0, 0, RunNextStep);
-        }
+    if (code == HCBT_CREATEWND && IsNewTopLevelDialog(wp, lp)) {
+        g_opened = reinterpret_cast<HWND>(wp);
+        SetTimer(nullptr, 0, 0, RunNextStep);
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 BOOL CALLBACK CloseDialog(HWND hwnd, LPARAM) {
-    char cls[16] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (!std::strcmp(cls, "#32770")) {
+    if (IsDialog(hwnd)) {
         ADD_FAILURE() << "the window \"" << WindowText(hwnd) << "\" was still open";
         PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         PostMessageA(hwnd, WM_COMMAND, IDNO, 0);
@@ -84,14 +78,14 @@ void RestartDialogWatchdog() {
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
 }
 
-void DialogTest::SetUp() {
+void WatchDialogs() {
     g_steps.clear();
     g_hook = SetWindowsHookExA(WH_CBT, WatchNewDialogs, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(g_hook);
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
 }
 
-void DialogTest::TearDown() {
+void StopWatchingDialogs() {
     KillTimer(nullptr, g_watchdog);
     UnhookWindowsHookEx(g_hook);
     EXPECT_TRUE(g_steps.empty()) << g_steps.size() << " step(s) never ran";

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <functional>
 #include <string>
@@ -22,15 +20,12 @@ std::string WindowText(HWND window);
 // Handles the messages waiting for this thread without blocking.
 void PumpMessages();
 
-// Gives the fixture's watchdog its few seconds anew, for a test that opens
-// dialogs one after another for longer than that.
+// For a fixture's SetUp and TearDown: hooks this thread's new dialogs with no
+// steps queued, fails the test when a dialog has no step or a step is left
+// over, and closes whatever is still open after a few seconds so a stray box
+// cannot hang CI.
+void WatchDialogs();
+void StopWatchingDialogs();
+// Gives the watchdog its few seconds anew, for a test that opens dialogs one
+// after another for longer than that.
 void RestartDialogWatchdog();
-
-// Fixture: hooks new dialogs for the test's duration, fails the test when a
-// dialog has no step or a step is left over, and closes whatever is still open
-// after a few seconds so a stray box cannot hang CI.
-class DialogTest : public testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-};

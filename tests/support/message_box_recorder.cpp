@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
 
 std::vector<RecordedBox> g_boxes;
 

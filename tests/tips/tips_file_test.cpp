@@ -6,30 +6,27 @@
 
 #include "plugin/module_state.h"
 #include "tests/support/dialog_steps.h"
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
+#include "tests/shared/tips_readback.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
-using Tips = std::vector<std::string>;
-
-Tips CurrentTips() {
-    return Tips(TipsList.tips.begin(), TipsList.tips.end());
-}
-
-class TipsFile : public DialogTest {
+class TipsFile : public testing::Test {
 protected:
     TempFolder folder;
     std::string tipsPath = folder.File("tips.rc");
+    const std::string old = "0007// current line\r\nkeep me\r\n";
 
     void SetUp() override {
-        DialogTest::SetUp();
+        WatchDialogs();
         RecordMessageBoxes(GetModuleHandleA(nullptr));
         g_boxes.clear();
         lstrcpynA(TipsPath, tipsPath.c_str(), kTipsPathSize);
         TipsList.ReplaceAll({"prior"});
     }
+    void TearDown() override { StopWatchingDialogs(); }
 
     // The next message box must be the given one; it is closed with OK.
     void ExpectBox(const char* text, const char* caption) {
@@ -44,6 +41,18 @@ protected:
         ASSERT_EQ(1u, g_boxes.size());
         EXPECT_EQ(nullptr, g_boxes[0].owner);
         EXPECT_EQ(style, g_boxes[0].style);
+    }
+
+    // For a write that must be refused: an old file, and other tips to write.
+    void WriteOldFile() {
+        WriteBytes(tipsPath, old);
+        TipsList.ReplaceAll({"replacement"});
+    }
+    // A refused write leaves the old file byte-identical and no file behind.
+    void ExpectOldFileAlone() {
+        EXPECT_EQ(old, ReadBytes(tipsPath));
+        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+        EXPECT_EQ(Tips{"replacement"}, TipsNow());
     }
 };
 
@@ -78,7 +87,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
 
         ReadTipsFile();
 
-        EXPECT_EQ(c.tips, CurrentTips());
+        EXPECT_EQ(c.tips, TipsNow());
         if (c.box)
             ExpectLastBoxUnowned(MB_TOPMOST);
         else
@@ -88,7 +97,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
 
 TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     ReadTipsFile();  // no file yet
-    EXPECT_EQ(Tips{"prior"}, CurrentTips());
+    EXPECT_EQ(Tips{"prior"}, TipsNow());
 
     WriteBytes(tipsPath, "0000// current line\r\nA\r\n");
     HANDLE writer = CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
@@ -96,7 +105,7 @@ TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
     ReadTipsFile();
     CloseHandle(writer);
-    EXPECT_EQ(Tips{"prior"}, CurrentTips());
+    EXPECT_EQ(Tips{"prior"}, TipsNow());
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -105,16 +114,16 @@ TEST_F(TipsFile, WriterRoundTripsByteForByte) {
         "0042// current line\r\nfirst\r\n\r\nwith\rCR and\nLF\r\n \r\n\xe9t\xe9\r\n";
     WriteBytes(tipsPath, original);
     ReadTipsFile();
-    const Tips read = CurrentTips();
+    const Tips read = TipsNow();
     ASSERT_EQ(5u, read.size());
 
     EXPECT_EQ(1, WriteTipsFile());
     EXPECT_EQ("0000" + original.substr(4), ReadBytes(tipsPath));
-    EXPECT_EQ(read, CurrentTips());  // the writer leaves the list alone
+    EXPECT_EQ(read, TipsNow());  // the writer leaves the list alone
 
     TipsList.ReplaceAll({});
     ReadTipsFile();
-    EXPECT_EQ(read, CurrentTips());
+    EXPECT_EQ(read, TipsNow());
     EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
 }
 
@@ -142,23 +151,10 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(tipsPath));
 }
 
-// A refused write must leave the old file byte-identical and no file behind.
-class RefusedWrite : public TipsFile {
-protected:
-    const std::string old = "0007// current line\r\nkeep me\r\n";
-    void SetUp() override {
-        TipsFile::SetUp();
-        WriteBytes(tipsPath, old);
-        TipsList.ReplaceAll({"replacement"});
-    }
-    void ExpectOldFileAlone() {
-        EXPECT_EQ(old, ReadBytes(tipsPath));
-        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
-        EXPECT_EQ(Tips{"replacement"}, CurrentTips());
-    }
-};
+using RefusedWrite = TipsFile;
 
 TEST_F(RefusedWrite, ReadOnlyFile) {
+    WriteOldFile();
     ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(0, WriteTipsFile());
     EXPECT_EQ(DWORD{FILE_ATTRIBUTE_READONLY},
@@ -168,6 +164,7 @@ TEST_F(RefusedWrite, ReadOnlyFile) {
 }
 
 TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
+    WriteOldFile();
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
         SCOPED_TRACE(share);
         HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
@@ -189,6 +186,7 @@ BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD writt
 }
 
 TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
+    WriteOldFile();
     int32_t result;
     {
         ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
@@ -202,6 +200,7 @@ TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
 }
 
 TEST_F(RefusedWrite, ImageTooLargeForMemory) {
+    WriteOldFile();
     // Tips that fit in a 32-bit process while one string holding them all cannot.
     const size_t tipLength = 1024 * 1024;
     const size_t tipCount = std::string().max_size() / tipLength + 8;

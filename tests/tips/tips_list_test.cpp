@@ -2,15 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/shared/tips_contents.h"
+
 namespace {
-
-std::vector<std::string> Contents(const TipsListStore& list) {
-    std::vector<std::string> out;
-    for (uint32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-    return out;
-}
-
-using Tips = std::vector<std::string>;
 
 TEST(TipsList, StartsEmptyAtLoad) {
     TipsListStore fresh;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/shared/tips_contents.h"
+
 namespace {
 
 using Lines = TipTexts;
@@ -47,7 +49,7 @@ TEST(BuildTipsImage, SplitsBackIntoTheSameTips) {
     Lines lines = SplitTipsLines(BuildTipsImage(tips));
     ASSERT_FALSE(lines.empty());
     lines.erase(lines.begin());
-    EXPECT_EQ(Lines(tips.tips.begin(), tips.tips.end()), lines);
+    EXPECT_EQ(Contents(tips), Tips(lines.begin(), lines.end()));
 }
 
 }  // namespace

@@ -7,16 +7,11 @@
 
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
-#include "tests/support/message_box_recorder.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/tips_readback.h"
-#include "tests/tray/stand_in_host.h"
+#include "tests/shared/dialog_windows.h"
+#include "tests/shared/tips_readback.h"
+#include "tests/tray/tray_test.h"
 
 namespace {
-
-using Tips = std::vector<std::string>;
-
-const std::string kSeeded = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n";
 
 // The manager's step: removes the first row, then presses the given button.
 DialogStep RemoveFirstThen(int button) {
@@ -30,9 +25,7 @@ DialogStep RemoveFirstThen(int button) {
 }
 
 BOOL CALLBACK CountManagers(HWND window, LPARAM count) {
-    char cls[16] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (!strcmp(cls, "#32770") && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
+    if (IsDialog(window) && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
     return TRUE;
 }
 
@@ -42,26 +35,7 @@ int OpenManagers() {
     return count;
 }
 
-class EditTips : public TrayTest {
-protected:
-    void SetUp() override {
-        TrayTest::SetUp();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
-        WriteBytes(tips, kSeeded);
-        lstrcpynA(TipsPath, tips.c_str(), sizeof TipsPath);
-        TipsList.ReplaceAll({"first", "second", "third"});
-    }
-    void TearDown() override {
-        SetFileAttributesA(tips.c_str(), FILE_ATTRIBUTE_NORMAL);
-        TipsPath[0] = '\0';
-        TipsList.ReplaceAll({});
-        TrayTest::TearDown();
-    }
-
-    TempFolder folder;
-    std::string tips = folder.File("tips.rc");
-};
+using EditTips = TrayTest;
 
 TEST_F(EditTips, OkRewritesTheFile) {
     g_steps.push_back(RemoveFirstThen(IDOK));
@@ -79,7 +53,7 @@ TEST_F(EditTips, AnAcceleratorsHighWordStillRunsIt) {
 TEST_F(EditTips, CancelWritesNothingAndKeepsTheEdits) {
     g_steps.push_back(RemoveFirstThen(IDCANCEL));
     Command(IDM_EDIT_TIPS);
-    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_EQ(kSeededTips, ReadBytes(tips));
     EXPECT_EQ((Tips{"second", "third"}), TipsNow());
     EXPECT_TRUE(g_boxes.empty());
 
@@ -99,7 +73,7 @@ TEST_F(EditTips, AFailedWriteIsReportedOnce) {
     g_steps.push_back(RemoveFirstThen(IDOK));
     g_steps.push_back([](HWND box) { Click(box, IDOK); });
     Command(IDM_EDIT_TIPS);
-    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_EQ(kSeededTips, ReadBytes(tips));
     EXPECT_EQ((Tips{"second", "third"}), TipsNow());
     ASSERT_EQ(1u, g_boxes.size());
     EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
@@ -114,7 +88,7 @@ TEST_F(EditTips, AManagerThatCannotOpenChangesNothing) {
     g_instance = GetModuleHandleA("kernel32.dll");
     Command(IDM_EDIT_TIPS);
     g_instance = own;
-    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_EQ(kSeededTips, ReadBytes(tips));
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -158,7 +132,7 @@ TEST_F(EditTips, ChosenAgainWhileTheEditorRunsBringsTheEditorForward) {
     EXPECT_EQ(1, managers);
     EXPECT_NE(nullptr, editor);
     EXPECT_EQ(editor, foreground);
-    EXPECT_EQ(kSeeded, ReadBytes(tips));
+    EXPECT_EQ(kSeededTips, ReadBytes(tips));
 }
 
 }  // namespace

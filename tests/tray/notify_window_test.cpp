@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "plugin/module_state.h"
-#include "tests/support/import_patch.h"
-#include "tests/support/message_box_recorder.h"
-#include "tests/tray/stand_in_host.h"
+#include "tests/shared/import_patch.h"
+#include "tests/tray/tray_test.h"
 
 namespace {
 
@@ -48,7 +47,7 @@ std::vector<MenuItem> ItemsOf(HMENU menu) {
 
 const HostTraffic kOpenedAndClosed = {{HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0}};
 
-class TrayMenu : public TrayTest {};
+using TrayMenu = TrayTest;
 
 TEST_F(TrayMenu, ButtonPressesOpenIt) {
     const struct {
@@ -168,7 +167,7 @@ TEST_F(TrayMenu, BringsTheHostForwardAndFocusesTheWindow) {
     DestroyWindow(other);
 }
 
-class PropertiesRequest : public TrayTest {};
+using PropertiesRequest = TrayTest;
 
 TEST_F(PropertiesRequest, SendsSlashAndTheTarget) {
     const std::string exact(258, 'x');
@@ -210,14 +209,7 @@ TEST_F(PropertiesRequest, ReadsTheTargetAnewEachTime) {
     EXPECT_EQ((std::vector<std::string>{"/first", "/again", "/moved"}), g_propertiesTexts);
 }
 
-class MenuCommands : public TrayTest {
-protected:
-    void SetUp() override {
-        TrayTest::SetUp();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
-    }
-};
+using MenuCommands = TrayTest;
 
 TEST_F(MenuCommands, OnlyTheLowWordNamesTheCommand) {
     SetPropertiesTarget("target");

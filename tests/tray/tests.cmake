@@ -1,5 +1,4 @@
 calvorinor_test(tray_tests
-    tray/stand_in_host.cpp
     tray/notify_window_test.cpp
     tray/edit_tips_test.cpp
     tray/tray_icon_test.cpp

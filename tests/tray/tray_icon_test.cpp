@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
 #include "tray/tray_icon.h"
 
 namespace {

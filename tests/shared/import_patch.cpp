@@ -1,4 +1,4 @@
-#include "tests/support/import_patch.h"
+#include "tests/shared/import_patch.h"
 
 int RebindImports(HMODULE module, void* from, void* to) {
     auto* base = reinterpret_cast<BYTE*>(module);

@@ -6,12 +6,12 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "dialogs/dialogs.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
+#include "tests/shared/dialog_windows.h"
 
 namespace {
 
@@ -22,13 +22,8 @@ const char* g_rectFile;
 HWND g_dialog;
 
 LRESULT CALLBACK WatchNewDialog(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND && !g_dialog) {
-        char cls[16] = "";
-        GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
-        if (!std::strcmp(cls, "#32770") &&
-            !(reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs->style & WS_CHILD))
-            g_dialog = reinterpret_cast<HWND>(wp);
-    }
+    if (code == HCBT_CREATEWND && !g_dialog && IsNewTopLevelDialog(wp, lp))
+        g_dialog = reinterpret_cast<HWND>(wp);
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 

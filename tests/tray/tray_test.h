@@ -1,0 +1,81 @@
+// The module as start-up leaves it, with its code linked into the test program:
+// the host record copied around the recording host's window, the notification
+// window created as start-up creates it, and tips.rc read from a folder of the
+// test's own.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "plugin/module_state.h"
+#include "tests/support/dialog_steps.h"
+#include "tests/support/menu_steps.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/temp_folder.h"
+#include "tray/notify_window.h"
+
+const std::string kSeededTips = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n";
+
+class TrayTest : public testing::Test {
+protected:
+    void SetUp() override {
+        WatchDialogs();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+        host = OpenRecordingHost();
+        g_hostInfo = HostInfo{};
+        g_hostInfo.size = kHostInfoSize;
+        g_hostInfo.pluginRecord = pluginRecord;
+        g_hostInfo.hostWindow = host;
+        g_hostInfo.parentWindow = host;
+        g_hostInfo.foreWndFixArg = 0x1234;
+        SetPropertiesTarget("");
+
+        WNDCLASSA notifyClass{};
+        notifyClass.lpfnWndProc = NotifyWindowProc;
+        notifyClass.hInstance = g_instance;
+        notifyClass.lpszClassName = "Calvorin";
+        ASSERT_TRUE(RegisterClassA(&notifyClass));
+        NotifyWindow = CreateWindowExA(0, "Calvorin", nullptr, WS_CHILD, 0, 0, 0, 0,
+                                       g_hostInfo.parentWindow, nullptr, g_instance, nullptr);
+        ASSERT_TRUE(NotifyWindow);
+
+        WriteBytes(tips, kSeededTips);
+        lstrcpynA(TipsPath, tips.c_str(), sizeof TipsPath);
+        TipsList.ReplaceAll({"first", "second", "third"});
+    }
+
+    void TearDown() override {
+        SetFileAttributesA(tips.c_str(), FILE_ATTRIBUTE_NORMAL);
+        TipsPath[0] = '\0';
+        TipsList.ReplaceAll({});
+        DestroyWindow(NotifyWindow);
+        NotifyWindow = nullptr;
+        UnregisterClassA("Calvorin", g_instance);
+        CloseRecordingHost(host);
+        g_hostInfo = HostInfo{};
+        PumpMessages();
+        StopWatchingDialogs();
+    }
+
+    // The string the plug-in record's propertiesTarget points at.
+    void SetPropertiesTarget(const char* target) {
+        std::memcpy(pluginRecord + kPropertiesTargetOffset, &target, sizeof target);
+    }
+    LRESULT TrayCallback(WPARAM wParam, LPARAM lParam) {
+        return SendMessageA(NotifyWindow, TrayCallbackMessage, wParam, lParam);
+    }
+    LRESULT Command(WPARAM wParam) {
+        return SendMessageA(NotifyWindow, WM_COMMAND, wParam, 0);
+    }
+
+    HWND host = nullptr;
+    unsigned char pluginRecord[200] = {};
+    TempFolder folder;
+    std::string tips = folder.File("tips.rc");
+};
