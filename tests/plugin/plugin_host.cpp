@@ -111,6 +111,10 @@ std::string BuildFolder() {
     return path;
 }
 
+std::string ShippedModule() {
+    return BuildFolder() + "release\\Calvorinor.plg";
+}
+
 std::string BitmapFile(int width, int height) {
     const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
     const uint32_t pixelBytes = rowBytes * static_cast<uint32_t>(height);
@@ -153,7 +157,7 @@ void PluginHost::SetUp() {
     g_menusSeen.clear();
     g_boxes.clear();
 
-    module = LoadLibraryA((BuildFolder() + "Calvorinor.plg").c_str());
+    module = LoadLibraryA(ShippedModule().c_str());
     ASSERT_TRUE(module) << "cannot load Calvorinor.plg, error " << GetLastError();
     GuardModule(module);
     RecordMessageBoxes(module);

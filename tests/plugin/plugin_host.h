@@ -1,5 +1,5 @@
-// A test host that treats the built Calvorinor.plg as Velmo does: loads it from
-// the build folder, looks up its three exports, hands it a host record around
+// A test host that treats the shipped Calvorinor.plg as Velmo does: loads it from
+// disk, looks up its three exports, hands it a host record around
 // real windows and real files, and records what comes back: icon routine
 // calls, host messages, popup menus and what happens to the module's window.
 #pragma once
@@ -23,8 +23,11 @@ using GetPluginInfoFn = const PluginInfo*(WINAPI*)();
 using InitGlobalModuleFn = uint32_t(WINAPI*)(const HostInfo*);
 using DoneModuleFn = void(WINAPI*)();
 
-// The folder of the running test program, where the build puts the module.
+// The folder of the running test program, where the build puts STARTER.DLL and
+// the host simulator.
 std::string BuildFolder();
+// The module as it ships: stripped, from the release build tree below BuildFolder().
+std::string ShippedModule();
 
 // One call of the host's add or remove icon routine.
 struct IconCall {
