@@ -14,7 +14,7 @@ def entry(name, date_time):
     info = zipfile.ZipInfo(name, date_time)
     info.compress_type = zipfile.ZIP_DEFLATED
     info.create_system = 0  # MS-DOS: no Unix owner or mode bits
-    info.external_attr = 0
+    info.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE, as Windows zips have it
     return info
 
 
