@@ -1,6 +1,8 @@
-// The built file as the host's loader sees it: read from disk and taken apart
+// The shipped file as the host's loader sees it: read from disk and taken apart
 // by its headers, not loaded.
 #include <windows.h>
+
+#include <winver.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <cctype>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,11 @@
 #include "tests/support/temp_folder.h"
 
 namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 struct PeFile {
     std::string bytes;
@@ -63,6 +71,59 @@ struct PeFile {
         return dir ? dir->NumberOfFunctions : 0;
     }
 
+    // "library function" for each import, the library's name in lower case, and
+    // "library #n" for one imported by number alone.
+    std::set<std::string> ImportedFunctions() const {
+        std::set<std::string> names;
+        const auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+            At(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress));
+        for (; desc && desc->Name; ++desc) {
+            const std::string library = Lower(At(desc->Name));
+            const DWORD lookup = desc->OriginalFirstThunk ? desc->OriginalFirstThunk
+                                                          : desc->FirstThunk;
+            const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(At(lookup));
+            for (; thunk && thunk->u1.AddressOfData; ++thunk) {
+                if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
+                    names.insert(library + " #" +
+                                 std::to_string(IMAGE_ORDINAL32(thunk->u1.Ordinal)));
+                    continue;
+                }
+                const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
+                    At(thunk->u1.AddressOfData));
+                names.insert(library + " " + (byName ? byName->Name : "?"));
+            }
+        }
+        return names;
+    }
+
+    std::vector<std::string> SectionNames() const {
+        std::vector<std::string> names;
+        const auto* section = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+            names.emplace_back(Name(*section));
+        return names;
+    }
+
+    // Names longer than eight characters live in the string table as "/offset".
+    std::string Name(const IMAGE_SECTION_HEADER& section) const {
+        const std::string shortName(reinterpret_cast<const char*>(section.Name),
+                                    strnlen(reinterpret_cast<const char*>(section.Name),
+                                            IMAGE_SIZEOF_SHORT_NAME));
+        if (shortName.empty() || shortName[0] != '/') return shortName;
+        const size_t table = nt->FileHeader.PointerToSymbolTable +
+                             nt->FileHeader.NumberOfSymbols * size_t{18};
+        const size_t offset = table + std::stoul(shortName.substr(1));
+        if (!nt->FileHeader.PointerToSymbolTable || offset >= bytes.size()) return shortName;
+        return bytes.c_str() + offset;
+    }
+
+    const IMAGE_SECTION_HEADER* Section(const std::string& name) const {
+        const auto* section = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+            if (Name(*section) == name) return section;
+        return nullptr;
+    }
+
     std::vector<std::string> ImportedLibraries() const {
         std::vector<std::string> names;
         const auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
@@ -72,15 +133,33 @@ struct PeFile {
     }
 };
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+// "library function" for each entry of the approved imports list, as
+// ImportedFunctions() names them; text after "#" is a note.
+std::set<std::string> ApprovedImports(const std::string& list) {
+    std::set<std::string> names;
+    std::istringstream lines(list);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line.substr(0, line.find('#')));
+        std::string library, function;
+        if (fields >> library >> function) names.insert(Lower(library) + " " + function);
+    }
+    return names;
+}
+
+// The version resource's string of that name, in English (United States).
+std::string VersionString(const std::vector<char>& info, const std::string& name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::string key = "\\StringFileInfo\\040904B0\\" + name;
+    if (!VerQueryValueA(info.data(), key.c_str(), &value, &length) || !length) return "";
+    return static_cast<const char*>(value);
 }
 
 class BuiltModule : public testing::Test {
 protected:
     void SetUp() override {
-        file.bytes = ReadBytes(BuildFolder() + "Calvorinor.plg");
+        file.bytes = ReadBytes(ShippedModule());
         ASSERT_TRUE(file.Parse()) << "Calvorinor.plg is not a PE file";
     }
     PeFile file;
@@ -109,6 +188,95 @@ TEST_F(BuiltModule, ImportsStarterByNameAndOtherwiseOnlySystemLibraries) {
         if (name == "STARTER.DLL") continue;
         EXPECT_TRUE(system.count(Lower(name))) << "imports " << name;
     }
+}
+
+// Windows XP SP3 is the oldest system the host runs on; a loader refuses a
+// module whose header asks for a later one.
+TEST_F(BuiltModule, AsksForNoWindowsLaterThanXp) {
+    const IMAGE_OPTIONAL_HEADER32& header = file.nt->OptionalHeader;
+    const auto version = [](WORD major, WORD minor) { return major * 100 + minor; };
+    EXPECT_LE(version(header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion), 501);
+    EXPECT_LE(version(header.MajorSubsystemVersion, header.MinorSubsystemVersion), 501);
+}
+
+// An import that XP lacks stops the module from loading there at all; a new one
+// must be checked and added to the list first.
+TEST_F(BuiltModule, ImportsExactlyTheApprovedFunctions) {
+    const std::set<std::string> approved =
+        ApprovedImports(ReadBytes(BuildFolder() + "approved_imports.txt"));
+    ASSERT_FALSE(approved.empty()) << "approved_imports.txt is missing beside the tests";
+    const std::set<std::string> imported = file.ImportedFunctions();
+    for (const std::string& name : imported)
+        EXPECT_TRUE(approved.count(name))
+            << "imports " << name << ", which tests/plugin/approved_imports.txt does not list";
+    for (const std::string& name : approved)
+        EXPECT_TRUE(imported.count(name))
+            << "no longer imports " << name << ": drop it from tests/plugin/approved_imports.txt";
+}
+
+// A tips editor never needs these: the first two tie it to Vista and later, the
+// rest make a module loaded into another program look like one that hijacks it.
+TEST_F(BuiltModule, NeitherImportsNorApprovesThreadControl) {
+    const std::set<std::string> approved =
+        ApprovedImports(ReadBytes(BuildFolder() + "approved_imports.txt"));
+    const std::set<std::string> imported = file.ImportedFunctions();
+    for (const char* name : {"kernel32.dll GetTickCount64", "kernel32.dll InitOnceExecuteOnce",
+                             "kernel32.dll SuspendThread", "kernel32.dll GetThreadContext",
+                             "kernel32.dll SetThreadContext", "kernel32.dll CreateThread",
+                             "msvcrt.dll _beginthreadex"}) {
+        EXPECT_FALSE(imported.count(name)) << name;
+        EXPECT_FALSE(approved.count(name)) << name;
+    }
+}
+
+// Equal sources give equal bytes only without a time stamp; the host may load the
+// module at any address, so its relocations must survive stripping; the debug
+// information lives in the file its debug link names.
+TEST_F(BuiltModule, IsStrippedRelocatableAndCarriesNoTimeStamp) {
+    EXPECT_EQ(0u, file.nt->FileHeader.TimeDateStamp);
+    EXPECT_FALSE(file.nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    EXPECT_GT(file.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
+    for (const std::string& name : file.SectionNames())
+        EXPECT_NE(0u, name.rfind(".debug", 0)) << "debug section " << name << " was shipped";
+    const IMAGE_SECTION_HEADER* link = file.Section(".gnu_debuglink");
+    ASSERT_TRUE(link) << "no debug link";
+    ASSERT_LT(link->PointerToRawData, file.bytes.size());
+    EXPECT_STREQ("Calvorinor.plg.debug", file.bytes.c_str() + link->PointerToRawData);
+}
+
+TEST_F(BuiltModule, CarriesTheProjectVersionInEnglish) {
+    const std::string path = ShippedModule();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource, error " << GetLastError();
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_GE(length, 4u);
+    const auto* translation = static_cast<const WORD*>(value);
+    EXPECT_EQ(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), translation[0]);
+    EXPECT_EQ(1200, translation[1]);
+
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
+    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(CALVORINOR_FILE_VERSION, numbers);
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+
+    EXPECT_EQ(CALVORINOR_FILE_VERSION, VersionString(info, "FileVersion"));
+    EXPECT_EQ(CALVORINOR_FILE_VERSION, VersionString(info, "ProductVersion"));
+    EXPECT_EQ("Calvorinor.plg", VersionString(info, "OriginalFilename"));
+    for (const char* name : {"FileDescription", "ProductName", "InternalName", "LegalCopyright"})
+        EXPECT_NE("", VersionString(info, name)) << name;
 }
 
 }  // namespace

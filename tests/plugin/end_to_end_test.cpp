@@ -206,8 +206,8 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
     const std::string log = data.File("host-log.txt");
     // Without its last backslash, which would escape the closing quote.
     const std::string folder = data.path.substr(0, data.path.size() - 1);
-    std::string command = "\"" + BuildFolder() + "velmo_sim.exe\" --demo --log \"" + log +
-                          "\" \"" + folder + "\"";
+    std::string command = "\"" + BuildFolder() + "velmo_sim.exe\" --demo --plugin \"" +
+                          ShippedModule() + "\" --log \"" + log + "\" \"" + folder + "\"";
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -25,6 +25,10 @@ std::string BuildFolder() {
     return path;
 }
 
+std::string ShippedModule() {
+    return BuildFolder() + "release\\Calvorinor.plg";
+}
+
 std::string BitmapFile(int width, int height) {
     const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
     const uint32_t pixelBytes = rowBytes * static_cast<uint32_t>(height);
@@ -59,7 +63,7 @@ std::string TipsFileText(const std::vector<std::string>& tips) {
 void PluginHost::SetUp() {
     WatchDialogs();
     g_boxes.clear();
-    module = LoadLibraryA((BuildFolder() + "Calvorinor.plg").c_str());
+    module = LoadLibraryA(ShippedModule().c_str());
     ASSERT_TRUE(module) << "cannot load Calvorinor.plg, error " << GetLastError();
     GuardModule(module);
     RecordMessageBoxes(module);

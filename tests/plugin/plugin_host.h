@@ -1,6 +1,6 @@
-// The built Calvorinor.plg treated as Velmo treats it: loaded from the build
-// folder, its three exports looked up, and handed a host record around the
-// recording host's window, real folders and real files.
+// The shipped Calvorinor.plg treated as Velmo treats it: loaded from disk, its
+// three exports looked up, and handed a host record around the recording
+// host's window, real folders and real files.
 #pragma once
 
 #include <windows.h>
@@ -22,8 +22,11 @@ using GetPluginInfoFn = const PluginInfo*(WINAPI*)();
 using InitGlobalModuleFn = uint32_t(WINAPI*)(const HostInfo*);
 using DoneModuleFn = void(WINAPI*)();
 
-// The folder of the running test program, where the build puts the module.
+// The folder of the running test program, where the build puts STARTER.DLL and
+// the host simulator.
 std::string BuildFolder();
+// The module as it ships: stripped, from the release build tree below BuildFolder().
+std::string ShippedModule();
 // A 24-bit bitmap file of the given size.
 std::string BitmapFile(int width, int height);
 // Tips file text: the counter line, then each tip, each line ended by CR LF.

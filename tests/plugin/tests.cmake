@@ -1,9 +1,29 @@
 calvorinor_test(host_records_tests plugin/host_records_test.cpp)
-# End to end: the built Calvorinor.plg and STARTER.DLL loaded from the build
-# folder, as the host loads them, and the host simulator run headless.
+# End to end: the shipped Calvorinor.plg and STARTER.DLL loaded from disk, as
+# the host loads them, and the host simulator run headless.
 calvorinor_host_test(plugin_end_to_end_tests
     plugin/plugin_host.cpp
     plugin/built_module_test.cpp
     plugin/lifecycle_test.cpp
     plugin/end_to_end_test.cpp)
 add_dependencies(plugin_end_to_end_tests velmo_sim)
+# The version resource is read back through the platform's own version API.
+target_link_libraries(plugin_end_to_end_tests PRIVATE version)
+target_compile_definitions(plugin_end_to_end_tests PRIVATE
+    CALVORINOR_FILE_VERSION="${CALVORINOR_FILE_VERSION}")
+# The shipped module's imports are compared with this list, beside the tests.
+configure_file(plugin/approved_imports.txt ${CMAKE_BINARY_DIR}/approved_imports.txt COPYONLY)
+
+# Every approved import must be one that Windows XP SP3 exports; the export
+# lists live beside the clone and the check is skipped where they are absent.
+add_test(NAME approved_imports_on_xp
+    COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/plugin/approved_imports_on_xp.py
+        ${CMAKE_CURRENT_SOURCE_DIR}/plugin/approved_imports.txt
+        ${CMAKE_SOURCE_DIR}/../shared/xp-exports)
+set_tests_properties(approved_imports_on_xp PROPERTIES SKIP_RETURN_CODE 77)
+
+# Two clean builds of the package, from source trees at different paths, give
+# the same module and the same zip, and that module is the one the tests load.
+add_test(NAME package_reproducible
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-reproducible ${CMAKE_BINARY_DIR}/release/Calvorinor.plg)
+set_tests_properties(package_reproducible PROPERTIES TIMEOUT 900)
