@@ -135,6 +135,7 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     ASSERT_TRUE(SetCurrentDirectoryA(folder.path.c_str()));
     WriteBytes(tipsPath, "0000// current line\r\nold\r\n");
     lstrcpyA(TipsPath, "tips.rc");
+    ReadTipsFile();
     TipsList.ReplaceAll({"new"});
     const int32_t result = WriteTipsFile();
     SetCurrentDirectoryA(previous);
@@ -149,6 +150,7 @@ protected:
     void SetUp() override {
         TipsFile::SetUp();
         WriteBytes(tipsPath, old);
+        ReadTipsFile();
         TipsList.ReplaceAll({"replacement"});
     }
     void ExpectOldFileAlone() {

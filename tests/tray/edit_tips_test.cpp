@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/module_state.h"
+#include "plugin/module_tips_file.h"
 #include "resources/resource_ids.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
@@ -50,7 +51,7 @@ protected:
         g_boxes.clear();
         WriteBytes(tips, kSeeded);
         lstrcpynA(TipsPath, tips.c_str(), sizeof TipsPath);
-        TipsList.ReplaceAll({"first", "second", "third"});
+        ReadTipsFile();
     }
     void TearDown() override {
         SetFileAttributesA(tips.c_str(), FILE_ATTRIBUTE_NORMAL);
