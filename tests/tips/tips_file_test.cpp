@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "plugin/messages.h"
 #include "plugin/module_state.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/import_patch.h"
@@ -143,6 +144,111 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(tipsPath));
 }
 
+TEST_F(TipsFile, WriterRewritesATipsPathOfTheFullLength) {
+    // A folder that just leaves room for "\\tips.rc" in 259 characters: the
+    // swap's own files must fit beside it too.
+    const std::string sub =
+        folder.path + std::string(kTipsPathSize - 1 - folder.path.size() - 8, 'd');
+    const std::string longPath = sub + "\\tips.rc";
+    ASSERT_EQ(259u, longPath.size());
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    WriteBytes(longPath, "0000// current line\r\nold\r\n");
+    lstrcpyA(TipsPath, longPath.c_str());
+    ReadTipsFile();
+    TipsList.ReplaceAll({"new"});
+    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(longPath));
+    EXPECT_EQ(Tips{"tips.rc"}, FilesIn(sub + "\\"));
+    for (const std::string& name : FilesIn(sub + "\\")) DeleteFileA((sub + "\\" + name).c_str());
+    RemoveDirectoryA(sub.c_str());
+}
+
+struct ChangeCase {
+    const char* name;
+    const char* other;  // what another program left in tips.rc; null: it deleted the file
+    bool asks;
+};
+
+const ChangeCase kChangeCases[] = {
+    {"a tip line changed, same length", "0002// current line\r\nA\r\nX\r\n", true},
+    {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
+    {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
+    {"the host's counter line alone", "0003// current line\r\nA\r\nB\r\n", false},
+    {"the file deleted", nullptr, false},
+};
+
+// Moves the file's last-write time on, as a later write would: the file
+// system's clock may not have ticked since the module read it.
+void TouchLater(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    FILETIME time;
+    GetFileTime(file, nullptr, nullptr, &time);
+    time.dwHighDateTime += 1;  // about seven minutes
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
+TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
+    const std::string ours = "0000// current line\r\nA\r\nB\r\nours\r\n";
+    for (const ChangeCase& c : kChangeCases) {
+        SCOPED_TRACE(c.name);
+        for (const int answer : {IDNO, IDYES}) {
+            WriteBytes(tipsPath, "0002// current line\r\nA\r\nB\r\n");
+            ReadTipsFile();
+            TipsList.Append("ours");
+            if (c.other) {
+                WriteBytes(tipsPath, c.other);
+                TouchLater(tipsPath);
+            } else {
+                DeleteFileA(tipsPath.c_str());
+            }
+            g_boxes.clear();
+            if (c.asks) g_steps.push_back([answer](HWND box) { Click(box, answer); });
+
+            const TipsSave saved = SaveTipsFile();
+
+            EXPECT_EQ((Tips{"A", "B", "ours"}), CurrentTips());
+            if (!c.asks || answer == IDYES) {
+                EXPECT_EQ(TipsSave::Written, saved);
+                EXPECT_EQ(ours, ReadBytes(tipsPath));
+            } else {
+                EXPECT_EQ(TipsSave::Declined, saved);
+                EXPECT_EQ(c.other, ReadBytes(tipsPath));
+            }
+            ASSERT_EQ(c.asks ? 1u : 0u, g_boxes.size());
+            if (c.asks) {
+                EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
+                EXPECT_EQ(kTipsChangedText, g_boxes[0].text);
+                EXPECT_EQ(UINT{MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST},
+                          g_boxes[0].style);
+            }
+            if (!c.asks) break;
+        }
+        // Once written, the file holds what was last stamped: no question.
+        g_boxes.clear();
+        EXPECT_EQ(1, WriteTipsFile());
+        EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+TEST_F(TipsFile, WriterDoesNotAskAboutAFileItCannotReadNow) {
+    WriteBytes(tipsPath, "0000// current line\r\nA\r\n");
+    ReadTipsFile();
+    WriteBytes(tipsPath, "0000// current line\r\nchanged\r\n");
+    // Open for writing by another program, so that no reader may share it.
+    HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    const int32_t result = WriteTipsFile();
+    CloseHandle(other);
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(1, result);
+    EXPECT_EQ("0000// current line\r\nA\r\n", ReadBytes(tipsPath));
+}
+
 // A refused write must leave the old file byte-identical and no file behind.
 class RefusedWrite : public TipsFile {
 protected:
@@ -220,6 +326,63 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     EXPECT_EQ(tipCount, TipsList.Count());
     TipsList.ReplaceAll({"replacement"});
     ExpectOldFileAlone();
+}
+
+using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                      HANDLE);
+CreateFileFn g_realCreateFile;
+
+// A folder whose rights let its files be rewritten but no file be added.
+HANDLE WINAPI CreateNoNewFile(LPCSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model) {
+    if (disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING &&
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_realCreateFile(path, access, share, security, disposition, flags, model);
+}
+
+struct NoNewFileCase {
+    const char* name;
+    DWORD attributes;  // 0: no tips.rc
+    int32_t result;
+};
+
+const NoNewFileCase kNoNewFileCases[] = {
+    {"a writable tips.rc is rewritten in place", FILE_ATTRIBUTE_NORMAL, 1},
+    {"a read-only tips.rc is still refused", FILE_ATTRIBUTE_READONLY, 0},
+    {"a missing tips.rc cannot be made", 0, 0},
+};
+
+TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
+    const std::string old = "0000// current line\r\nold\r\n";
+    for (const NoNewFileCase& c : kNoNewFileCases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(tipsPath.c_str());
+        if (c.attributes) {
+            WriteBytes(tipsPath, old);
+            ReadTipsFile();
+            SetFileAttributesA(tipsPath.c_str(), c.attributes);
+        }
+        TipsList.ReplaceAll({"new"});
+        int32_t result;
+        {
+            ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
+                                    reinterpret_cast<void*>(&CreateNoNewFile));
+            g_realCreateFile = reinterpret_cast<CreateFileFn>(patch.original);
+            ASSERT_TRUE(g_realCreateFile);
+            result = WriteTipsFile();
+        }
+        SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(c.result, result);
+        if (c.attributes) {
+            EXPECT_EQ(c.result ? "0000// current line\r\nnew\r\n" : old, ReadBytes(tipsPath));
+        }
+        EXPECT_EQ(c.attributes ? Tips{"tips.rc"} : Tips{}, FilesIn(folder.path));
+        EXPECT_TRUE(g_boxes.empty());
+    }
 }
 
 }  // namespace
