@@ -96,8 +96,8 @@ TipsFileStamp StampOfRead(HANDLE file, HGLOBAL bytes) {
 }
 
 // The stamp of the image just written to the file at path.
-TipsFileStamp StampOfWritten(const char* path, std::string_view image) {
-    TipsFileStamp stamp = StampOfText(image);
+TipsFileStamp StampOfWritten(const char* path, std::string_view image, uint64_t tipsHash) {
+    TipsFileStamp stamp = {0, 0, TipsPartOf(image).size(), tipsHash};
     WIN32_FILE_ATTRIBUTE_DATA now;
     if (GetFileAttributesExA(path, GetFileExInfoStandard, &now)) {
         stamp.fileSize = Size(now.nFileSizeHigh, now.nFileSizeLow);
@@ -110,28 +110,24 @@ bool NoSuchFile(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Names of the module's own for the new text and the old file's backup: "~t"
-// or "~b" and four hex digits. Six characters are fewer than "tips.rc" has, so
-// every folder in which tips.rc's path fits holds these too; GetTempFileNameA
-// would demand 14 characters to spare.
-std::string SwapName(const std::string& folder, char kind, unsigned number) {
+// A name of the module's own for the new text: "~t" and four hex digits. Six
+// characters are fewer than "tips.rc" has, so every folder in which tips.rc's
+// path fits holds this one too; GetTempFileNameA would demand 14 to spare.
+std::string SwapName(const std::string& folder, unsigned number) {
     char name[8];
-    snprintf(name, sizeof name, "~%c%04X", kind, number & 0xFFFFu);
+    snprintf(name, sizeof name, "~t%04X", number & 0xFFFFu);
     return folder + name;
 }
 
 enum class SwapStart { Created, FolderRefuses, Failed };
 
-// Creates the new file for the swap under a free name, with a free backup
-// name to go with it. A name that some file already has only moves on to the
-// next number; a folder that denies new files is told apart.
-SwapStart CreateSwapFile(const std::string& folder, FileHandle& file, TempFile& temp,
-                         std::string& backup) {
+// Creates the new file for the swap under a free name. A name that some file
+// already has only moves on to the next number; a folder that denies new files
+// is told apart.
+SwapStart CreateSwapFile(const std::string& folder, FileHandle& file, TempFile& temp) {
     const unsigned first = GetTickCount() * 31 + GetCurrentProcessId();
     for (unsigned number = first; number != first + 64; ++number) {
-        backup = SwapName(folder, 'b', number);
-        if (GetFileAttributesA(backup.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-        const std::string path = SwapName(folder, 't', number);
+        const std::string path = SwapName(folder, number);
         file.h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file.h != INVALID_HANDLE_VALUE) {
@@ -145,20 +141,14 @@ SwapStart CreateSwapFile(const std::string& folder, FileHandle& file, TempFile& 
     return SwapStart::Failed;
 }
 
-// Replaces the file at fullPath with the replacement file. Wine leaves a stray
-// file behind when ReplaceFileA fails without a backup name, so the old file is
-// always moved aside under a name of ours, and that name is cleaned up after.
-bool SwapInReplacement(const char* fullPath, const std::string& replacement,
-                       const std::string& backup) {
-    const bool swapped = ReplaceFileA(fullPath, replacement.c_str(), backup.c_str(),
-                                      REPLACEFILE_WRITE_THROUGH, nullptr, nullptr);
-    if (!swapped && GetFileAttributesA(fullPath) == INVALID_FILE_ATTRIBUTES) {
-        // Failed halfway: the old file only has the backup name now. Put it back.
-        MoveFileExA(backup.c_str(), fullPath, MOVEFILE_WRITE_THROUGH);
-        return false;
-    }
-    DeleteFileA(backup.c_str());
-    return swapped;
+// Whether some program holds the file open without letting it be renamed or
+// deleted. Windows' MoveFileExA refuses to replace such a file; Wine's
+// replaces it all the same, so the writer asks first.
+bool HeldOpenByAnother(const char* fullPath) {
+    const FileHandle probe(CreateFileA(fullPath, DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    return probe.h == INVALID_HANDLE_VALUE;
 }
 
 // What the plain writer does: the whole image in one write over the old text.
@@ -206,15 +196,17 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
     const DWORD fullLength = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
     if (fullLength == 0 || fullLength >= MAX_PATH) return TipsWriteResult::NotWritten;
 
-    // Checked here rather than left to the swap: Wine's CREATE_ALWAYS would
-    // truncate a read-only file in place.
+    // Checked here, as Windows would refuse the swap and the in-place write:
+    // Wine's MoveFileExA replaces a read-only file and its CREATE_ALWAYS
+    // truncates one.
     const DWORD attributes = GetFileAttributesA(fullPath);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return TipsWriteResult::NotWritten;
 
     std::string image;
+    uint64_t tipsHash;
     try {
-        image = BuildTipsImage(list);
+        image = BuildTipsImage(list, tipsHash);
     } catch (const std::exception&) {
         return TipsWriteResult::ImageFailed;
     }
@@ -223,15 +215,14 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
     // a failure at any step leaves the old file as it was. Once that has
     // started, a failure never falls back to writing in place.
     TempFile temp;
-    std::string backup;
     {
         FileHandle file(INVALID_HANDLE_VALUE);
-        switch (CreateSwapFile(FolderOf(fullPath), file, temp, backup)) {
+        switch (CreateSwapFile(FolderOf(fullPath), file, temp)) {
         case SwapStart::Created:
             break;
         case SwapStart::FolderRefuses:
             if (!RewriteInPlace(fullPath, image)) return TipsWriteResult::NotWritten;
-            stamp = StampOfWritten(fullPath, image);
+            stamp = StampOfWritten(fullPath, image, tipsHash);
             return TipsWriteResult::Written;
         case SwapStart::Failed:
             return TipsWriteResult::NotWritten;
@@ -239,17 +230,13 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
         if (!WriteAndFlush(file.h, image)) return TipsWriteResult::NotWritten;
     }
 
-    // ReplaceFileA, unlike MoveFileExA under Wine, refuses a target that another
-    // program holds open, as Windows does; it needs full paths.
-    if (!exists) {
-        if (!MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH))
-            return TipsWriteResult::NotWritten;
-    } else if (!SwapInReplacement(fullPath, temp.path, backup)) {
+    if (exists && HeldOpenByAnother(fullPath)) return TipsWriteResult::NotWritten;
+    if (!MoveFileExA(temp.path.c_str(), fullPath,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return TipsWriteResult::NotWritten;
-    }
     // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
     temp.keep = true;
-    stamp = StampOfWritten(fullPath, image);
+    stamp = StampOfWritten(fullPath, image, tipsHash);
     return TipsWriteResult::Written;
 }
 

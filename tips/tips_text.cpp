@@ -16,15 +16,94 @@ TipTexts SplitTipsLines(std::string_view text) {
     return lines;
 }
 
-std::string BuildTipsImage(const TipsListStore& tips) {
+namespace {
+
+// The hash works in steps of 16 bytes, two 8-byte words, over four lanes of 32
+// bits: the module runs on 32-bit processors, where one 64-bit multiply costs
+// three, and four independent lanes keep the multiplier busy.
+constexpr size_t kHashStep = 16;
+
+// The image is hashed every few kilobytes as it grows, while the bytes just
+// appended are still in the cache; a second pass would read them from memory.
+constexpr size_t kHashChunk = 4096;
+
+struct HashLanes {
+    uint32_t lane[4];
+};
+
+constexpr HashLanes kHashStart = {{0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du, 0x27D4EB2Fu}};
+
+uint32_t RotateLeft(uint32_t value, int bits) {
+    return (value << bits) | (value >> (32 - bits));
+}
+
+// For a given word, a lane's step is a bijection of the lane, so two texts of
+// one length that differ anywhere leave some lane different.
+uint32_t Mix(uint32_t lane, uint64_t word, int half, uint32_t prime) {
+    return RotateLeft((lane ^ static_cast<uint32_t>(word >> (32 * half))) * prime, 13);
+}
+
+void HashSteps(HashLanes& lanes, const char* bytes, size_t size) {
+    for (size_t i = 0; i < size; i += kHashStep) {
+        uint64_t first, second;
+        std::memcpy(&first, bytes + i, 8);
+        std::memcpy(&second, bytes + i + 8, 8);
+        lanes.lane[0] = Mix(lanes.lane[0], first, 0, 0x9E3779B1u);
+        lanes.lane[1] = Mix(lanes.lane[1], first, 1, 0x85EBCA77u);
+        lanes.lane[2] = Mix(lanes.lane[2], second, 0, 0xC2B2AE3Du);
+        lanes.lane[3] = Mix(lanes.lane[3], second, 1, 0x27D4EB2Fu);
+    }
+}
+
+// The last bytes (fewer than a step) zero-padded, then the lanes and the
+// length folded into 64 bits and mixed as splitmix64 does.
+uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
+    if (!tail.empty()) {
+        char padded[kHashStep] = {};
+        tail.copy(padded, tail.size());
+        HashSteps(lanes, padded, kHashStep);
+    }
+    const uint64_t high = (uint64_t{lanes.lane[0]} << 32) | lanes.lane[1];
+    const uint64_t low = (uint64_t{lanes.lane[2]} << 32) | lanes.lane[3];
+    uint64_t hash = high ^ ((low << 29) | (low >> 35)) ^ length;
+    hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9u;
+    hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBu;
+    return hash ^ (hash >> 31);
+}
+
+}  // namespace
+
+std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     size_t length = kCounterLine.size() + kLineEnd.size();
     for (const std::string& tip : tips.tips) length += tip.size() + kLineEnd.size();
 
     std::string image;
-    image.reserve(length);
+    image.reserve(length);  // so data() stays put while the hash follows it
     image.append(kCounterLine).append(kLineEnd);
-    for (uint32_t i = 0; i < tips.Count(); ++i) image.append(tips.At(i)).append(kLineEnd);
+    const size_t tipsStart = image.size();
+    HashLanes lanes = kHashStart;
+    size_t hashed = tipsStart;
+    for (const std::string& tip : tips.tips) {
+        image.append(tip).append(kLineEnd);
+        if (image.size() - hashed >= kHashChunk) {
+            const size_t steps = (image.size() - hashed) / kHashStep * kHashStep;
+            HashSteps(lanes, image.data() + hashed, steps);
+            hashed += steps;
+        }
+    }
+    const size_t steps = (image.size() - hashed) / kHashStep * kHashStep;
+    HashSteps(lanes, image.data() + hashed, steps);
+    hashed += steps;
+    tipsHash = image.size() == tipsStart
+                   ? 0
+                   : FinishHash(lanes, std::string_view(image).substr(hashed),
+                                image.size() - tipsStart);
     return image;
+}
+
+std::string BuildTipsImage(const TipsListStore& tips) {
+    uint64_t tipsHash;
+    return BuildTipsImage(tips, tipsHash);
 }
 
 std::string_view TipsPartOf(std::string_view text) {
@@ -32,43 +111,10 @@ std::string_view TipsPartOf(std::string_view text) {
     return end == std::string_view::npos ? text : text.substr(end + kLineEnd.size());
 }
 
-namespace {
-
-// Odd 64-bit constants with well-spread bits (from splitmix64).
-constexpr uint64_t kMultiplier = 0xBF58476D1CE4E5B9u;
-constexpr uint64_t kFinalMultiplier = 0x94D049BB133111EBu;
-
-// Two lanes of eight bytes each go through independent multiplies, so a
-// 32-bit processor works on both at once; together they cost little next to
-// reading the same bytes from a file.
-uint64_t Step(uint64_t lane, uint64_t word) {
-    lane = (lane ^ word) * kMultiplier;
-    return lane ^ (lane >> 31);
-}
-
-uint64_t WordAt(const char* bytes, size_t available) {
-    uint64_t word = 0;
-    std::memcpy(&word, bytes, available < 8 ? available : 8);
-    return word;
-}
-
-}  // namespace
-
 uint64_t HashTipsText(std::string_view text) {
     if (text.empty()) return 0;
-    const char* bytes = text.data();
-    const size_t size = text.size();
-    uint64_t first = size;
-    uint64_t second = ~uint64_t{size};
-    size_t i = 0;
-    for (; i + 16 <= size; i += 16) {
-        first = Step(first, WordAt(bytes + i, 8));
-        second = Step(second, WordAt(bytes + i + 8, 8));
-    }
-    // The last one to fifteen bytes, zero-padded: the length in the seeds tells
-    // a padded tail from real zero bytes.
-    if (i < size) first = Step(first, WordAt(bytes + i, size - i));
-    if (i + 8 < size) second = Step(second, WordAt(bytes + i + 8, size - i - 8));
-    uint64_t hash = (first ^ (second * kFinalMultiplier)) * kMultiplier;
-    return hash ^ (hash >> 29);
+    HashLanes lanes = kHashStart;
+    const size_t whole = text.size() / kHashStep * kHashStep;
+    HashSteps(lanes, text.data(), whole);
+    return FinishHash(lanes, text.substr(whole), text.size());
 }

@@ -18,6 +18,8 @@ TipTexts SplitTipsLines(std::string_view text);
 
 // The whole file image for the tips: the counter line, then every tip in order.
 std::string BuildTipsImage(const TipsListStore& tips);
+// The same, with the HashTipsText of the image's tips part, taken as it is built.
+std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash);
 
 // Everything after the counter line: the part of a file that holds the tips, and
 // so the part another program's edits to the tips change. A text without any
