@@ -387,8 +387,9 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
     }
     StopModule();
     PrintCounts("200 manager runs (add, edit, remove; 100 closed with OK):");
-    // One file handle to read at start-up, one per OK to write.
-    ExpectCounts({101, 1, 200, 0, 0, 1, 1});
+    // One file handle to read at start-up; per OK to write, the new file and
+    // the probe for other programs' handles on the old one.
+    ExpectCounts({201, 1, 200, 0, 0, 1, 1});
     // After run r: "edited r", then the tips added in runs r-2, r-1 and r.
     EXPECT_EQ(TipsFileText({"edited 198", "added 196", "added 197", "added 198"}),
               ReadBytes(hostFolder.File("tips.rc")));
