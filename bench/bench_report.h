@@ -1,5 +1,6 @@
 // What every benchmark program shares: a clock, and the one line per figure
-// that bench/run reads, "NAME: RATIO x (target <= T)".
+// that bench/run reads, "NAME: RATIO x (target <= T)", or "(no target)" for a
+// figure shown for scale.
 #pragma once
 
 #include <windows.h>
@@ -22,4 +23,9 @@ inline void Report(const char* name, double ratio, double target) {
            ratio <= target ? "" : "  MISSED");
     fflush(stdout);
     if (ratio > target) g_missed = true;
+}
+
+inline void Inform(const char* name, double ratio) {
+    printf("%s: %.2f x (no target)\n", name, ratio);
+    fflush(stdout);
 }

@@ -16,6 +16,11 @@ constexpr char kNotMenuItemText[] = "Not a menu item.";
 constexpr char kTipsNotWrittenText[] = "Failed to write new tips.rc file";
 constexpr char kDialogFailedText[] = "Failed to create dialog.";
 
+constexpr char kTipsChangedText[] =
+    "Another program has changed the tips in tips.rc since they were read.\n\n"
+    "Replace the tips in tips.rc with the ones in the manager?";
+constexpr char kEditTipsCaption[] = "Edit Tips";
+
 constexpr char kConfirmEditText[] = "Are you sure?";
 constexpr char kEditTipCaption[] = "Edit Tip";
 constexpr char kAddTipCaption[] = "Add Tip";

@@ -11,3 +11,4 @@ int32_t EditIndex;
 EditorMetrics AddModeMetrics;
 EditorMetrics EditModeMetrics;
 TipsListStore TipsList;
+TipsFileStamp g_tipsFileStamp;

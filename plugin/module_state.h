@@ -8,6 +8,7 @@
 
 #include "plugin/host_records.h"
 #include "plugin/starter_api.h"
+#include "tips/tips_file.h"
 #include "tips/tips_list.h"
 #include "tips/tips_location.h"
 
@@ -22,6 +23,10 @@ extern char TipsPath[kTipsPathSize];
 
 // The module's one in-memory copy of the tips, in file order.
 extern TipsListStore TipsList;
+
+// What tips.rc held when TipsList was last read from it or written to it: the
+// writer asks before replacing tips that another program wrote since.
+extern TipsFileStamp g_tipsFileStamp;
 
 // The configured tray picture, as the support library loaded it.
 extern PictureRecord g_picture;

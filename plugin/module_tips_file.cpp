@@ -7,19 +7,28 @@
 #include "tips/tips_file.h"
 
 void ReadTipsFile() {
-    if (ReadTipsFrom(TipsPath, TipsList) == TipsReadResult::NoTipsOrFault)
+    if (ReadTipsFrom(TipsPath, TipsList, g_tipsFileStamp) == TipsReadResult::NoTipsOrFault)
         MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
 }
 
-int32_t WriteTipsFile() {
-    switch (WriteTipsTo(TipsPath, TipsList)) {
+TipsSave SaveTipsFile() {
+    // No is the default button: Enter alone must not throw away someone's edits.
+    if (CompareTipsFile(TipsPath, g_tipsFileStamp) == TipsFileChange::TipsChanged &&
+        MessageBoxA(NotifyWindow, kTipsChangedText, kEditTipsCaption,
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST) != IDYES)
+        return TipsSave::Declined;
+    switch (WriteTipsTo(TipsPath, TipsList, g_tipsFileStamp)) {
     case TipsWriteResult::Written:
-        return 1;
+        return TipsSave::Written;
     case TipsWriteResult::ImageFailed:
         MessageBoxA(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
-        return 0;
+        return TipsSave::Failed;
     case TipsWriteResult::NotWritten:
         break;
     }
-    return 0;
+    return TipsSave::Failed;
+}
+
+int32_t WriteTipsFile() {
+    return SaveTipsFile() == TipsSave::Written ? 1 : 0;
 }

@@ -8,6 +8,17 @@
 // TipsList as it was; a file without any line empties it and says so.
 void ReadTipsFile();
 
-// Rewrites the file at TipsPath from TipsList: 1 when it was written whole,
-// 0 otherwise, and then the file is as it was before.
+enum class TipsSave {
+    Written,
+    Failed,    // the file is as it was; the caller says so
+    Declined,  // the user chose to keep another program's tips; nothing was written
+};
+
+// Rewrites the file at TipsPath from TipsList. When another program has
+// changed the file's tips since they were read or written here, it first asks,
+// in a box owned by NotifyWindow, whether to replace them. TipsList is never
+// changed.
+TipsSave SaveTipsFile();
+
+// SaveTipsFile as a number: 1 when the file was written whole, 0 otherwise.
 int32_t WriteTipsFile();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -65,33 +66,110 @@ std::string FolderOf(const std::string& fullPath) {
     return slash == std::string::npos ? std::string(".\\") : fullPath.substr(0, slash + 1);
 }
 
-// Replaces the file at fullPath with the replacement file. Wine leaves a stray
-// file behind when ReplaceFileA fails without a backup name, so the old file is
-// always moved aside under a name of ours, and that name is cleaned up after.
-bool SwapInReplacement(const char* fullPath, const std::string& replacement) {
-    char backup[MAX_PATH];
-    if (!GetTempFileNameA(FolderOf(fullPath).c_str(), "tib", 0, backup)) return false;
-    DeleteFileA(backup);
-    const bool swapped = ReplaceFileA(fullPath, replacement.c_str(), backup,
-                                      REPLACEFILE_WRITE_THROUGH, nullptr, nullptr);
-    if (!swapped && GetFileAttributesA(fullPath) == INVALID_FILE_ATTRIBUTES) {
-        // Failed halfway: the old file only has the backup name now. Put it back.
-        MoveFileExA(backup, fullPath, MOVEFILE_WRITE_THROUGH);
-        return false;
+uint64_t Ticks(const FILETIME& time) {
+    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+uint64_t Size(DWORD high, DWORD low) {
+    return (uint64_t{high} << 32) | low;
+}
+
+// The tips part of a text, without the file's size and time.
+TipsFileStamp StampOfText(std::string_view text) {
+    const std::string_view tips = TipsPartOf(text);
+    return {0, 0, tips.size(), HashTipsText(tips)};
+}
+
+// The stamp of a file read through its handle. The reader's sharing keeps
+// writers out while the handle is open, so size, time and text agree. Without
+// the text only an empty tips part is recorded, with no size or time, so the
+// next write compares what the file holds then.
+TipsFileStamp StampOfRead(HANDLE file, HGLOBAL bytes) {
+    if (!bytes) return {};
+    TipsFileStamp stamp = StampOfText(static_cast<const char*>(bytes));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(file, &info)) {
+        stamp.fileSize = Size(info.nFileSizeHigh, info.nFileSizeLow);
+        stamp.lastWrite = Ticks(info.ftLastWriteTime);
     }
-    DeleteFileA(backup);
-    return swapped;
+    return stamp;
+}
+
+// The stamp of the image just written to the file at path.
+TipsFileStamp StampOfWritten(const char* path, std::string_view image, uint64_t tipsHash) {
+    TipsFileStamp stamp = {0, 0, TipsPartOf(image).size(), tipsHash};
+    WIN32_FILE_ATTRIBUTE_DATA now;
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &now)) {
+        stamp.fileSize = Size(now.nFileSizeHigh, now.nFileSizeLow);
+        stamp.lastWrite = Ticks(now.ftLastWriteTime);
+    }
+    return stamp;
+}
+
+bool NoSuchFile(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// A name of the module's own for the new text: "~t" and four hex digits. Six
+// characters are fewer than "tips.rc" has, so every folder in which tips.rc's
+// path fits holds this one too; GetTempFileNameA would demand 14 to spare.
+std::string SwapName(const std::string& folder, unsigned number) {
+    char name[8];
+    snprintf(name, sizeof name, "~t%04X", number & 0xFFFFu);
+    return folder + name;
+}
+
+enum class SwapStart { Created, FolderRefuses, Failed };
+
+// Creates the new file for the swap under a free name. A name that some file
+// already has only moves on to the next number; a folder that denies new files
+// is told apart.
+SwapStart CreateSwapFile(const std::string& folder, FileHandle& file, TempFile& temp) {
+    const unsigned first = GetTickCount() * 31 + GetCurrentProcessId();
+    for (unsigned number = first; number != first + 64; ++number) {
+        const std::string path = SwapName(folder, number);
+        file.h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file.h != INVALID_HANDLE_VALUE) {
+            temp.path = path;
+            return SwapStart::Created;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED) return SwapStart::FolderRefuses;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return SwapStart::Failed;
+    }
+    return SwapStart::Failed;
+}
+
+// Whether some program holds the file open without letting it be renamed or
+// deleted. Windows' MoveFileExA refuses to replace such a file; Wine's
+// replaces it all the same, so the writer asks first.
+bool HeldOpenByAnother(const char* fullPath) {
+    const FileHandle probe(CreateFileA(fullPath, DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    return probe.h == INVALID_HANDLE_VALUE;
+}
+
+// What the plain writer does: the whole image in one write over the old text.
+// Only for a folder that takes no new file, as a failure here can leave the
+// file cut short.
+bool RewriteInPlace(const char* fullPath, std::string_view image) {
+    FileHandle file(CreateFileA(fullPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.h != INVALID_HANDLE_VALUE && WriteAndFlush(file.h, image);
 }
 
 }  // namespace
 
-TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list) {
+TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp& stamp) {
     GlobalBuffer buffer(nullptr);
     {
         FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     0, nullptr));
         if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
         buffer.h = ReadWholeFile(file.h);
+        stamp = StampOfRead(file.h, buffer.h);
     }
     try {
         // Lines are split straight out of the read buffer: a copy of the whole
@@ -113,43 +191,71 @@ TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list) {
     }
 }
 
-TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list) {
-    // The new text goes to a file beside the target and is swapped in whole, so
-    // a failure at any step leaves the old file as it was.
+TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFileStamp& stamp) {
     char fullPath[MAX_PATH];
     const DWORD fullLength = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
     if (fullLength == 0 || fullLength >= MAX_PATH) return TipsWriteResult::NotWritten;
 
+    // Checked here, as Windows would refuse the swap and the in-place write:
+    // Wine's MoveFileExA replaces a read-only file and its CREATE_ALWAYS
+    // truncates one.
+    const DWORD attributes = GetFileAttributesA(fullPath);
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return TipsWriteResult::NotWritten;
+
+    std::string image;
+    uint64_t tipsHash;
+    try {
+        image = BuildTipsImage(list, tipsHash);
+    } catch (const std::exception&) {
+        return TipsWriteResult::ImageFailed;
+    }
+
+    // The new text goes to a file beside the target and is swapped in whole, so
+    // a failure at any step leaves the old file as it was. Once that has
+    // started, a failure never falls back to writing in place.
     TempFile temp;
     {
-        char tempPath[MAX_PATH];
-        if (!GetTempFileNameA(FolderOf(fullPath).c_str(), "tip", 0, tempPath))
+        FileHandle file(INVALID_HANDLE_VALUE);
+        switch (CreateSwapFile(FolderOf(fullPath), file, temp)) {
+        case SwapStart::Created:
+            break;
+        case SwapStart::FolderRefuses:
+            if (!RewriteInPlace(fullPath, image)) return TipsWriteResult::NotWritten;
+            stamp = StampOfWritten(fullPath, image, tipsHash);
+            return TipsWriteResult::Written;
+        case SwapStart::Failed:
             return TipsWriteResult::NotWritten;
-        temp.path = tempPath;
-    }
-
-    bool written = false;
-    {
-        FileHandle file(CreateFileA(temp.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.h == INVALID_HANDLE_VALUE) return TipsWriteResult::NotWritten;
-        try {
-            written = WriteAndFlush(file.h, BuildTipsImage(list));
-        } catch (const std::exception&) {
-            return TipsWriteResult::ImageFailed;
         }
+        if (!WriteAndFlush(file.h, image)) return TipsWriteResult::NotWritten;
     }
-    if (!written) return TipsWriteResult::NotWritten;
 
-    // ReplaceFileA, unlike MoveFileExA under Wine, refuses a read-only target and
-    // one that another program holds open, as Windows does; it needs full paths.
-    if (GetFileAttributesA(fullPath) == INVALID_FILE_ATTRIBUTES) {
-        if (!MoveFileExA(temp.path.c_str(), fullPath, MOVEFILE_WRITE_THROUGH))
-            return TipsWriteResult::NotWritten;
-    } else if (!SwapInReplacement(fullPath, temp.path)) {
+    if (exists && HeldOpenByAnother(fullPath)) return TipsWriteResult::NotWritten;
+    if (!MoveFileExA(temp.path.c_str(), fullPath,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return TipsWriteResult::NotWritten;
-    }
     // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
     temp.keep = true;
+    stamp = StampOfWritten(fullPath, image, tipsHash);
     return TipsWriteResult::Written;
+}
+
+TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA now;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &now))
+        return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
+    if (Size(now.nFileSizeHigh, now.nFileSizeLow) == stamp.fileSize &&
+        Ticks(now.ftLastWriteTime) == stamp.lastWrite)
+        return TipsFileChange::Unchanged;
+
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    if (file.h == INVALID_HANDLE_VALUE)
+        return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
+    const GlobalBuffer buffer(ReadWholeFile(file.h));
+    if (!buffer.h) return TipsFileChange::Unreadable;
+    const TipsFileStamp current = StampOfText(static_cast<const char*>(buffer.h));
+    return current.tipsLength == stamp.tipsLength && current.tipsHash == stamp.tipsHash
+               ? TipsFileChange::Unchanged
+               : TipsFileChange::TipsChanged;
 }

@@ -2,7 +2,19 @@
 // These show nothing: the caller decides what the user is told.
 #pragma once
 
+#include <cstdint>
+
 #include "tips/tips_list.h"
+
+// What the tips part of a file (everything after its counter line) held when
+// the module last read or wrote it, and the file's size and last-write time
+// then. A size and time of 0 match no file, so the tips part is always compared.
+struct TipsFileStamp {
+    uint64_t fileSize;
+    uint64_t lastWrite;  // FILETIME ticks
+    uint64_t tipsLength;
+    uint64_t tipsHash;   // HashTipsText of the tips part
+};
 
 enum class TipsReadResult {
     NotOpened,     // the list is as it was
@@ -11,8 +23,9 @@ enum class TipsReadResult {
 };
 
 // Fills the list from the file at path: the counter line is skipped, every later
-// line ended by CR LF is a tip.
-TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list);
+// line ended by CR LF is a tip. Unless the file could not be opened, the stamp
+// records what the file held.
+TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp& stamp);
 
 enum class TipsWriteResult {
     Written,
@@ -21,5 +34,18 @@ enum class TipsWriteResult {
 };
 
 // Rewrites the file at path from the list, swapping the new text in whole so
-// that a failure at any step leaves the old file as it was.
-TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list);
+// that a failure at any step leaves the old file as it was. A read-only file is
+// refused. When the folder takes no new file, the file is rewritten in place.
+// Once written, the stamp records what the file holds now.
+TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFileStamp& stamp);
+
+enum class TipsFileChange {
+    Unchanged,    // the tips part is the one stamped; the counter line may differ
+    TipsChanged,
+    Vanished,     // there is no file at path
+    Unreadable,   // the file is there but could not be read now
+};
+
+// Whether the tips part of the file at path is still the stamped one. A file
+// whose size and last-write time are the stamped ones is not read.
+TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp);

@@ -63,7 +63,8 @@ void OnEditTips(HWND window) {
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIPS), nullptr, ManagerDialogProc, 0) !=
         IDOK)
         return;
-    if (!WriteTipsFile()) ShowCommandError(window, kTipsNotWrittenText);
+    // A No to the writer's question is the user's choice, not a failure.
+    if (SaveTipsFile() == TipsSave::Failed) ShowCommandError(window, kTipsNotWrittenText);
 }
 
 void ShowCommandError(HWND owner, const char* text) {

@@ -1,5 +1,6 @@
 // Whatever tips a file's text gives, writing them and reading the image back
-// gives the same tips in the same order.
+// gives the same tips in the same order, and the image's tips part the hash
+// that was taken while it was built.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TipsListStore list;
     list.ReplaceAll(TipTexts(tips));
-    const std::string image = BuildTipsImage(list);
+    uint64_t tipsHash;
+    const std::string image = BuildTipsImage(list, tipsHash);
+    // The hash taken while building is the one of the finished text.
+    if (tipsHash != HashTipsText(TipsPartOf(image))) abort();
 
     size_t expectedSize = kCounterLine.size() + kLineEnd.size();
     for (const std::string& tip : tips) expectedSize += tip.size() + kLineEnd.size();

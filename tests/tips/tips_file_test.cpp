@@ -46,6 +46,7 @@ protected:
     // For a write that must be refused: an old file, and other tips to write.
     void WriteOldFile() {
         WriteBytes(tipsPath, old);
+        ReadTipsFile();
         TipsList.ReplaceAll({"replacement"});
     }
     // A refused write leaves the old file byte-identical and no file behind.
@@ -144,11 +145,89 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     ASSERT_TRUE(SetCurrentDirectoryA(folder.path.c_str()));
     WriteBytes(tipsPath, "0000// current line\r\nold\r\n");
     lstrcpyA(TipsPath, "tips.rc");
+    ReadTipsFile();
     TipsList.ReplaceAll({"new"});
     const int32_t result = WriteTipsFile();
     SetCurrentDirectoryA(previous);
     EXPECT_EQ(1, result);
     EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(tipsPath));
+}
+
+TEST_F(TipsFile, WriterRewritesATipsPathOfTheFullLength) {
+    // A folder that just leaves room for "\\tips.rc" in 259 characters: the
+    // swap's own files must fit beside it too.
+    const std::string sub =
+        folder.path + std::string(kTipsPathSize - 1 - folder.path.size() - 8, 'd');
+    const std::string longPath = sub + "\\tips.rc";
+    ASSERT_EQ(259u, longPath.size());
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    WriteBytes(longPath, "0000// current line\r\nold\r\n");
+    lstrcpyA(TipsPath, longPath.c_str());
+    ReadTipsFile();
+    TipsList.ReplaceAll({"new"});
+    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(longPath));
+    EXPECT_EQ(Tips{"tips.rc"}, FilesIn(sub + "\\"));
+    for (const std::string& name : FilesIn(sub + "\\")) DeleteFileA((sub + "\\" + name).c_str());
+    RemoveDirectoryA(sub.c_str());
+}
+
+struct ChangeCase {
+    const char* name;
+    const char* other;  // what another program left in tips.rc; null: it deleted the file
+    bool asks;
+};
+
+const ChangeCase kChangeCases[] = {
+    {"a tip line changed, same length", "0002// current line\r\nA\r\nX\r\n", true},
+    {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
+    {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
+    {"the host's counter line alone", "0003// current line\r\nA\r\nB\r\n", false},
+    {"the file deleted", nullptr, false},
+};
+
+// Moves the file's last-write time on, as a later write would: the file
+// system's clock may not have ticked since the module read it.
+void TouchLater(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    FILETIME time;
+    GetFileTime(file, nullptr, nullptr, &time);
+    time.dwHighDateTime += 1;  // about seven minutes
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
+TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
+    const std::string ours = "0000// current line\r\nA\r\nB\r\nours\r\n";
+    for (const ChangeCase& c : kChangeCases) {
+        for (const int answer : {IDNO, IDYES}) {
+            SCOPED_TRACE(std::string(c.name) + (answer == IDYES ? ", Yes" : ", No"));
+            WriteBytes(tipsPath, "0002// current line\r\nA\r\nB\r\n");
+            ReadTipsFile();
+            TipsList.Append("ours");
+            if (c.other) {
+                WriteBytes(tipsPath, c.other);
+                TouchLater(tipsPath);
+            } else {
+                DeleteFileA(tipsPath.c_str());
+            }
+            g_boxes.clear();
+            if (c.asks) g_steps.push_back([answer](HWND box) { Click(box, answer); });
+
+            const TipsSave saved = SaveTipsFile();
+
+            const bool replaced = !c.asks || answer == IDYES;
+            EXPECT_EQ(replaced ? TipsSave::Written : TipsSave::Declined, saved);
+            EXPECT_EQ(replaced ? ours : c.other, ReadBytes(tipsPath));
+            EXPECT_EQ(c.asks ? 1u : 0u, g_boxes.size());
+            EXPECT_EQ((Tips{"A", "B", "ours"}), TipsNow());
+        }
+        // Once written, the file holds what was last stamped: no question.
+        g_boxes.clear();
+        EXPECT_EQ(1, WriteTipsFile());
+        EXPECT_TRUE(g_boxes.empty());
+    }
 }
 
 using RefusedWrite = TipsFile;
@@ -217,6 +296,63 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     EXPECT_EQ(tipCount, TipsList.Count());
     TipsList.ReplaceAll({"replacement"});
     ExpectOldFileAlone();
+}
+
+using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                      HANDLE);
+CreateFileFn g_realCreateFile;
+
+// A folder whose rights let its files be rewritten but no file be added.
+HANDLE WINAPI CreateNoNewFile(LPCSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model) {
+    if (disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING &&
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_realCreateFile(path, access, share, security, disposition, flags, model);
+}
+
+struct NoNewFileCase {
+    const char* name;
+    DWORD attributes;  // 0: no tips.rc
+    int32_t result;
+};
+
+const NoNewFileCase kNoNewFileCases[] = {
+    {"a writable tips.rc is rewritten in place", FILE_ATTRIBUTE_NORMAL, 1},
+    {"a read-only tips.rc is still refused", FILE_ATTRIBUTE_READONLY, 0},
+    {"a missing tips.rc cannot be made", 0, 0},
+};
+
+TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
+    const std::string old = "0000// current line\r\nold\r\n";
+    for (const NoNewFileCase& c : kNoNewFileCases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(tipsPath.c_str());
+        if (c.attributes) {
+            WriteBytes(tipsPath, old);
+            ReadTipsFile();
+            SetFileAttributesA(tipsPath.c_str(), c.attributes);
+        }
+        TipsList.ReplaceAll({"new"});
+        int32_t result;
+        {
+            ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
+                                    reinterpret_cast<void*>(&CreateNoNewFile));
+            g_realCreateFile = reinterpret_cast<CreateFileFn>(patch.original);
+            ASSERT_TRUE(g_realCreateFile);
+            result = WriteTipsFile();
+        }
+        SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(c.result, result);
+        if (c.attributes) {
+            EXPECT_EQ(c.result ? "0000// current line\r\nnew\r\n" : old, ReadBytes(tipsPath));
+        }
+        EXPECT_EQ(c.attributes ? Tips{"tips.rc"} : Tips{}, FilesIn(folder.path));
+        EXPECT_TRUE(g_boxes.empty());
+    }
 }
 
 }  // namespace

@@ -52,4 +52,45 @@ TEST(BuildTipsImage, SplitsBackIntoTheSameTips) {
     EXPECT_EQ(Contents(tips), Tips(lines.begin(), lines.end()));
 }
 
+TEST(TipsPartOf, EverythingAfterTheCounterLine) {
+    const struct {
+        std::string text;
+        std::string part;
+    } cases[] = {
+        {"0000// current line\r\nA\r\nB", "A\r\nB"},
+        {"0042// current line\r\n", ""},
+        {"c\r\r\nA\r\n", "A\r\n"},
+        {"", ""},
+        {"no CR LF at all\n", "no CR LF at all\n"},  // nothing in it is the host's own
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.part, TipsPartOf(c.text)) << c.text;
+}
+
+TEST(HashTipsText, EveryBitLengthAndOrderCounts) {
+    EXPECT_EQ(0u, HashTipsText(""));
+    const std::string text = "0123456789abcdefghijklmnopqrstuvwxyz+-*/!";  // lanes and a tail
+    const uint64_t hash = HashTipsText(text);
+    for (size_t bit = 0; bit < text.size() * 8; ++bit) {
+        std::string flipped = text;
+        flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (1 << (bit % 8)));
+        EXPECT_NE(hash, HashTipsText(flipped)) << "bit " << bit;
+    }
+    for (size_t length = 1; length < text.size(); ++length)
+        EXPECT_NE(HashTipsText(text.substr(0, length)), HashTipsText(text.substr(0, length - 1)))
+            << "length " << length;
+    EXPECT_NE(HashTipsText("abcdefgh12345678"), HashTipsText("12345678abcdefgh"));
+    // Read a byte off its natural alignment, the same text hashes the same.
+    EXPECT_EQ(hash, HashTipsText(std::string_view(("#" + text).c_str() + 1, text.size())));
+}
+
+TEST(BuildTipsImage, HashesItsTipsPartAsItGoes) {
+    TipsListStore tips;
+    for (size_t tip = 0; tip < 300; ++tip) {  // past several chunks, ending off a step
+        uint64_t hash = 1;
+        const std::string image = BuildTipsImage(tips, hash);
+        ASSERT_EQ(HashTipsText(TipsPartOf(image)), hash) << tip << " tips";
+        tips.Append(std::string(tip % 97, static_cast<char>('a' + tip % 26)));
+    }
+}
+
 }  // namespace

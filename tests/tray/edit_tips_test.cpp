@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/module_state.h"
+#include "plugin/module_tips_file.h"
 #include "resources/resource_ids.h"
 #include "tests/shared/dialog_windows.h"
 #include "tests/shared/tips_readback.h"
@@ -80,6 +81,30 @@ TEST_F(EditTips, AFailedWriteIsReportedOnce) {
     EXPECT_EQ("Failed to write new tips.rc file", g_boxes[0].text);
     EXPECT_EQ("Error", g_boxes[0].caption);
     EXPECT_EQ(0x40010u, g_boxes[0].style);
+}
+
+TEST_F(EditTips, OkAsksBeforeReplacingTipsAnotherProgramWrote) {
+    const std::string theirs = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\nfourth\r\n";
+    WriteBytes(tips, theirs);
+    g_steps.push_back(RemoveFirstThen(IDOK));
+    g_steps.push_back([](HWND box) { Click(box, IDNO); });
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ(theirs, ReadBytes(tips));
+    EXPECT_EQ((Tips{"second", "third"}), TipsNow());
+    ASSERT_EQ(1u, g_boxes.size());  // a No is no failure
+    EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
+    EXPECT_EQ("Edit Tips", g_boxes[0].caption);
+    EXPECT_EQ(UINT{MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST}, g_boxes[0].style);
+
+    g_steps.push_back([](HWND manager) { Click(manager, IDOK); });
+    g_steps.push_back([](HWND box) { Click(box, IDYES); });
+    Command(IDM_EDIT_TIPS);
+    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+
+    g_boxes.clear();
+    g_steps.push_back([](HWND manager) { Click(manager, IDOK); });
+    Command(IDM_EDIT_TIPS);  // what was just written is no one else's edit
+    EXPECT_TRUE(g_boxes.empty());
 }
 
 TEST_F(EditTips, AManagerThatCannotOpenChangesNothing) {

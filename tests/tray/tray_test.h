@@ -12,6 +12,7 @@
 #include <string>
 
 #include "plugin/module_state.h"
+#include "plugin/module_tips_file.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/menu_steps.h"
 #include "tests/support/message_box_recorder.h"
@@ -47,7 +48,7 @@ protected:
 
         WriteBytes(tips, kSeededTips);
         lstrcpynA(TipsPath, tips.c_str(), sizeof TipsPath);
-        TipsList.ReplaceAll({"first", "second", "third"});
+        ReadTipsFile();  // so that the writer knows the file as it was read
     }
 
     void TearDown() override {
