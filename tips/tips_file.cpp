@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "tips/tips_text.h"
 
@@ -39,8 +41,8 @@ struct TempFile {
 
 // The file's bytes in a zero-filled buffer one byte longer than the file, so a
 // zero byte always ends the text; null when the size, the buffer or the read fails.
-HGLOBAL ReadWholeFile(HANDLE file) {
-    const DWORD size = GetFileSize(file, nullptr);
+HGLOBAL ReadWholeFile(HANDLE file, DWORD& size) {
+    size = GetFileSize(file, nullptr);
     if (size == INVALID_FILE_SIZE) return nullptr;
     GlobalBuffer buffer(GlobalAlloc(GPTR, size_t{size} + 1));
     if (!buffer.h) return nullptr;
@@ -83,31 +85,51 @@ bool SwapInReplacement(const char* fullPath, const std::string& replacement) {
     return swapped;
 }
 
+// The list gives the read buffer back through this once it lets the tips go.
+void FreeReadBuffer(char* block) {
+    GlobalFree(block);
+}
+
+// Cuts the text in the buffer into the list's tips, the counter line skipped.
+// The tips stay in the buffer, which the list takes over: a copy of each would
+// cost a heap block per tip and double the memory a large file needs. A failure
+// leaves the list and the text as they were.
+TipsReadResult StoreTips(GlobalBuffer& buffer, size_t length, TipsListStore& list) {
+    char* text = static_cast<char*>(buffer.h);
+    const size_t counterEnd =
+        text ? std::string_view(text, length).find(kLineEnd) : std::string_view::npos;
+    if (counterEnd == std::string_view::npos) {
+        list.ReplaceAll({});
+        return TipsReadResult::NoTipsOrFault;
+    }
+    const size_t tipsStart = counterEnd + kLineEnd.size();
+    std::vector<char*> tips = CutTipsLines(text + tipsStart, length - tipsStart);
+    if (tips.empty()) {
+        list.ReplaceAll({});  // the buffer would only hold the counter line
+        return TipsReadResult::Read;
+    }
+    list.TakeBlock(text, length + 1, FreeReadBuffer, std::move(tips));
+    buffer.h = nullptr;
+    return TipsReadResult::Read;
+}
+
 }  // namespace
 
 TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list) {
     GlobalBuffer buffer(nullptr);
+    DWORD size = 0;
     {
         FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     0, nullptr));
         if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
-        buffer.h = ReadWholeFile(file.h);
+        buffer.h = ReadWholeFile(file.h, size);
     }
+    // GPTR memory is its own pointer. The text ends at its first zero byte, and
+    // until StoreTips cuts it into tips it is exactly what the file held.
+    const char* text = static_cast<const char*>(buffer.h);
+    const size_t length = text ? TextLength(text, size) : 0;
     try {
-        // Lines are split straight out of the read buffer: a copy of the whole
-        // text first would double the memory a large file needs. GPTR memory is
-        // its own pointer.
-        const char* bytes = static_cast<const char*>(buffer.h);
-        TipTexts lines =
-            SplitTipsLines(bytes ? std::string_view(bytes) : std::string_view());
-        buffer.Free();  // the lines hold their own copies
-        if (lines.empty()) {
-            list.ReplaceAll({});
-            return TipsReadResult::NoTipsOrFault;
-        }
-        lines.pop_front();  // the counter line is never a tip
-        list.ReplaceAll(std::move(lines));
-        return TipsReadResult::Read;
+        return StoreTips(buffer, length, list);
     } catch (const std::exception&) {
         return TipsReadResult::NoTipsOrFault;
     }

@@ -15,7 +15,9 @@ namespace {
 using Tips = std::vector<std::string>;
 
 Tips CurrentTips() {
-    return Tips(TipsList.tips.begin(), TipsList.tips.end());
+    Tips tips;
+    for (uint32_t i = 0; i < TipsList.Count(); ++i) tips.emplace_back(TipsList.At(i));
+    return tips;
 }
 
 class TipsFile : public DialogTest {

@@ -43,11 +43,12 @@ TEST(BuildTipsImage, CounterLineThenEveryTipEndedByCrLf) {
 
 TEST(BuildTipsImage, SplitsBackIntoTheSameTips) {
     TipsListStore tips;
-    tips.ReplaceAll({"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"});
+    const Lines texts = {"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"};
+    tips.ReplaceAll(texts);
     Lines lines = SplitTipsLines(BuildTipsImage(tips));
     ASSERT_FALSE(lines.empty());
     lines.erase(lines.begin());
-    EXPECT_EQ(Lines(tips.tips.begin(), tips.tips.end()), lines);
+    EXPECT_EQ(texts, lines);
 }
 
 }  // namespace
