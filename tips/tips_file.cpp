@@ -96,13 +96,12 @@ void FreeReadBuffer(char* block) {
 // leaves the list and the text as they were.
 TipsReadResult StoreTips(GlobalBuffer& buffer, size_t length, TipsListStore& list) {
     char* text = static_cast<char*>(buffer.h);
-    const size_t counterEnd =
-        text ? std::string_view(text, length).find(kLineEnd) : std::string_view::npos;
-    if (counterEnd == std::string_view::npos) {
+    const size_t tipsStart =
+        text ? TipsStart(std::string_view(text, length)) : std::string_view::npos;
+    if (tipsStart == std::string_view::npos) {
         list.ReplaceAll({});
         return TipsReadResult::NoTipsOrFault;
     }
-    const size_t tipsStart = counterEnd + kLineEnd.size();
     std::vector<char*> tips = CutTipsLines(text + tipsStart, length - tipsStart);
     if (tips.empty()) {
         list.ReplaceAll({});  // the buffer would only hold the counter line

@@ -34,6 +34,11 @@ size_t TextLength(const char* bytes, size_t size) {
     return size;
 }
 
+size_t TipsStart(std::string_view text) {
+    const size_t counterEnd = text.find(kLineEnd);
+    return counterEnd == std::string_view::npos ? counterEnd : counterEnd + kLineEnd.size();
+}
+
 std::vector<char*> CutTipsLines(char* text, size_t length) {
     // The positions grow by doubling: counting the lines first would cost a
     // second pass over the whole text for a few percent of its size.

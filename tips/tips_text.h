@@ -17,6 +17,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 // the text they hold.
 size_t TextLength(const char* bytes, size_t size);
 
+// Where the tips begin in a text: just past the counter line's CR LF, or npos
+// when the text holds no line at all.
+size_t TipsStart(std::string_view text);
+
 // Turns every line of the `length` bytes at text that CR LF ends into a
 // zero-terminated string where it stands: the line's CR becomes its zero.
 // Gives the start of each such line, in order. A lone CR or LF stays inside its

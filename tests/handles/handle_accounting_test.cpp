@@ -49,6 +49,12 @@ struct Made {
     Routine routine;
 };
 
+// The tips stay in the buffer the reader read them into, and the list holds it
+// until the next read replaces them: one such block outlives its start-up.
+bool HeldByTipsList(const Made& made) {
+    return made.kind == Kind::Memory && made.routine == Routine::StartUp;
+}
+
 struct Ledger {
     Routine routine = Routine::None;
     std::map<std::string, Made> live;  // by handle value, or by class name
@@ -276,8 +282,11 @@ protected:
         g_ledger.routine = routine;
         work();
         // A leak is reported once, then dropped: made and released stay apart.
+        bool tipsHeld = false;
         for (auto it = g_ledger.live.begin(); it != g_ledger.live.end();) {
-            if (LivesUntilShutDown(it->second.kind) && routine != Routine::ShutDown) {
+            if ((LivesUntilShutDown(it->second.kind) && routine != Routine::ShutDown) ||
+                (HeldByTipsList(it->second) && !tipsHeld)) {
+                tipsHeld |= HeldByTipsList(it->second);
                 ++it;
                 continue;
             }
@@ -307,12 +316,18 @@ protected:
     }
 
     void ExpectCounts(std::array<unsigned, kKinds> expected) {
+        // The last read's buffer, which the list still holds.
+        const unsigned held = g_ledger.made[static_cast<size_t>(Kind::Memory)] > 0 ? 1 : 0;
         for (size_t k = 0; k < kKinds; ++k) {
             EXPECT_EQ(expected[k], g_ledger.made[k]) << kKindNames[k];
-            EXPECT_EQ(g_ledger.made[k], g_ledger.released[k]) << kKindNames[k];
+            EXPECT_EQ(g_ledger.made[k],
+                      g_ledger.released[k] + (k == static_cast<size_t>(Kind::Memory) ? held : 0))
+                << kKindNames[k];
         }
         for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
-        EXPECT_TRUE(g_ledger.live.empty()) << g_ledger.live.size() << " handle(s) left";
+        EXPECT_EQ(held, g_ledger.live.size()) << "handle(s) left";
+        for (const auto& entry : g_ledger.live)
+            EXPECT_TRUE(HeldByTipsList(entry.second)) << entry.first << " left";
         EXPECT_EQ(0u, g_ledger.faultCount) << "faults in all; the first 20 are listed";
         EXPECT_EQ(0u, g_ledger.sharedIconDestroys);
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -42,6 +43,33 @@ TEST(SplitTipsLinesBounds, StopsAtTheEndOfTheGivenBytes) {
 TEST(SplitTipsLinesBounds, TextEndingInALoneCrGivesNoLineForIt) {
     const ExactBlock block("c\r\nA\r");
     EXPECT_EQ(Lines{"c"}, SplitTipsLines(block.View(block.size)));
+}
+
+TEST(TextLengthBounds, StopsAtTheFirstZeroOrAtTheEndOfTheBytes) {
+    const ExactBlock block(std::string_view("abcdefg\0ijklmnopq\0", 18));
+    const struct {
+        size_t size;
+        size_t length;
+    } cases[] = {{0, 0}, {3, 3}, {4, 4}, {7, 7}, {8, 7}, {18, 7}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.length, TextLength(block.bytes.get(), c.size)) << "size " << c.size;
+    for (size_t size = 0; size <= 9; ++size)
+        EXPECT_EQ(size, TextLength(block.bytes.get() + 8, size)) << "no zero, size " << size;
+}
+
+TEST(CutTipsLinesBounds, OnlyLineEndingCrsBecomeZeros) {
+    const std::string_view text("c\r\nA\rB\r\n\r\n\nC\r\r\nD\r");
+    const ExactBlock block(text);
+    const std::vector<char*> lines = CutTipsLines(block.bytes.get(), block.size);
+
+    std::string expected(text);
+    const size_t zeros[] = {1, 6, 8, 13};
+    for (size_t zero : zeros) expected[zero] = '\0';
+    EXPECT_EQ(expected, block.View(block.size));
+    ASSERT_EQ(4u, lines.size());
+    const Lines asText(lines.begin(), lines.end());
+    EXPECT_EQ((Lines{"c", "A\rB", "", "\nC\r"}), asText);
+    EXPECT_EQ(block.bytes.get() + 10, lines[3]);
 }
 
 TEST(SplitTipsLinesBounds, LongAndManyLinesComeBackWhole) {
