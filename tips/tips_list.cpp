@@ -30,9 +30,13 @@ const char* TipsListStore::At(uint32_t position) const {
 }
 
 void TipsListStore::Append(std::string_view text) {
-    std::unique_ptr<char[]> copy = CopyText(text);
-    tips_.push_back(copy.get());
-    copy.release();
+    char* copy = CopyText(text).release();
+    try {
+        tips_.push_back(copy);
+    } catch (...) {
+        delete[] copy;
+        throw;
+    }
 }
 
 void TipsListStore::ReplaceAt(uint32_t position, std::string_view text) {
@@ -90,7 +94,7 @@ bool TipsListStore::InBlock(const char* text) const {
     return block_ && !before(text, block_) && before(text, block_ + blockSize_);
 }
 
-void TipsListStore::DropText(char* text) {
+void TipsListStore::DropText(char* text) const {
     if (!InBlock(text)) delete[] text;
 }
 

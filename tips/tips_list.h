@@ -47,7 +47,7 @@ public:
 
 private:
     bool InBlock(const char* text) const;
-    void DropText(char* text);
+    void DropText(char* text) const;
     void DropAll() noexcept;
 
     std::vector<char*> tips_;
