@@ -93,21 +93,19 @@ void FreeReadBuffer(char* block) {
 // Cuts the text in the buffer into the list's tips, the counter line skipped.
 // The tips stay in the buffer, which the list takes over: a copy of each would
 // cost a heap block per tip and double the memory a large file needs. A failure
-// leaves the list and the text as they were.
-TipsReadResult StoreTips(GlobalBuffer& buffer, size_t length, TipsListStore& list) {
+// leaves the list as it was.
+TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list) {
     char* text = static_cast<char*>(buffer.h);
-    const size_t tipsStart =
-        text ? TipsStart(std::string_view(text, length)) : std::string_view::npos;
-    if (tipsStart == std::string_view::npos) {
+    CutLines lines = text ? CutTipsLines(text, size) : CutLines{};
+    if (!lines.counterLine) {
         list.ReplaceAll({});
         return TipsReadResult::NoTipsOrFault;
     }
-    std::vector<char*> tips = CutTipsLines(text + tipsStart, length - tipsStart);
-    if (tips.empty()) {
+    if (lines.tips.empty()) {
         list.ReplaceAll({});  // the buffer would only hold the counter line
         return TipsReadResult::Read;
     }
-    list.TakeBlock(text, length + 1, FreeReadBuffer, std::move(tips));
+    list.TakeBlock(text, size_t{size} + 1, FreeReadBuffer, std::move(lines.tips));
     buffer.h = nullptr;
     return TipsReadResult::Read;
 }
@@ -123,12 +121,10 @@ TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list) {
         if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
         buffer.h = ReadWholeFile(file.h, size);
     }
-    // GPTR memory is its own pointer. The text ends at its first zero byte, and
-    // until StoreTips cuts it into tips it is exactly what the file held.
-    const char* text = static_cast<const char*>(buffer.h);
-    const size_t length = text ? TextLength(text, size) : 0;
+    // Here the size bytes in the buffer are exactly what the file held, a zero
+    // byte after them; GPTR memory is its own pointer. StoreTips cuts them up.
     try {
-        return StoreTips(buffer, length, list);
+        return StoreTips(buffer, size, list);
     } catch (const std::exception&) {
         return TipsReadResult::NoTipsOrFault;
     }

@@ -1,17 +1,19 @@
 #include "tips/tips_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 namespace {
 
-// The scans go four bytes at a time: a file's lines are tens of bytes long and
-// hold no zero, so most words need no closer look. Loads go through memcpy and
-// never reach past the given bytes.
+// The scan tests sixteen bytes at a time, as four words: a file's lines are
+// tens of bytes long and hold no zero, so most blocks need no closer look.
+// Loads go through memcpy and never reach past the given bytes.
 using Word = uint32_t;
 constexpr Word kOnes = 0x01010101u;
 constexpr Word kHighs = 0x80808080u;
 constexpr Word kCrs = 0x0D0D0D0Du;
+constexpr size_t kBlock = 4 * sizeof(Word);
 
 Word LoadWord(const char* bytes) {
     Word word;
@@ -24,37 +26,46 @@ Word HasZeroByte(Word word) {
     return (word - kOnes) & ~word & kHighs;
 }
 
+// Nonzero when some byte of the kBlock bytes is a zero or a CR: the only bytes
+// at which the reader's text can end or a line can.
+Word BlockHasZeroOrCr(const char* bytes) {
+    Word found = 0;
+    for (size_t offset = 0; offset < kBlock; offset += sizeof(Word)) {
+        const Word word = LoadWord(bytes + offset);
+        found |= HasZeroByte(word) | HasZeroByte(word ^ kCrs);
+    }
+    return found;
+}
+
 }  // namespace
 
-size_t TextLength(const char* bytes, size_t size) {
-    size_t i = 0;
-    while (i + sizeof(Word) <= size && !HasZeroByte(LoadWord(bytes + i))) i += sizeof(Word);
-    for (; i < size; ++i)
-        if (bytes[i] == '\0') return i;
-    return size;
-}
-
-size_t TipsStart(std::string_view text) {
-    const size_t counterEnd = text.find(kLineEnd);
-    return counterEnd == std::string_view::npos ? counterEnd : counterEnd + kLineEnd.size();
-}
-
-std::vector<char*> CutTipsLines(char* text, size_t length) {
-    // The positions grow by doubling: counting the lines first would cost a
-    // second pass over the whole text for a few percent of its size.
-    std::vector<char*> lines;
+CutLines CutTipsLines(char* text, size_t size) {
+    // One pass finds both the text's end and its lines: for a large file each
+    // pass over the text costs about as much as the read itself. The positions
+    // grow by doubling, since counting the lines first would be another pass.
+    CutLines lines;
     char* line = text;
     size_t i = 0;
-    while (i < length) {
-        if (i + sizeof(Word) <= length && !HasZeroByte(LoadWord(text + i) ^ kCrs)) {
-            i += sizeof(Word);
-        } else if (text[i] == '\r' && i + 1 < length && text[i + 1] == '\n') {
-            text[i] = '\0';
-            lines.push_back(line);
-            i += kLineEnd.size();
-            line = text + i;
-        } else {
-            ++i;
+    while (i < size) {
+        if (i + kBlock <= size && !BlockHasZeroOrCr(text + i)) {
+            i += kBlock;
+            continue;
+        }
+        // A CR in the block's last byte may have its LF just past the block.
+        const size_t blockEnd = std::min(i + kBlock, size);
+        while (i < blockEnd) {
+            if (text[i] == '\0') return lines;
+            if (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') {
+                text[i] = '\0';
+                if (lines.counterLine)
+                    lines.tips.push_back(line);
+                else
+                    lines.counterLine = true;
+                i += kLineEnd.size();
+                line = text + i;
+            } else {
+                ++i;
+            }
         }
     }
     return lines;
@@ -62,8 +73,10 @@ std::vector<char*> CutTipsLines(char* text, size_t length) {
 
 TipTexts SplitTipsLines(std::string_view text) {
     std::string copy(text);
+    const CutLines cut = CutTipsLines(copy.data(), copy.size());
     TipTexts lines;
-    for (const char* line : CutTipsLines(copy.data(), copy.size())) lines.emplace_back(line);
+    if (cut.counterLine) lines.emplace_back(copy.data());
+    for (const char* tip : cut.tips) lines.emplace_back(tip);
     return lines;
 }
 

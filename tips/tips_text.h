@@ -13,22 +13,21 @@
 constexpr std::string_view kCounterLine = "0000// current line";
 constexpr std::string_view kLineEnd = "\r\n";
 
-// How many of the `size` bytes come before the first zero byte: the length of
-// the text they hold.
-size_t TextLength(const char* bytes, size_t size);
+// A text's lines, cut where they stand: each line's CR became its zero.
+struct CutLines {
+    bool counterLine = false;  // false: the text holds no line at all
+    std::vector<char*> tips;   // the start of every line after the counter line
+};
 
-// Where the tips begin in a text: just past the counter line's CR LF, or npos
-// when the text holds no line at all.
-size_t TipsStart(std::string_view text);
+// Cuts the text held in the `size` bytes at text into lines: a line is what
+// CR LF ends, and its CR becomes the zero that ends it as a string. The text
+// ends at its first zero byte or after `size` bytes. A lone CR or LF stays
+// inside its line; bytes after the last CR LF form no line and are left as
+// they were.
+CutLines CutTipsLines(char* text, size_t size);
 
-// Turns every line of the `length` bytes at text that CR LF ends into a
-// zero-terminated string where it stands: the line's CR becomes its zero.
-// Gives the start of each such line, in order. A lone CR or LF stays inside its
-// line, and bytes after the last CR LF form no line and are left as they were.
-std::vector<char*> CutTipsLines(char* text, size_t length);
-
-// Every line of text that CR LF ends, without its CR LF, as copies; the text
-// holds no zero byte (the reader's text ends at its first).
+// Every line of the text that CR LF ends, the counter line included, without
+// its CR LF, as copies. The text ends at its first zero byte, as the reader's does.
 TipTexts SplitTipsLines(std::string_view text);
 
 // The whole file image for the tips: the counter line, then every tip in order.

@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tips/tips_text.h"
@@ -22,14 +23,16 @@ void ReleaseBlock(char* block) {
     delete[] block;
 }
 
-// The text up to its first zero byte, as the reader and the editor see it.
+// The bytes up to the first zero, as the reader's text and the editor's end.
 std::string UpToZero(const std::string& bytes) {
-    return bytes.substr(0, TextLength(bytes.data(), bytes.size()));
+    return bytes.substr(0, bytes.find('\0'));
 }
 
-// What the reader makes of the text, in the plainest terms: the lines that
-// CR LF ends, the first one dropped.
-Model ModelRead(std::string_view text) {
+// What the reader makes of the bytes, in the plainest terms: the lines that
+// CR LF ends in the text before the first zero, the first line dropped.
+Model ModelRead(const std::string& bytes) {
+    const std::string whole = UpToZero(bytes);
+    std::string_view text = whole;
     Model lines;
     for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;) {
         lines.emplace_back(text.substr(0, end));
@@ -40,16 +43,16 @@ Model ModelRead(std::string_view text) {
 }
 
 // The list side of the same read: the tips stay in a block the list takes over.
-void ListRead(TipsListStore& list, const std::string& text) {
-    const size_t start = TipsStart(text);
-    if (start == std::string_view::npos) {
+void ListRead(TipsListStore& list, const std::string& bytes) {
+    char* block = new char[bytes.size() + 1];
+    memcpy(block, bytes.c_str(), bytes.size() + 1);
+    CutLines lines = CutTipsLines(block, bytes.size());
+    if (lines.tips.empty()) {
+        delete[] block;
         list.ReplaceAll({});
         return;
     }
-    char* block = new char[text.size() + 1];
-    memcpy(block, text.c_str(), text.size() + 1);
-    list.TakeBlock(block, text.size() + 1, ReleaseBlock,
-                   CutTipsLines(block + start, text.size() - start));
+    list.TakeBlock(block, bytes.size() + 1, ReleaseBlock, std::move(lines.tips));
 }
 
 void ExpectSame(const TipsListStore& list, const Model& model) {
@@ -64,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     TipsListStore list;
     Model model;
-    const std::string first = UpToZero(input.ConsumeRandomLengthString());
+    const std::string first = input.ConsumeRandomLengthString();
     ListRead(list, first);
     model = ModelRead(first);
     ExpectSame(list, model);
@@ -114,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 5: {
-            const std::string text = UpToZero(input.ConsumeRandomLengthString());
+            const std::string text = input.ConsumeRandomLengthString();
             ListRead(list, text);
             model = ModelRead(text);
             break;

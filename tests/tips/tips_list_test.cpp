@@ -92,9 +92,8 @@ void TakeText(TipsListStore& list, std::string_view text) {
     char* block = new char[text.size() + 1];
     text.copy(block, text.size());
     block[text.size()] = '\0';
-    const size_t start = TipsStart(text);
     list.TakeBlock(block, text.size() + 1, ReleaseTestBlock,
-                   CutTipsLines(block + start, text.size() - start));
+                   CutTipsLines(block, text.size()).tips);
 }
 
 TEST(TipsList, TipsTakenInABlockTakeEditsLikeAnyOthers) {
