@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -10,9 +11,8 @@ namespace {
 // tens of bytes long and hold no zero, so most blocks need no closer look.
 // Loads go through memcpy and never reach past the given bytes.
 using Word = uint32_t;
-constexpr Word kOnes = 0x01010101u;
 constexpr Word kHighs = 0x80808080u;
-constexpr Word kCrs = 0x0D0D0D0Du;
+constexpr Word kBelowLf = 0x0E0E0E0Eu;  // 14 in every byte: the bytes 0 to 13
 constexpr size_t kBlock = 4 * sizeof(Word);
 
 Word LoadWord(const char* bytes) {
@@ -21,18 +21,14 @@ Word LoadWord(const char* bytes) {
     return word;
 }
 
-// Nonzero exactly when some byte of the word is zero.
-Word HasZeroByte(Word word) {
-    return (word - kOnes) & ~word & kHighs;
-}
-
-// Nonzero when some byte of the kBlock bytes is a zero or a CR: the only bytes
-// at which the reader's text can end or a line can.
-Word BlockHasZeroOrCr(const char* bytes) {
+// Nonzero exactly when some byte of the kBlock bytes is below 14. Zero and CR,
+// the only bytes at which the text or a line can end, are; so are the rare
+// tabs and lone LFs, which the closer look passes over.
+Word BlockMayEndSomething(const char* bytes) {
     Word found = 0;
     for (size_t offset = 0; offset < kBlock; offset += sizeof(Word)) {
         const Word word = LoadWord(bytes + offset);
-        found |= HasZeroByte(word) | HasZeroByte(word ^ kCrs);
+        found |= (word - kBelowLf) & ~word & kHighs;
     }
     return found;
 }
@@ -40,33 +36,38 @@ Word BlockHasZeroOrCr(const char* bytes) {
 }  // namespace
 
 CutLines CutTipsLines(char* text, size_t size) {
-    // One pass finds both the text's end and its lines: for a large file each
-    // pass over the text costs about as much as the read itself. The positions
-    // grow by doubling, since counting the lines first would be another pass.
-    CutLines lines;
-    char* line = text;
-    size_t i = 0;
-    while (i < size) {
-        if (i + kBlock <= size && !BlockHasZeroOrCr(text + i)) {
-            i += kBlock;
+    // One pass finds both the text's end and its lines, and it runs from the
+    // last byte to the first: the read has just written the buffer front to
+    // back, so its end is still in cache while its start is not, and for a
+    // large file that saves a good part of the pass. Positions grow by
+    // doubling, since counting the lines first would be another pass.
+    std::vector<char*> starts;  // just past each CR LF, from the last one down
+    size_t i = size;            // every byte from i on has been looked at
+    while (i > 0) {
+        if (i >= kBlock && !BlockMayEndSomething(text + i - kBlock)) {
+            i -= kBlock;
             continue;
         }
-        // A CR in the block's last byte may have its LF just past the block.
-        const size_t blockEnd = std::min(i + kBlock, size);
-        while (i < blockEnd) {
-            if (text[i] == '\0') return lines;
-            if (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') {
+        const size_t blockStart = i >= kBlock ? i - kBlock : 0;
+        while (i > blockStart) {
+            --i;
+            if (text[i] == '\0') {
+                // The text ends here: what was cut beyond it was never a line.
+                for (char* start : starts) start[-2] = '\r';
+                starts.clear();
+            } else if (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') {
                 text[i] = '\0';
-                if (lines.counterLine)
-                    lines.tips.push_back(line);
-                else
-                    lines.counterLine = true;
-                i += kLineEnd.size();
-                line = text + i;
-            } else {
-                ++i;
+                starts.push_back(text + i + kLineEnd.size());
             }
         }
+    }
+    // The first line is the counter line; what follows the last CR LF is no line.
+    CutLines lines;
+    lines.counterLine = !starts.empty();
+    if (lines.counterLine) {
+        std::reverse(starts.begin(), starts.end());
+        starts.pop_back();
+        lines.tips = std::move(starts);
     }
     return lines;
 }
