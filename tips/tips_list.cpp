@@ -1,6 +1,5 @@
 #include "tips/tips_list.h"
 
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <utility>
