@@ -1,6 +1,6 @@
-// A file's text read into a list the way the reader does, then random edits:
-// after each, the list must hold what a plain deque of strings given the same
-// edits holds, and the file image built from it must be the deque's.
+// A file's text read into a list the way the reader does, then random edits
+// and further reads: after each step the list must hold what a plain deque of
+// strings given the same steps holds, and the file image must be the deque's.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -23,15 +23,10 @@ void ReleaseBlock(char* block) {
     delete[] block;
 }
 
-// The bytes up to the first zero, as the reader's text and the editor's end.
-std::string UpToZero(const std::string& bytes) {
-    return bytes.substr(0, bytes.find('\0'));
-}
-
-// What the reader makes of the bytes, in the plainest terms: the lines that
-// CR LF ends in the text before the first zero, the first line dropped.
+// The reader's tips in the plainest terms: the lines that CR LF ends in the
+// text before the first zero byte, the first line dropped.
 Model ModelRead(const std::string& bytes) {
-    const std::string whole = UpToZero(bytes);
+    const std::string whole = bytes.substr(0, bytes.find('\0'));
     std::string_view text = whole;
     Model lines;
     for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;) {
@@ -42,7 +37,7 @@ Model ModelRead(const std::string& bytes) {
     return lines;
 }
 
-// The list side of the same read: the tips stay in a block the list takes over.
+// The same read into the list: the tips stay in a block the list takes over.
 void ListRead(TipsListStore& list, const std::string& bytes) {
     char* block = new char[bytes.size() + 1];
     memcpy(block, bytes.c_str(), bytes.size() + 1);
@@ -50,53 +45,47 @@ void ListRead(TipsListStore& list, const std::string& bytes) {
     if (lines.tips.empty()) {
         delete[] block;
         list.ReplaceAll({});
-        return;
+    } else {
+        list.TakeBlock(block, bytes.size() + 1, ReleaseBlock, std::move(lines.tips));
     }
-    list.TakeBlock(block, bytes.size() + 1, ReleaseBlock, std::move(lines.tips));
-}
-
-void ExpectSame(const TipsListStore& list, const Model& model) {
-    if (list.Count() != model.size()) abort();
-    for (uint32_t i = 0; i < list.Count(); ++i)
-        if (model[i] != list.At(i)) abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
+    // A text as the tip editor gives it: it ends at its first zero byte.
+    auto editText = [&input](size_t maxLength) {
+        const std::string text = input.ConsumeRandomLengthString(maxLength);
+        return text.substr(0, text.find('\0'));
+    };
     TipsListStore list;
     Model model;
-    const std::string first = input.ConsumeRandomLengthString();
-    ListRead(list, first);
-    model = ModelRead(first);
-    ExpectSame(list, model);
-
-    while (input.remaining_bytes() > 0) {
+    for (bool first = true; first || input.remaining_bytes() > 0; first = false) {
         const uint32_t count = list.Count();
         const uint32_t position = count ? input.ConsumeIntegralInRange<uint32_t>(0, count - 1) : 0;
-        switch (input.ConsumeIntegralInRange(0, 5)) {
+        switch (first ? 0 : input.ConsumeIntegralInRange(0, 5)) {
         case 0: {
-            const std::string text = UpToZero(input.ConsumeRandomLengthString(64));
-            list.Append(text);
-            model.push_back(text);
+            const std::string bytes = input.ConsumeRandomLengthString();
+            ListRead(list, bytes);
+            model = ModelRead(bytes);
             break;
         }
         case 1:
-            if (count) {
-                const std::string text = UpToZero(input.ConsumeRandomLengthString(64));
-                list.ReplaceAt(position, text);
-                model[position] = text;
-            }
+            model.push_back(editText(64));
+            list.Append(model.back());
             break;
         case 2:
-            if (count) {
-                list.EraseAt(position);
-                model.erase(model.begin() + position);
-            }
+            if (!count) break;
+            model[position] = editText(64);
+            list.ReplaceAt(position, model[position]);
             break;
-        case 3: {
-            // A selection of rows, ascending, as the list box gives them.
+        case 3:
+            if (!count) break;
+            list.EraseAt(position);
+            model.erase(model.begin() + position);
+            break;
+        case 4: {  // a selection of rows, ascending, as the list box gives them
             std::vector<int32_t> rows;
             Model kept;
             for (uint32_t i = 0; i < count; ++i) {
@@ -109,21 +98,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             model.swap(kept);
             break;
         }
-        case 4: {
-            Model texts(input.ConsumeIntegralInRange<size_t>(0, 4));
-            for (std::string& text : texts) text = UpToZero(input.ConsumeRandomLengthString(16));
-            list.ReplaceAll(texts);
-            model = texts;
+        case 5:
+            model.resize(input.ConsumeIntegralInRange<size_t>(0, 4));
+            for (std::string& text : model) text = editText(16);
+            list.ReplaceAll(model);
             break;
         }
-        case 5: {
-            const std::string text = input.ConsumeRandomLengthString();
-            ListRead(list, text);
-            model = ModelRead(text);
-            break;
-        }
-        }
-        ExpectSame(list, model);
+        if (list.Count() != model.size()) abort();
+        for (uint32_t i = 0; i < list.Count(); ++i)
+            if (model[i] != list.At(i)) abort();
     }
 
     std::string image(kCounterLine);
