@@ -83,18 +83,7 @@ INT_PTR RunEditor(HWND dialog, DLGPROC mode) {
 // one at a time, highest first, gives the same list but takes quadratic time
 // when thousands of rows are selected.
 void EraseTipsAt(const std::vector<int32_t>& positions) {
-    if (positions.empty()) return;
-    const uint32_t count = TipsList.Count();
-    TipTexts kept;
-    size_t next = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (next < positions.size() && static_cast<uint32_t>(positions[next]) == i) {
-            ++next;
-            continue;
-        }
-        kept.push_back(std::move(TipsList.tips[i]));
-    }
-    TipsList.ReplaceAll(std::move(kept));
+    TipsList.EraseSorted(positions);
 }
 
 void OnAddTip(HWND dialog) {

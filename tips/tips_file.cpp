@@ -6,6 +6,8 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "tips/tips_text.h"
 
@@ -40,8 +42,8 @@ struct TempFile {
 
 // The file's bytes in a zero-filled buffer one byte longer than the file, so a
 // zero byte always ends the text; null when the size, the buffer or the read fails.
-HGLOBAL ReadWholeFile(HANDLE file) {
-    const DWORD size = GetFileSize(file, nullptr);
+HGLOBAL ReadWholeFile(HANDLE file, DWORD& size) {
+    size = GetFileSize(file, nullptr);
     if (size == INVALID_FILE_SIZE) return nullptr;
     GlobalBuffer buffer(GlobalAlloc(GPTR, size_t{size} + 1));
     if (!buffer.h) return nullptr;
@@ -160,32 +162,47 @@ bool RewriteInPlace(const char* fullPath, std::string_view image) {
     return file.h != INVALID_HANDLE_VALUE && WriteAndFlush(file.h, image);
 }
 
+// The list gives the read buffer back through this once it lets the tips go.
+void FreeReadBuffer(char* block) {
+    GlobalFree(block);
+}
+
+// Cuts the text in the buffer into the list's tips, the counter line skipped.
+// The tips stay in the buffer, which the list takes over: a copy of each would
+// cost a heap block per tip and double the memory a large file needs. A failure
+// leaves the list as it was.
+TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list) {
+    char* text = static_cast<char*>(buffer.h);
+    CutLines lines = text ? CutTipsLines(text, size) : CutLines{};
+    if (!lines.counterLine) {
+        list.ReplaceAll({});
+        return TipsReadResult::NoTipsOrFault;
+    }
+    if (lines.tips.empty()) {
+        list.ReplaceAll({});  // the buffer would only hold the counter line
+        return TipsReadResult::Read;
+    }
+    list.TakeBlock(text, size_t{size} + 1, FreeReadBuffer, std::move(lines.tips));
+    buffer.h = nullptr;
+    return TipsReadResult::Read;
+}
+
 }  // namespace
 
 TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp& stamp) {
     GlobalBuffer buffer(nullptr);
+    DWORD size = 0;
     {
         FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     0, nullptr));
         if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
-        buffer.h = ReadWholeFile(file.h);
+        buffer.h = ReadWholeFile(file.h, size);
         stamp = StampOfRead(file.h, buffer.h);
     }
+    // Here the size bytes in the buffer are exactly what the file held, a zero
+    // byte after them; GPTR memory is its own pointer. StoreTips cuts them up.
     try {
-        // Lines are split straight out of the read buffer: a copy of the whole
-        // text first would double the memory a large file needs. GPTR memory is
-        // its own pointer.
-        const char* bytes = static_cast<const char*>(buffer.h);
-        TipTexts lines =
-            SplitTipsLines(bytes ? std::string_view(bytes) : std::string_view());
-        buffer.Free();  // the lines hold their own copies
-        if (lines.empty()) {
-            list.ReplaceAll({});
-            return TipsReadResult::NoTipsOrFault;
-        }
-        lines.pop_front();  // the counter line is never a tip
-        list.ReplaceAll(std::move(lines));
-        return TipsReadResult::Read;
+        return StoreTips(buffer, size, list);
     } catch (const std::exception&) {
         return TipsReadResult::NoTipsOrFault;
     }
@@ -252,7 +269,8 @@ TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp) {
                                 nullptr));
     if (file.h == INVALID_HANDLE_VALUE)
         return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
-    const GlobalBuffer buffer(ReadWholeFile(file.h));
+    DWORD size = 0;
+    const GlobalBuffer buffer(ReadWholeFile(file.h, size));
     if (!buffer.h) return TipsFileChange::Unreadable;
     const TipsFileStamp current = StampOfText(static_cast<const char*>(buffer.h));
     return current.tipsLength == stamp.tipsLength && current.tipsHash == stamp.tipsHash

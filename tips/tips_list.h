@@ -3,16 +3,29 @@
 // Free of Windows headers so it also builds natively.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// An ordered run of tip texts, as the list keeps them.
+// An ordered run of tip texts, as callers hand them over.
 using TipTexts = std::deque<std::string>;
 
-struct TipsListStore {
-    TipTexts tips;
+// Gives a block of text taken over from the reader back to where it came from.
+using ReleaseBlock = void (*)(char* block);
+
+// The texts the reader read stay where it read them, in one block: each tip is
+// a pointer into it, so a file of a million tips costs one allocation, not a
+// million. Texts that edits bring in get a heap copy each; a tip's pointer lies
+// either inside the block or at such a copy, and only copies are freed one by one.
+class TipsListStore {
+public:
+    TipsListStore() = default;
+    ~TipsListStore();
+    TipsListStore(const TipsListStore&) = delete;
+    TipsListStore& operator=(const TipsListStore&) = delete;
 
     uint32_t Count() const;
     // The tip's own zero-terminated text; an empty tip gives "".
@@ -20,6 +33,25 @@ struct TipsListStore {
     void Append(std::string_view text);
     void ReplaceAt(uint32_t position, std::string_view text);
     void EraseAt(uint32_t position);
-    // Takes the texts over; the old tips are dropped.
-    void ReplaceAll(TipTexts&& texts);
+    // Drops the tips at the given positions, ascending and each below Count(),
+    // in one pass however many there are.
+    void EraseSorted(const std::vector<int32_t>& positions);
+    // Copies of the texts replace every tip; on failure the list is as it was.
+    void ReplaceAll(const TipTexts& texts);
+    // The tips become the zero-terminated texts at `tips`, every one inside the
+    // `size` bytes at `block`. The list owns the block from now on and hands it
+    // to `release` when its content is next replaced, or at its end. The old
+    // tips are dropped. Allocates nothing, so it cannot fail halfway.
+    void TakeBlock(char* block, size_t size, ReleaseBlock release,
+                   std::vector<char*>&& tips) noexcept;
+
+private:
+    bool InBlock(const char* text) const;
+    void DropText(char* text) const;
+    void DropAll() noexcept;
+
+    std::vector<char*> tips_;
+    char* block_ = nullptr;
+    size_t blockSize_ = 0;
+    ReleaseBlock release_ = nullptr;
 };

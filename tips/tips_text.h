@@ -2,9 +2,11 @@
 // ended by CR LF. Free of Windows headers so it also builds natively for fuzzing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tips/tips_list.h"
 
@@ -12,8 +14,21 @@
 constexpr std::string_view kCounterLine = "0000// current line";
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Every line of text that CR LF ends, without its CR LF. A lone CR or LF stays
-// inside its line, and bytes after the last CR LF form no line.
+// A text's lines, cut where they stand: each line's CR became its zero.
+struct CutLines {
+    bool counterLine = false;  // false: the text holds no line at all
+    std::vector<char*> tips;   // the start of every line after the counter line
+};
+
+// Cuts the text held in the `size` bytes at text into lines: a line is what
+// CR LF ends, and its CR becomes the zero that ends it as a string. The text
+// ends at its first zero byte or after `size` bytes. A lone CR or LF stays
+// inside its line; bytes after the last CR LF form no line and are left as
+// they were.
+CutLines CutTipsLines(char* text, size_t size);
+
+// Every line of the text that CR LF ends, the counter line included, without
+// its CR LF, as copies. The text ends at its first zero byte, as the reader's does.
 TipTexts SplitTipsLines(std::string_view text);
 
 // The whole file image for the tips: the counter line, then every tip in order.

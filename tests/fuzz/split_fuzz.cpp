@@ -10,13 +10,13 @@
 #include "tips/tips_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The reader's text stops at the first zero byte.
+    // The reader's text stops at the first zero byte; the split must stop there too.
     const char* bytes = reinterpret_cast<const char*>(data);
     const void* zero = memchr(bytes, 0, size);
     const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : size;
     const std::string_view text(bytes, length);
 
-    const TipTexts lines = SplitTipsLines(text);
+    const TipTexts lines = SplitTipsLines(std::string_view(bytes, size));
 
     std::string joined;
     for (const std::string& line : lines) {

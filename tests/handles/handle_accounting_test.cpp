@@ -51,6 +51,12 @@ struct Made {
     Routine routine;
 };
 
+// The tips stay in the buffer the reader read them into, and the list holds it
+// until the next read replaces them: one such block outlives its start-up.
+bool HeldByTipsList(const Made& made) {
+    return made.kind == Kind::Memory && made.routine == Routine::StartUp;
+}
+
 struct Ledger {
     Routine routine = Routine::None;
     std::map<std::string, Made> live;  // by handle value, or by class name
@@ -209,8 +215,11 @@ void During(Routine routine, Work work) {
     g_ledger.routine = routine;
     work();
     // A leak is reported once, then dropped: made and released stay apart.
+    bool tipsHeld = false;
     for (auto it = g_ledger.live.begin(); it != g_ledger.live.end();) {
-        if (LivesUntilShutDown(it->second.kind) && routine != Routine::ShutDown) {
+        if ((LivesUntilShutDown(it->second.kind) && routine != Routine::ShutDown) ||
+            (HeldByTipsList(it->second) && !tipsHeld)) {
+            tipsHeld |= HeldByTipsList(it->second);
             ++it;
             continue;
         }
@@ -233,12 +242,17 @@ void PrintCounts(const char* title) {
 
 // Kinds left out of `expected` must not have been made at all.
 void ExpectCounts(Counts expected) {
+    // The last read's buffer, which the list still holds.
+    const unsigned held = g_ledger.made[Kind::Memory] > 0 ? 1 : 0;
     for (const auto& [kind, name] : kKindNames) {
         EXPECT_EQ(expected[kind], g_ledger.made[kind]) << name;
-        EXPECT_EQ(g_ledger.made[kind], g_ledger.released[kind]) << name;
+        EXPECT_EQ(g_ledger.made[kind], g_ledger.released[kind] + (kind == Kind::Memory ? held : 0))
+            << name;
     }
     for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
-    EXPECT_TRUE(g_ledger.live.empty()) << g_ledger.live.size() << " handle(s) left";
+    EXPECT_EQ(held, g_ledger.live.size()) << "handle(s) left";
+    for (const auto& entry : g_ledger.live)
+        EXPECT_TRUE(HeldByTipsList(entry.second)) << entry.first << " left";
     EXPECT_EQ(0u, g_ledger.faultCount) << "faults in all; the first 20 are listed";
     EXPECT_EQ(0u, g_ledger.sharedIconDestroys);
 }

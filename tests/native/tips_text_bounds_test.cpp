@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -42,6 +43,32 @@ TEST(SplitTipsLinesBounds, StopsAtTheEndOfTheGivenBytes) {
 TEST(SplitTipsLinesBounds, TextEndingInALoneCrGivesNoLineForIt) {
     const ExactBlock block("c\r\nA\r");
     EXPECT_EQ(Lines{"c"}, SplitTipsLines(block.View(block.size)));
+}
+
+TEST(CutTipsLinesBounds, OnlyLineEndingCrsBecomeZeros) {
+    const std::string_view text("c\r\nA\rB\r\n\r\n\nC\r\r\nD\r");
+    const ExactBlock block(text);
+    const CutLines lines = CutTipsLines(block.bytes.get(), block.size);
+
+    std::string expected(text);
+    const size_t zeros[] = {1, 6, 8, 13};
+    for (size_t zero : zeros) expected[zero] = '\0';
+    EXPECT_EQ(expected, block.View(block.size));
+    EXPECT_TRUE(lines.counterLine);
+    ASSERT_EQ(3u, lines.tips.size());
+    EXPECT_EQ((Lines{"A\rB", "", "\nC\r"}), Lines(lines.tips.begin(), lines.tips.end()));
+    EXPECT_EQ(block.bytes.get() + 10, lines.tips[2]);
+}
+
+TEST(CutTipsLinesBounds, TheFirstZeroEndsTheText) {
+    // Zeros on both sides of the sixteen-byte blocks the scan tests at once.
+    const std::string_view text("c\r\n0123456789abcdef\r\nABCDEFGHIJK\0LMN\r\nlost\r\n", 44);
+    const ExactBlock block(text);
+    const CutLines lines = CutTipsLines(block.bytes.get(), block.size);
+    EXPECT_EQ((Lines{"0123456789abcdef"}), Lines(lines.tips.begin(), lines.tips.end()));
+    EXPECT_EQ(text.substr(21), block.View(block.size).substr(21));  // nothing cut after the zero
+    EXPECT_EQ((Lines{"c"}), SplitTipsLines(std::string_view("c\r\n\0\r\n", 6)));
+    EXPECT_EQ(Lines{}, SplitTipsLines(std::string_view("c\0\r\nA\r\n", 7)));
 }
 
 TEST(SplitTipsLinesBounds, LongAndManyLinesComeBackWhole) {

@@ -70,6 +70,8 @@ const ReadCase kReadCases[] = {
     {"last tip without CR LF", "0000// current line\r\nA\r\nB", {"A"}, false},
     {"empty line is an empty tip", "0000// current line\r\n\r\nB\r\n", {"", "B"}, false},
     {"lone CR inside a tip", "0000// current line\r\nA\rB\r\n", {"A\rB"}, false},
+    {"line ends at every offset in a word", "0\r\n\r\na\r\nab\r\nabc\r\nabcd\r\nabcde\r\n",
+     {"", "a", "ab", "abc", "abcd", "abcde"}, false},
     {"zero byte ends the text", std::string("0000// current line\r\nA\r\nB\0B\r\n", 30), {"A"}, false},
     {"byte-order mark goes with the counter line", "\xEF\xBB\xBF" "0000\r\nA\r\n", {"A"}, false},
     {"only the counter line", "0000// current line\r\n", {}, false},
@@ -126,6 +128,20 @@ TEST_F(TipsFile, WriterRoundTripsByteForByte) {
     ReadTipsFile();
     EXPECT_EQ(read, TipsNow());
     EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+}
+
+TEST_F(TipsFile, EditsAfterAReadReachTheFile) {
+    WriteBytes(tipsPath, "0000// current line\r\nA\r\nB\r\nC\r\nD\r\n");
+    ReadTipsFile();
+    TipsList.ReplaceAt(1, "b, longer than B was");
+    TipsList.EraseAt(0);
+    TipsList.Append("E");
+    TipsList.EraseSorted({1});
+    TipsList.ReplaceAt(1, "");
+    EXPECT_EQ((Tips{"b, longer than B was", "", "E"}), TipsNow());
+
+    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ("0000// current line\r\nb, longer than B was\r\n\r\nE\r\n", ReadBytes(tipsPath));
 }
 
 TEST_F(TipsFile, WriterFileLengthIsTheCounterLineAndEveryTipWithItsCrLf) {

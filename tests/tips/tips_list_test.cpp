@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/shared/tips_contents.h"
+#include "tips/tips_text.h"
 
 namespace {
 
@@ -48,6 +51,68 @@ TEST(TipsList, ReplaceAllDropsWhatWasThere) {
     list.Append("z");
     list.ReplaceAll({"x", "y"});
     EXPECT_EQ((Tips{"x", "y"}), Contents(list));
+}
+
+TEST(TipsList, EraseSortedDropsEveryGivenPosition) {
+    struct Case {
+        std::vector<int32_t> positions;
+        Tips left;
+    } const cases[] = {
+        {{}, {"a", "b", "c", "d", "e"}},
+        {{1, 3}, {"a", "c", "e"}},
+        {{0}, {"b", "c", "d", "e"}},
+        {{4}, {"a", "b", "c", "d"}},
+        {{0, 1, 2, 3, 4}, {}},
+    };
+    for (const Case& c : cases) {
+        TipsListStore list;
+        list.ReplaceAll({"a", "b", "c", "d", "e"});
+        list.EraseSorted(c.positions);
+        EXPECT_EQ(c.left, Contents(list)) << c.positions.size() << " positions";
+    }
+}
+
+// Blocks handed to the list come from new[] here; the list must give each
+// back exactly once, and never free a tip inside one on its own.
+int g_blocksReleased = 0;
+void ReleaseTestBlock(char* block) {
+    ++g_blocksReleased;
+    delete[] block;
+}
+
+// Hands the list the tips of a file's text the way the reader does.
+void TakeText(TipsListStore& list, std::string_view text) {
+    char* block = new char[text.size() + 1];
+    text.copy(block, text.size());
+    block[text.size()] = '\0';
+    list.TakeBlock(block, text.size() + 1, ReleaseTestBlock,
+                   CutTipsLines(block, text.size()).tips);
+}
+
+TEST(TipsList, TipsTakenInABlockTakeEditsLikeAnyOthers) {
+    g_blocksReleased = 0;
+    {
+        TipsListStore list;
+        list.Append("before");
+        TakeText(list, "0000// current line\r\nA\r\nB\rb\r\n\r\nD\r\ntail");
+        EXPECT_EQ((Tips{"A", "B\rb", "", "D"}), Contents(list));
+
+        list.ReplaceAt(1, "edited");
+        list.Append("added");
+        list.EraseAt(0);
+        EXPECT_EQ((Tips{"edited", "", "D", "added"}), Contents(list));
+        list.ReplaceAt(2, std::string(1000, 'x'));
+        list.EraseSorted({0, 3});
+        EXPECT_EQ((Tips{"", std::string(1000, 'x')}), Contents(list));
+        EXPECT_EQ(0, g_blocksReleased);
+
+        TakeText(list, "c\r\nnext\r\n");  // a second read drops the first block
+        EXPECT_EQ(1, g_blocksReleased);
+        EXPECT_EQ((Tips{"next"}), Contents(list));
+        list.ReplaceAt(0, "");
+        EXPECT_STREQ("", list.At(0));
+    }
+    EXPECT_EQ(2, g_blocksReleased);  // the list's end gives back the block it held
 }
 
 TEST(TipsList, KeepsAnyByteButZero) {

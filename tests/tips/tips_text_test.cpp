@@ -45,7 +45,8 @@ TEST(BuildTipsImage, CounterLineThenEveryTipEndedByCrLf) {
 
 TEST(BuildTipsImage, SplitsBackIntoTheSameTips) {
     TipsListStore tips;
-    tips.ReplaceAll({"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"});
+    const Lines texts = {"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"};
+    tips.ReplaceAll(texts);
     Lines lines = SplitTipsLines(BuildTipsImage(tips));
     ASSERT_FALSE(lines.empty());
     lines.erase(lines.begin());
