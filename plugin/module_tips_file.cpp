@@ -13,7 +13,7 @@ void ReadTipsFile() {
 
 TipsSave SaveTipsFile() {
     // No is the default button: Enter alone must not throw away someone's edits.
-    if (CompareTipsFile(TipsPath, g_tipsFileStamp) == TipsFileChange::TipsChanged &&
+    if (CompareTipsFile(TipsPath, g_tipsFileStamp, TipsList) == TipsFileChange::TipsChanged &&
         MessageBoxA(NotifyWindow, kTipsChangedText, kEditTipsCaption,
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST) != IDYES)
         return TipsSave::Declined;

@@ -76,30 +76,21 @@ uint64_t Size(DWORD high, DWORD low) {
     return (uint64_t{high} << 32) | low;
 }
 
-// The tips part of a text, without the file's size and time.
-TipsFileStamp StampOfText(std::string_view text) {
-    const std::string_view tips = TipsPartOf(text);
-    return {0, 0, tips.size(), HashTipsText(tips)};
-}
-
-// The stamp of a file read through its handle. The reader's sharing keeps
-// writers out while the handle is open, so size, time and text agree. Without
-// the text only an empty tips part is recorded, with no size or time, so the
-// next write compares what the file holds then.
-TipsFileStamp StampOfRead(HANDLE file, HGLOBAL bytes) {
-    if (!bytes) return {};
-    TipsFileStamp stamp = StampOfText(static_cast<const char*>(bytes));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(file, &info)) {
-        stamp.fileSize = Size(info.nFileSizeHigh, info.nFileSizeLow);
-        stamp.lastWrite = Ticks(info.ftLastWriteTime);
-    }
-    return stamp;
+// The file's size and last-write time as the reader's open handle sees them.
+// The reader's sharing keeps writers out while the handle is open, so they
+// agree with the text read.
+void StampSizeAndTime(HANDLE file, DWORD size, TipsFileStamp& stamp) {
+    FILETIME lastWrite;
+    if (!GetFileTime(file, nullptr, nullptr, &lastWrite)) return;
+    stamp.fileSize = size;
+    stamp.lastWrite = Ticks(lastWrite);
 }
 
 // The stamp of the image just written to the file at path.
 TipsFileStamp StampOfWritten(const char* path, std::string_view image, uint64_t tipsHash) {
-    TipsFileStamp stamp = {0, 0, TipsPartOf(image).size(), tipsHash};
+    TipsFileStamp stamp{};
+    stamp.tipsLength = TipsPartOf(image).size();
+    stamp.tipsHash = tipsHash;
     WIN32_FILE_ATTRIBUTE_DATA now;
     if (GetFileAttributesExA(path, GetFileExInfoStandard, &now)) {
         stamp.fileSize = Size(now.nFileSizeHigh, now.nFileSizeLow);
@@ -170,21 +161,44 @@ void FreeReadBuffer(char* block) {
 // Cuts the text in the buffer into the list's tips, the counter line skipped.
 // The tips stay in the buffer, which the list takes over: a copy of each would
 // cost a heap block per tip and double the memory a large file needs. A failure
-// leaves the list as it was.
-TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list) {
+// leaves the list as it was. The stamp learns the tips part.
+TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
+                         TipsFileStamp& stamp) {
     char* text = static_cast<char*>(buffer.h);
-    CutLines lines = text ? CutTipsLines(text, size) : CutLines{};
-    if (!lines.counterLine) {
+    if (!text) {
         list.ReplaceAll({});
         return TipsReadResult::NoTipsOrFault;
     }
-    if (lines.tips.empty()) {
-        list.ReplaceAll({});  // the buffer would only hold the counter line
-        return TipsReadResult::Read;
+    CutLines lines = CutTipsLines(text, size);
+    stamp.tipsLength = CutTipsPartLength(size, lines);
+    if (!lines.counterLine || lines.tips.empty()) {
+        // The buffer goes: what it holds of the tips part is hashed now.
+        stamp.tipsHash = HashCutTipsPart(text, size, lines);
+        list.ReplaceAll({});
+        return lines.counterLine ? TipsReadResult::Read : TipsReadResult::NoTipsOrFault;
     }
+    stamp.readText = text;
+    stamp.readSize = size;
+    stamp.readFirstLineEnd = static_cast<uint32_t>(lines.firstLineEnd);
+    stamp.readTextEnd = static_cast<uint32_t>(lines.textEnd);
     list.TakeBlock(text, size_t{size} + 1, FreeReadBuffer, std::move(lines.tips));
     buffer.h = nullptr;
     return TipsReadResult::Read;
+}
+
+// The stamp's hash, taken now from the text the list keeps if the read left it
+// pending. False when the list no longer holds that text.
+bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t& hash) {
+    if (!stamp.readText) {
+        hash = stamp.tipsHash;
+        return true;
+    }
+    if (list.Block() != stamp.readText) return false;
+    CutLines cut;
+    cut.firstLineEnd = stamp.readFirstLineEnd;
+    cut.textEnd = stamp.readTextEnd;
+    hash = HashCutTipsPart(stamp.readText, stamp.readSize, cut);
+    return true;
 }
 
 }  // namespace
@@ -197,13 +211,15 @@ TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp
                                     0, nullptr));
         if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
         buffer.h = ReadWholeFile(file.h, size);
-        stamp = StampOfRead(file.h, buffer.h);
+        stamp = {};
+        if (buffer.h) StampSizeAndTime(file.h, size, stamp);
     }
     // Here the size bytes in the buffer are exactly what the file held, a zero
     // byte after them; GPTR memory is its own pointer. StoreTips cuts them up.
     try {
-        return StoreTips(buffer, size, list);
+        return StoreTips(buffer, size, list, stamp);
     } catch (const std::exception&) {
+        stamp = {};  // the list was left as it was: the file is compared in full
         return TipsReadResult::NoTipsOrFault;
     }
 }
@@ -257,7 +273,8 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
     return TipsWriteResult::Written;
 }
 
-TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp) {
+TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp,
+                               const TipsListStore& list) {
     WIN32_FILE_ATTRIBUTE_DATA now;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &now))
         return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
@@ -272,8 +289,11 @@ TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp) {
     DWORD size = 0;
     const GlobalBuffer buffer(ReadWholeFile(file.h, size));
     if (!buffer.h) return TipsFileChange::Unreadable;
-    const TipsFileStamp current = StampOfText(static_cast<const char*>(buffer.h));
-    return current.tipsLength == stamp.tipsLength && current.tipsHash == stamp.tipsHash
+    const std::string_view tips =
+        TipsPartOf(std::string_view(static_cast<const char*>(buffer.h), size));
+    uint64_t stamped = 0;
+    return tips.size() == stamp.tipsLength && StampedHash(stamp, list, stamped) &&
+                   HashTipsText(tips) == stamped
                ? TipsFileChange::Unchanged
                : TipsFileChange::TipsChanged;
 }

@@ -14,6 +14,14 @@ struct TipsFileStamp {
     uint64_t lastWrite;  // FILETIME ticks
     uint64_t tipsLength;
     uint64_t tipsHash;   // HashTipsText of the tips part
+    // After a read, the hash is taken only when a write needs it, from the text
+    // the list keeps: most writes find the file's size and time unchanged, and
+    // a hash at every start-up would cost a pass over the whole file. Null once
+    // tipsHash holds the hash.
+    const char* readText;
+    uint32_t readSize;
+    uint32_t readFirstLineEnd;
+    uint32_t readTextEnd;
 };
 
 enum class TipsReadResult {
@@ -47,5 +55,8 @@ enum class TipsFileChange {
 };
 
 // Whether the tips part of the file at path is still the stamped one. A file
-// whose size and last-write time are the stamped ones is not read.
-TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp);
+// whose size and last-write time are the stamped ones is not read. The list is
+// the one the stamp's read filled; once it holds other text than that read's,
+// the tips part counts as changed.
+TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp,
+                               const TipsListStore& list);

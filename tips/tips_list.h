@@ -45,6 +45,9 @@ public:
     void TakeBlock(char* block, size_t size, ReleaseBlock release,
                    std::vector<char*>&& tips) noexcept;
 
+    // The block taken over from the reader, or null.
+    const char* Block() const { return block_; }
+
 private:
     bool InBlock(const char* text) const;
     void DropText(char* text) const;

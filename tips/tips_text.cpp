@@ -42,6 +42,8 @@ CutLines CutTipsLines(char* text, size_t size) {
     // large file that saves a good part of the pass. Positions grow by
     // doubling, since counting the lines first would be another pass.
     std::vector<char*> starts;  // just past each CR LF, from the last one down
+    size_t firstLineEnd = size;
+    size_t textEnd = size;
     size_t i = size;            // every byte from i on has been looked at
     while (i > 0) {
         if (i >= kBlock && !BlockMayEndSomething(text + i - kBlock)) {
@@ -55,14 +57,18 @@ CutLines CutTipsLines(char* text, size_t size) {
                 // The text ends here: what was cut beyond it was never a line.
                 for (char* start : starts) start[-2] = '\r';
                 starts.clear();
+                textEnd = i;
             } else if (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') {
                 text[i] = '\0';
                 starts.push_back(text + i + kLineEnd.size());
+                firstLineEnd = i;
             }
         }
     }
     // The first line is the counter line; what follows the last CR LF is no line.
     CutLines lines;
+    lines.firstLineEnd = firstLineEnd;
+    lines.textEnd = textEnd;
     lines.counterLine = !starts.empty();
     if (lines.counterLine) {
         std::reverse(starts.begin(), starts.end());
@@ -182,4 +188,30 @@ uint64_t HashTipsText(std::string_view text) {
     const size_t whole = text.size() / kHashStep * kHashStep;
     HashSteps(lanes, text.data(), whole);
     return FinishHash(lanes, text.substr(whole), text.size());
+}
+
+size_t CutTipsPartLength(size_t size, const CutLines& cut) {
+    return cut.firstLineEnd < size ? size - cut.firstLineEnd - kLineEnd.size() : size;
+}
+
+uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
+    const size_t length = CutTipsPartLength(size, cut);
+    const size_t start = size - length;
+    if (length == 0) return 0;
+    // Step by step, each step's bytes copied with the cut CRs put back.
+    const auto copyStep = [&](size_t from, size_t count, char* step) {
+        for (size_t k = 0; k < count; ++k) {
+            const size_t at = start + from + k;
+            step[k] = at < cut.textEnd && text[at] == '\0' ? '\r' : text[at];
+        }
+    };
+    HashLanes lanes = kHashStart;
+    char step[kHashStep];
+    size_t done = 0;
+    for (; done + kHashStep <= length; done += kHashStep) {
+        copyStep(done, kHashStep, step);
+        HashSteps(lanes, step, kHashStep);
+    }
+    copyStep(done, length - done, step);
+    return FinishHash(lanes, std::string_view(step, length - done), length);
 }

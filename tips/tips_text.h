@@ -18,6 +18,11 @@ constexpr std::string_view kLineEnd = "\r\n";
 struct CutLines {
     bool counterLine = false;  // false: the text holds no line at all
     std::vector<char*> tips;   // the start of every line after the counter line
+    // Offsets in the bytes that were cut: the first CR LF anywhere in them (or
+    // their size when there is none) and the first zero byte (or their size).
+    // Every zero before textEnd was a CR that the cut turned into a tip's end.
+    size_t firstLineEnd = 0;
+    size_t textEnd = 0;
 };
 
 // Cuts the text held in the `size` bytes at text into lines: a line is what
@@ -45,3 +50,10 @@ std::string_view TipsPartOf(std::string_view text);
 // security. The empty text hashes to 0, so a zeroed record of a tips part stands
 // for an empty one.
 uint64_t HashTipsText(std::string_view text);
+
+// HashTipsText of the tips part of `size` bytes as they were before
+// CutTipsLines cut them into `cut`: taken from the cut bytes, which the tips
+// list keeps, so that a reader need not pass over the whole file to take it.
+uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut);
+// The length of that tips part.
+size_t CutTipsPartLength(size_t size, const CutLines& cut);

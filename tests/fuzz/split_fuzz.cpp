@@ -1,5 +1,7 @@
 // Any bytes as the text of tips.rc: the split must not fault, and the tips it
 // yields never hold a line end or a zero byte, and lose no byte of the text.
+// The tips part's hash taken from the cut bytes is the hash of the bytes as
+// they were.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,5 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // follows it holds no CR LF.
     if (text.substr(0, joined.size()) != joined) abort();
     if (text.substr(joined.size()).find(kLineEnd) != std::string_view::npos) abort();
+
+    std::string cut(bytes, size);
+    const CutLines cutLines = CutTipsLines(cut.data(), cut.size());
+    const std::string_view tipsPart = TipsPartOf(std::string_view(bytes, size));
+    if (CutTipsPartLength(size, cutLines) != tipsPart.size()) abort();
+    if (HashCutTipsPart(cut.data(), size, cutLines) != HashTipsText(tipsPart)) abort();
     return 0;
 }
