@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
         "",
         "Hold Shift while you click to select several rows at once.",
         "The tray icon's menu edits these tips.",
-        "A tip that is wider than the list is cut off at the right edge of the box, "
-        "since the list never scrolls sideways.",
+        "A tip that is wider than the list shows a scroll bar under it, so that "
+        "the rest of it can be read.",
     });
     EditIndex = 1;
 
