@@ -79,13 +79,6 @@ INT_PTR RunEditor(HWND dialog, DLGPROC mode) {
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIP_EDIT), dialog, mode, 0);
 }
 
-// Drops the tips at the given ascending positions in one pass. Erasing them
-// one at a time, highest first, gives the same list but takes quadratic time
-// when thousands of rows are selected.
-void EraseTipsAt(const std::vector<int32_t>& positions) {
-    TipsList.EraseSorted(positions);
-}
-
 void OnAddTip(HWND dialog) {
     const INT_PTR result = RunEditor(dialog, TipEditorAddProc);
     if (result == IDOK)
@@ -94,10 +87,11 @@ void OnAddTip(HWND dialog) {
         ShowDialogFailed(dialog);
 }
 
-// The list box is refilled from TipsList right after, so its rows are not
-// deleted one by one: that alone would make a large removal quadratic.
+// The selected tips go in one pass, and the list box is refilled from TipsList
+// right after: erasing tips and deleting rows one at a time, highest first,
+// gives the same list but takes quadratic time when thousands are selected.
 void OnRemoveTips(HWND dialog) {
-    EraseTipsAt(SelectedRows(dialog));
+    TipsList.EraseSorted(SelectedRows(dialog));
     FillManagerList(dialog);
 }
 
