@@ -23,6 +23,7 @@ constexpr UINT kTickMs = 150;
 constexpr DWORD kStepTimeoutMs = 30000;
 constexpr DWORD kSettleMs = 400;
 constexpr char kAddedTip[] = "Added from the tray menu by the demo";
+constexpr char kOtherProgramsTip[] = "Added by another program while the plug-in ran";
 
 std::vector<DemoStep> g_steps;
 size_t g_next;
@@ -122,6 +123,23 @@ void LogTipsFile() {
     }
 }
 
+// Appends a tip the way a text editor would save the file, with a write time
+// that differs from the plug-in's own even on a coarse file system clock.
+void AddTipAsAnotherProgram() {
+    std::string path = FirstTipsPlace();
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) path = SecondTipsPlace();
+    std::ofstream(path, std::ios::binary | std::ios::app) << kOtherProgramsTip << "\r\n";
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    FILETIME time;
+    if (GetFileTime(file, nullptr, nullptr, &time)) {
+        time.dwHighDateTime += 1;
+        SetFileTime(file, nullptr, nullptr, &time);
+    }
+    CloseHandle(file);
+    Log("Another program added \"%s\" to %s", kOtherProgramsTip, path.c_str());
+}
+
 void BuildSteps() {
     g_steps = {
         {"wait for the plug-in's icon", [] {},
@@ -186,6 +204,26 @@ void BuildSteps() {
         Shot("10-stopped-with-manager-open"),
         {"press \"Start plug-in\"", [] { PressButton(g_mainWindow, "Start plug-in"); },
          [] { return TrayIconShown(); }},
+        // Another program adds a tip while the plug-in runs: OK must ask
+        // before it puts the manager's tips in its place.
+        {"add a tip to tips.rc as another program", AddTipAsAnotherProgram,
+         [] { return SinceStepStart() >= kSettleMs; }},
+        {"right-click the tray icon for the last time", [] { ForwardTrayMouse(WM_RBUTTONDOWN); },
+         [] { return PopupMenu() != nullptr; }},
+        {"choose \"&Edit Tips\" again",
+         [] {
+             PressKey(VK_DOWN);
+             PressKey(VK_RETURN);
+         },
+         [] { return Dialog("Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
+        {"press OK in \"Tips\"", [] { PressButton(Dialog("Tips"), "OK"); },
+         [] { return Dialog("Edit Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
+        Shot("11-tips-changed-by-another-program"),
+        {"answer No: keep the other program's tips",
+         [] { PressButton(Dialog("Edit Tips"), "&No"); },
+         [] { return !Dialog("Edit Tips") && !Dialog("Tips"); }},
+        {"show tips.rc after the answer", LogTipsFile,
+         [] { return SinceStepStart() >= kSettleMs; }},
         {"close the host", [] { PostMessageA(g_mainWindow, WM_CLOSE, 0, 0); },
          [] { return false; }},
     };

@@ -17,7 +17,7 @@ constexpr char kTipsNotWrittenText[] = "Failed to write new tips.rc file";
 constexpr char kDialogFailedText[] = "Failed to create dialog.";
 
 constexpr char kTipsChangedText[] =
-    "Another program has changed the tips in tips.rc since they were read.\n\n"
+    "Another program has changed the tips in tips.rc since they were last read or saved.\n\n"
     "Replace the tips in tips.rc with the ones in the manager?";
 constexpr char kEditTipsCaption[] = "Edit Tips";
 
