@@ -1,15 +1,6 @@
-# Cross-compiles the shipped module for 32-bit Windows with Debian's mingw-w64,
-# win32 threads flavour: its libstdc++ needs no winpthread, which would import
-# functions Windows XP lacks (GetTickCount64) and thread-control calls the
-# module never makes. GoogleTest needs the posix flavour (mingw-i686.cmake).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# The shipped module's compilers: the win32 threads flavour of Debian's
+# mingw-w64, whose libstdc++ needs no winpthread, which would import functions
+# Windows XP lacks (GetTickCount64) and thread-control calls the module never
+# makes. GoogleTest needs the posix flavour (mingw-i686.cmake).
+set(CALVORINOR_MINGW_FLAVOUR win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)
