@@ -145,8 +145,13 @@ uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
 }  // namespace
 
 std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
+    // The list keeps no lengths; each tip is measured once, here.
+    std::vector<uint32_t> lengths(tips.Count());
     size_t length = kCounterLine.size() + kLineEnd.size();
-    for (uint32_t i = 0; i < tips.Count(); ++i) length += std::strlen(tips.At(i)) + kLineEnd.size();
+    for (uint32_t i = 0; i < tips.Count(); ++i) {
+        lengths[i] = static_cast<uint32_t>(std::strlen(tips.At(i)));
+        length += lengths[i] + kLineEnd.size();
+    }
 
     std::string image;
     image.reserve(length);  // so data() stays put while the hash follows it
@@ -155,7 +160,7 @@ std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     HashLanes lanes = kHashStart;
     size_t hashed = tipsStart;
     for (uint32_t i = 0; i < tips.Count(); ++i) {
-        image.append(tips.At(i)).append(kLineEnd);
+        image.append(tips.At(i), lengths[i]).append(kLineEnd);
         if (image.size() - hashed >= kHashChunk) {
             const size_t steps = (image.size() - hashed) / kHashStep * kHashStep;
             HashSteps(lanes, image.data() + hashed, steps);
