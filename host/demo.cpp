@@ -104,6 +104,20 @@ DemoStep Shot(const std::string& name) {
             }};
 }
 
+DemoStep RightClickIcon(const std::string& what) {
+    return {what, [] { ForwardTrayMouse(WM_RBUTTONDOWN); }, [] { return PopupMenu() != nullptr; }};
+}
+
+// With the menu open, "&Edit Tips" is the first item.
+DemoStep ChooseEditTips(const std::string& what) {
+    return {what,
+            [] {
+                PressKey(VK_DOWN);
+                PressKey(VK_RETURN);
+            },
+            [] { return Dialog("Tips") != nullptr && SinceStepStart() >= kSettleMs; }};
+}
+
 DemoStep Settle() {
     return {"let the screen settle", [] {}, [] { return SinceStepStart() >= kSettleMs; }};
 }
@@ -169,8 +183,7 @@ void BuildSteps() {
          [] { return !Dialog("Tips"); }},
         {"show the rewritten tips.rc", LogTipsFile, [] { return SinceStepStart() >= kSettleMs; }},
         Shot("06-tips-written"),
-        {"right-click the tray icon again", [] { ForwardTrayMouse(WM_RBUTTONDOWN); },
-         [] { return PopupMenu() != nullptr; }},
+        RightClickIcon("right-click the tray icon again"),
         {"highlight \"&Properties\"",
          [] {
              PressKey(VK_DOWN);
@@ -188,14 +201,8 @@ void BuildSteps() {
         Shot("08-properties"),
         // The host stays usable while the manager is open: stopping the
         // plug-in from it must take the manager along, writing nothing.
-        {"right-click the tray icon once more", [] { ForwardTrayMouse(WM_RBUTTONDOWN); },
-         [] { return PopupMenu() != nullptr; }},
-        {"choose \"&Edit Tips\"",
-         [] {
-             PressKey(VK_DOWN);
-             PressKey(VK_RETURN);
-         },
-         [] { return Dialog("Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
+        RightClickIcon("right-click the tray icon once more"),
+        ChooseEditTips("choose \"&Edit Tips\""),
         Shot("09-manager-open-again"),
         {"press \"Stop plug-in\" while the manager is open",
          [] { PressButton(g_mainWindow, "Stop plug-in"); },
@@ -208,14 +215,8 @@ void BuildSteps() {
         // before it puts the manager's tips in its place.
         {"add a tip to tips.rc as another program", AddTipAsAnotherProgram,
          [] { return SinceStepStart() >= kSettleMs; }},
-        {"right-click the tray icon for the last time", [] { ForwardTrayMouse(WM_RBUTTONDOWN); },
-         [] { return PopupMenu() != nullptr; }},
-        {"choose \"&Edit Tips\" again",
-         [] {
-             PressKey(VK_DOWN);
-             PressKey(VK_RETURN);
-         },
-         [] { return Dialog("Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
+        RightClickIcon("right-click the tray icon for the last time"),
+        ChooseEditTips("choose \"&Edit Tips\" again"),
         {"press OK in \"Tips\"", [] { PressButton(Dialog("Tips"), "OK"); },
          [] { return Dialog("Edit Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
         Shot("11-tips-changed-by-another-program"),

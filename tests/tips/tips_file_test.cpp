@@ -271,6 +271,20 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
     }
 }
 
+// WriteTipsFile with one of the module's kernel32 imports rebound to a
+// stand-in for the call; `real` gets the real function for the stand-in to use.
+template <typename Fn>
+int32_t WriteTipsFileWith(const char* function, Fn standIn, Fn& real) {
+    ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", function,
+                            reinterpret_cast<void*>(standIn));
+    real = reinterpret_cast<Fn>(patch.original);
+    if (!real) {
+        ADD_FAILURE() << "cannot rebind " << function;
+        return -1;
+    }
+    return WriteTipsFile();
+}
+
 using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 WriteFileFn g_realWriteFile;
 
@@ -282,15 +296,7 @@ BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD writt
 
 TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
     WriteOldFile();
-    int32_t result;
-    {
-        ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
-                                reinterpret_cast<void*>(&HalfWriteFile));
-        g_realWriteFile = reinterpret_cast<WriteFileFn>(patch.original);
-        ASSERT_TRUE(g_realWriteFile);
-        result = WriteTipsFile();
-    }
-    EXPECT_EQ(0, result);
+    EXPECT_EQ(0, WriteTipsFileWith("WriteFile", &HalfWriteFile, g_realWriteFile));
     ExpectOldFileAlone();
 }
 
@@ -353,14 +359,7 @@ TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
             SetFileAttributesA(tipsPath.c_str(), c.attributes);
         }
         TipsList.ReplaceAll({"new"});
-        int32_t result;
-        {
-            ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
-                                    reinterpret_cast<void*>(&CreateNoNewFile));
-            g_realCreateFile = reinterpret_cast<CreateFileFn>(patch.original);
-            ASSERT_TRUE(g_realCreateFile);
-            result = WriteTipsFile();
-        }
+        const int32_t result = WriteTipsFileWith("CreateFileA", &CreateNoNewFile, g_realCreateFile);
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(c.result, result);
         if (c.attributes) {
