@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plugin/messages.h"
+#include "plugin/modal_loops.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
 
@@ -72,10 +73,11 @@ int WidestRowWidth(HWND list) {
 }
 
 void ShowDialogFailed(HWND dialog) {
-    MessageBoxA(dialog, kDialogFailedText, kErrorCaption, MB_ICONERROR | MB_TOPMOST);
+    ShowMessageBox(dialog, kDialogFailedText, kErrorCaption, MB_ICONERROR | MB_TOPMOST);
 }
 
 INT_PTR RunEditor(HWND dialog, DLGPROC mode) {
+    const StayLoaded stay;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIP_EDIT), dialog, mode, 0);
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "plugin/messages.h"
+#include "plugin/modal_loops.h"
 #include "plugin/module_state.h"
 #include "resources/resource_ids.h"
 
@@ -61,8 +62,8 @@ void OnAddOk(HWND dialog) {
 }
 
 void OnEditOk(HWND dialog) {
-    if (MessageBoxA(dialog, kConfirmEditText, kEditTipCaption,
-                    MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) != IDYES)
+    if (ShowMessageBox(dialog, kConfirmEditText, kEditTipCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) != IDYES)
         return;
     // The module may have stopped, and started again with a shorter list, while
     // the question was up; the editor was then ended as Cancel.

@@ -211,6 +211,16 @@ void BuildSteps() {
         Shot("10-stopped-with-manager-open"),
         {"press \"Start plug-in\"", [] { PressButton(g_mainWindow, "Start plug-in"); },
          [] { return TrayIconShown(); }},
+        // Unloading goes further: the module is let go while its manager's
+        // loop is still below the host's handler.
+        RightClickIcon("right-click the tray icon to open the manager for the unload"),
+        ChooseEditTips("choose \"&Edit Tips\" before the unload"),
+        {"press \"Unload plug-in\" while the manager is open",
+         [] { PressButton(g_mainWindow, "Unload plug-in"); },
+         [] { return !Dialog("Tips") && !TrayIconShown(); }},
+        Shot("10b-unloaded-with-manager-open"),
+        {"press \"Start plug-in\", which loads it again",
+         [] { PressButton(g_mainWindow, "Start plug-in"); }, [] { return TrayIconShown(); }},
         // Another program adds a tip while the plug-in runs: OK must ask
         // before it puts the manager's tips in its place.
         {"add a tip to tips.rc as another program", AddTipAsAnotherProgram,

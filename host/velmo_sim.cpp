@@ -24,6 +24,7 @@ constexpr char kMainClass[] = "VelmoHostSimulator";
 constexpr char kTitle[] = "Velmo host simulator";
 constexpr int kStartButton = 10;
 constexpr int kStopButton = 11;
+constexpr int kUnloadButton = 13;
 constexpr int kLogBox = 12;
 constexpr int kMargin = 10;
 constexpr int kTopBand = 76;
@@ -172,7 +173,8 @@ void FillHostRecord() {
 }
 
 void StartPlugin() {
-    if (!g_plugin.module || g_pluginStarted) return;
+    if (!g_plugin.module && !LoadPlugin(g_options.plugin)) return;
+    if (g_pluginStarted) return;
     DescribePlugin();
     FillHostRecord();
     Log("Configuration: %s", g_configPath.c_str());
@@ -191,6 +193,21 @@ void StopPlugin() {
     g_pluginStarted = false;
     Log("DoneModule called");
     SetWindowTextA(g_status, "Plug-in stopped.");
+}
+
+// What a host does when the user turns a plug-in off, or on exit: stop it and
+// let go of the module at once, from the handler of a button that the
+// plug-in's own dialogs leave usable.
+void UnloadPlugin() {
+    if (!g_plugin.module) return;
+    StopPlugin();
+    const HMODULE module = g_plugin.module;
+    g_plugin = {};
+    FreeLibrary(module);
+    Log("FreeLibrary called; the module is %s",
+        GetModuleHandleA("Calvorinor.plg") ? "still mapped: its own loop is unwinding"
+                                           : "unmapped");
+    SetWindowTextA(g_status, "Plug-in unloaded.");
 }
 
 void OnHostMessage(UINT message, LPARAM lParam) {
@@ -225,7 +242,9 @@ void CreateChildren(HWND window) {
     };
     child("BUTTON", "Start plug-in", BS_PUSHBUTTON, kMargin, kMargin, 100, 24, kStartButton);
     child("BUTTON", "Stop plug-in", BS_PUSHBUTTON, kMargin + 108, kMargin, 100, 24, kStopButton);
-    child("STATIC", "Host tray area:", SS_RIGHT, 300, kMargin + 5, 110, 18, 0);
+    child("BUTTON", "Unload plug-in", BS_PUSHBUTTON, kMargin + 216, kMargin, 100, 24,
+          kUnloadButton);
+    child("STATIC", "Host tray area:", SS_RIGHT, 330, kMargin + 5, 80, 18, 0);
     CreateTrayArea(window, 416, kMargin, 200, 26);
     g_status = child("STATIC", "", SS_LEFT | SS_SUNKEN, kMargin, 44, 606, 20, 0);
     g_logBox = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", nullptr,
@@ -251,6 +270,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         if (LOWORD(wParam) == kStartButton) StartPlugin();
         if (LOWORD(wParam) == kStopButton) StopPlugin();
+        if (LOWORD(wParam) == kUnloadButton) UnloadPlugin();
         return 0;
     case HostMsgProperties:
     case HostMsgMenuOpening:

@@ -4,6 +4,7 @@
 
 #include "dialogs/dialogs.h"
 #include "plugin/messages.h"
+#include "plugin/modal_loops.h"
 #include "plugin/module_state.h"
 #include "plugin/module_tips_file.h"
 #include "plugin/starter_api.h"
@@ -66,7 +67,7 @@ const PluginInfo* WINAPI GetPluginInfo() {
 uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
     // The host has always been handed the box's result here, not a plain 0.
     if (host->size < kHostInfoSize)
-        return MessageBoxA(nullptr, kHostTooOldText, kPluginName, MB_TOPMOST);
+        return ShowMessageBox(nullptr, kHostTooOldText, kPluginName, MB_TOPMOST);
     // A newer host's record is longer; the module knows only the first 112 bytes.
     std::memcpy(&g_hostInfo, host, kHostInfoSize);
 
@@ -80,7 +81,7 @@ uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
     char found[kTipsPathSize] = {};
     if (!LocateTipsFile(found)) {
         CloseCFGr(&reader);
-        MessageBoxA(nullptr, kNoTipsFileText, kErrorCaption, MB_TOPMOST);
+        ShowMessageBox(nullptr, kNoTipsFileText, kErrorCaption, MB_TOPMOST);
         DoneModule();
         return 0;
     }
@@ -92,7 +93,10 @@ uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
 }
 
 void WINAPI DoneModule() {
-    // Dialogs left open would go on editing TipsList for a stopped module.
+    // Boxes and dialogs left open would go on editing TipsList and writing
+    // tips.rc for a stopped module, or stay on screen with nothing behind them.
+    NoteModuleStopped();
+    EndOpenMessageBoxes();
     EndOpenDialogsAsCancel();
     if (TrayIconId) g_hostInfo.removeIcon(&g_trayIcon);
     TrayIconId = 0;

@@ -3,25 +3,26 @@
 #include <windows.h>
 
 #include "plugin/messages.h"
+#include "plugin/modal_loops.h"
 #include "plugin/module_state.h"
 #include "tips/tips_file.h"
 
 void ReadTipsFile() {
     if (ReadTipsFrom(TipsPath, TipsList, g_tipsFileStamp) == TipsReadResult::NoTipsOrFault)
-        MessageBoxA(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
+        ShowMessageBox(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
 }
 
 TipsSave SaveTipsFile() {
     // No is the default button: Enter alone must not throw away someone's edits.
     if (CompareTipsFile(TipsPath, g_tipsFileStamp, TipsList) == TipsFileChange::TipsChanged &&
-        MessageBoxA(NotifyWindow, kTipsChangedText, kEditTipsCaption,
-                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST) != IDYES)
+        ShowMessageBox(NotifyWindow, kTipsChangedText, kEditTipsCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST) != IDYES)
         return TipsSave::Declined;
     switch (WriteTipsTo(TipsPath, TipsList, g_tipsFileStamp)) {
     case TipsWriteResult::Written:
         return TipsSave::Written;
     case TipsWriteResult::ImageFailed:
-        MessageBoxA(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
+        ShowMessageBox(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
         return TipsSave::Failed;
     case TipsWriteResult::NotWritten:
         break;

@@ -4,6 +4,7 @@
 
 #include "dialogs/dialogs.h"
 #include "plugin/messages.h"
+#include "plugin/modal_loops.h"
 #include "plugin/module_state.h"
 #include "plugin/module_tips_file.h"
 #include "resources/resource_ids.h"
@@ -21,6 +22,7 @@ constexpr UINT kTrackFlags = TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
 // Every step runs even when an earlier one failed: a menu that could not be
 // built still gives the host its opening and closed messages in pairs.
 void ShowTrayMenu() {
+    const StayLoaded stay;
     HMENU menu = CreatePopupMenu();
     AppendMenuA(menu, MF_STRING, IDM_EDIT_TIPS, "&Edit Tips");
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -60,15 +62,18 @@ void OnEditTips(HWND window) {
         SetForegroundWindow(GetLastActivePopup(manager));
         return;
     }
+    const StayLoaded stay;
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIPS), nullptr, ManagerDialogProc, 0) !=
         IDOK)
         return;
-    // A No to the writer's question is the user's choice, not a failure.
-    if (SaveTipsFile() == TipsSave::Failed) ShowCommandError(window, kTipsNotWrittenText);
+    // A No to the writer's question is the user's choice, not a failure. A
+    // plug-in stopped while a box of the save was up shows nothing more.
+    if (SaveTipsFile() == TipsSave::Failed && !stay.StoppedMeanwhile())
+        ShowCommandError(window, kTipsNotWrittenText);
 }
 
 void ShowCommandError(HWND owner, const char* text) {
-    MessageBoxA(owner, text, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
+    ShowMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
 }
 
 }  // namespace

@@ -27,3 +27,18 @@ set_tests_properties(approved_imports_on_xp PROPERTIES SKIP_RETURN_CODE 77)
 add_test(NAME package_reproducible
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-reproducible ${CMAKE_BINARY_DIR}/release/Calvorinor.plg)
 set_tests_properties(package_reproducible PROPERTIES TIMEOUT 900)
+
+# The host stopping and unloading the plug-in from inside its modal loops: one
+# process a row, as a module stopped inside a loop stays loaded for the
+# process's life.
+set(STOP_CASES UnloadWithNothingOpen UnloadUnderMenu UnloadUnderManager UnloadUnderEditor
+    UnloadUnderEditConfirmation UnloadUnderOtherWriterQuestion StopUnderManager
+    StopUnderEditor StopAndStartAgainUnderEditor)
+calvorinor_host_test(plugin_stop_tests plugin/plugin_host.cpp plugin/host_stop_test.cpp)
+list(LENGTH STOP_CASES stop_case_count)
+target_compile_definitions(plugin_stop_tests PRIVATE CALVORINOR_STOP_CASES=${stop_case_count})
+set_tests_properties(plugin_stop_tests PROPERTIES DISABLED TRUE)
+foreach(row ${STOP_CASES})
+    add_test(NAME plugin_stop_${row}
+             COMMAND plugin_stop_tests --gtest_filter=Rows/HostStopsThePlugIn.*/${row})
+endforeach()

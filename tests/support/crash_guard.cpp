@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -29,7 +30,10 @@ LONG CALLBACK FailOnFault(EXCEPTION_POINTERS* info) {
         if (at >= range.begin && at < range.end) {
             ADD_FAILURE() << "fault 0x" << std::hex << code << " at 0x" << at
                           << " inside the module";
-            break;
+            // Left to run on, the fault would stop the program in Wine's
+            // debugger until CTest's time-out.
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
         }
     }
     return EXCEPTION_CONTINUE_SEARCH;

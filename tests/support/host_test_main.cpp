@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "tests/support/crash_guard.h"
@@ -19,5 +20,11 @@ int main(int argc, char** argv) {
     }
     InstallCrashGuard();
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // A filter that names no test would otherwise pass.
+    if (testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
+        std::fprintf(stderr, "no test matched\n");
+        return 1;
+    }
+    return result;
 }

@@ -1,0 +1,92 @@
+#include "plugin/modal_loops.h"
+
+#include <cstring>
+
+namespace {
+
+struct OpenBox {
+    HWND window;
+    UINT style;
+};
+
+// Boxes nest only when one is shown while another is up; a few levels cover
+// every way the plug-in can do that. A deeper box is shown all the same, but
+// a shut-down does not close it.
+constexpr unsigned kMaxOpenBoxes = 8;
+OpenBox g_openBoxes[kMaxOpenBoxes];
+unsigned g_openBoxCount;
+
+// Set from just before a box is asked for until the box's window exists.
+HHOOK g_newBoxHook;
+UINT g_newBoxStyle;
+
+// How often the plug-in has been stopped since it was loaded.
+unsigned g_stopCount;
+
+bool IsTopLevelDialog(HWND window, const CBT_CREATEWNDA& created) {
+    char className[8] = "";
+    GetClassNameA(window, className, sizeof className);
+    return std::strcmp(className, "#32770") == 0 && !(created.lpcs->style & WS_CHILD);
+}
+
+// MessageBoxA gives no handle to its box, so the box is recognised as the
+// first dialog window the thread creates after the call begins.
+LRESULT CALLBACK NoteNewBox(int code, WPARAM wParam, LPARAM lParam) {
+    HHOOK hook = g_newBoxHook;
+    const LRESULT next = CallNextHookEx(hook, code, wParam, lParam);
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_CREATEWND && hook &&
+        IsTopLevelDialog(window, *reinterpret_cast<const CBT_CREATEWNDA*>(lParam))) {
+        if (g_openBoxCount < kMaxOpenBoxes) g_openBoxes[g_openBoxCount++] = {window, g_newBoxStyle};
+        UnhookWindowsHookEx(hook);
+        g_newBoxHook = nullptr;
+    }
+    return next;
+}
+
+// The module that holds this code.
+HMODULE ThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCSTR>(&ShowMessageBox), &module);
+    return module;
+}
+
+}  // namespace
+
+StayLoaded::StayLoaded() : module_(ThisModule()), stopsBefore_(g_stopCount) {}
+
+StayLoaded::~StayLoaded() {
+    // Still started, the host holds its own reference, so this one can go
+    // without unmapping the code it returns to.
+    if (module_ && !StoppedMeanwhile()) FreeLibrary(module_);
+}
+
+bool StayLoaded::StoppedMeanwhile() const {
+    return g_stopCount != stopsBefore_;
+}
+
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
+    const StayLoaded stay;
+    const unsigned depth = g_openBoxCount;
+    g_newBoxStyle = style;
+    g_newBoxHook = SetWindowsHookExA(WH_CBT, NoteNewBox, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxA(owner, text, caption, style);
+    if (g_newBoxHook) {  // no box was made
+        UnhookWindowsHookEx(g_newBoxHook);
+        g_newBoxHook = nullptr;
+    }
+    g_openBoxCount = depth;
+    return answer;
+}
+
+void EndOpenMessageBoxes() {
+    for (unsigned i = g_openBoxCount; i-- > 0;) {
+        const OpenBox& box = g_openBoxes[i];
+        EndDialog(box.window, (box.style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL);
+    }
+}
+
+void NoteModuleStopped() {
+    ++g_stopCount;
+}
