@@ -77,6 +77,9 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style
         g_newBoxHook = nullptr;
     }
     g_openBoxCount = depth;
+    // A click that reached the box after the stop, while the host's handler
+    // was still running, counts for nothing.
+    if (stay.StoppedMeanwhile()) return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
     return answer;
 }
 

@@ -38,6 +38,8 @@ const StopCase kStopCases[] = {
     {"StopUnderManager", OpenAtStop::Manager, HostAction::Stop, 0},
     {"StopUnderEditor", OpenAtStop::Editor, HostAction::Stop, 0},
     {"StopAndStartAgainUnderEditor", OpenAtStop::Editor, HostAction::StopAndStartAgain, 0},
+    {"StopAndStartAgainUnderEditConfirmation", OpenAtStop::EditConfirmation,
+     HostAction::StopAndStartAgain, 1},
 };
 static_assert(std::size(kStopCases) == CALVORINOR_STOP_CASES, "tests.cmake runs every row");
 
@@ -80,6 +82,7 @@ protected:
             g_steps.push_back([=](HWND box) {
                 shown.push_back(box);
                 PressStop();
+                Click(box, IDYES);  // too late: the stop has answered No
             });
     }
 };

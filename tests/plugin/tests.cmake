@@ -33,7 +33,7 @@ set_tests_properties(package_reproducible PROPERTIES TIMEOUT 900)
 # process's life.
 set(STOP_CASES UnloadWithNothingOpen UnloadUnderMenu UnloadUnderManager UnloadUnderEditor
     UnloadUnderEditConfirmation UnloadUnderOtherWriterQuestion StopUnderManager
-    StopUnderEditor StopAndStartAgainUnderEditor)
+    StopUnderEditor StopAndStartAgainUnderEditor StopAndStartAgainUnderEditConfirmation)
 calvorinor_host_test(plugin_stop_tests plugin/plugin_host.cpp plugin/host_stop_test.cpp)
 list(LENGTH STOP_CASES stop_case_count)
 target_compile_definitions(plugin_stop_tests PRIVATE CALVORINOR_STOP_CASES=${stop_case_count})
