@@ -72,6 +72,15 @@ inline void PressKey(HWND dialog, WPARAM key) {
     PostMessageA(target, WM_KEYUP, key, 0xC0000000);
 }
 
+// Both dialogs open where CenterOnScreen puts them; its own test checks the
+// arithmetic on exact numbers.
+inline void ExpectCentredOnScreen(HWND dialog) {
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) / 2 - (rect.right - rect.left) / 2, rect.left);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) / 2 - (rect.bottom - rect.top) / 2, rect.top);
+}
+
 inline void PressCloseButton(HWND dialog) {
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
 }

@@ -39,10 +39,7 @@ TEST_F(ManagerDialog, OpensCentredWithOneRowPerTipAndEnterGivesOne) {
         EXPECT_EQ("Tips", WindowText(manager));
         EXPECT_EQ((Tips{"first", "", "third"}), Rows(manager));
         EXPECT_TRUE(SelectedRowsOf(manager).empty());
-        RECT rect;
-        GetWindowRect(manager, &rect);
-        EXPECT_EQ(512 - (rect.right - rect.left) / 2, rect.left);
-        EXPECT_EQ(384 - (rect.bottom - rect.top) / 2, rect.top);
+        ExpectCentredOnScreen(manager);
         EXPECT_EQ(GetDlgItem(manager, IDOK), GetFocus());
         PressKey(manager, VK_RETURN);
     });

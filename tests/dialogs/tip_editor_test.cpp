@@ -288,11 +288,7 @@ TEST_P(EditorGeometry, OpensCentredOnTheScreen) {
     SeedTips({"t"});
     EditIndex = 0;
     g_steps.push_back([](HWND editor) {
-        RECT rect;
-        GetWindowRect(editor, &rect);
-        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-        EXPECT_EQ(1024 / 2 - width / 2, rect.left);
-        EXPECT_EQ(768 / 2 - height / 2, rect.top);
+        ExpectCentredOnScreen(editor);
         Click(editor, IDCANCEL);
     });
     EXPECT_EQ(IDCANCEL, RunEditor(Mode()));

@@ -2,6 +2,7 @@
 // the tray menu, editing tips, the properties request, shut-down. And the host
 // simulator running its own scripted session with the module.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,8 @@ void ExpectTheTrayRecord(const IconCall& added, HWND notifyWindow, HWND parent) 
     EXPECT_EQ(88u, record.cbSize);
     EXPECT_EQ(notifyWindow, record.hWnd);
     EXPECT_EQ(1u, record.uID);
-    EXPECT_EQ(7u, record.uFlags);
-    EXPECT_EQ(0x401u, record.uCallbackMessage);
+    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), record.uFlags);
+    EXPECT_EQ(static_cast<UINT>(WM_USER + 1), record.uCallbackMessage);
     EXPECT_TRUE(added.iconValid);
     char tip[64] = "Calvorin";
     EXPECT_EQ(0, std::memcmp(tip, record.szTip, sizeof tip)) << "zero bytes after the word";

@@ -57,20 +57,6 @@ Tips RowsShownByManager(HWND notifyWindow) {
     return rows;
 }
 
-// A folder whose path, trailing backslash included, is exactly `length`
-// characters long, made inside `parent`; removed with its files at scope exit.
-struct FolderOfLength {
-    std::string path;
-    FolderOfLength(const std::string& parent, size_t length)
-        : path(parent + std::string(length - parent.size() - 1, 'd') + "\\") {
-        EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << "cannot make a long folder";
-    }
-    ~FolderOfLength() {
-        for (const std::string& name : FilesIn(path)) DeleteFileA((path + name).c_str());
-        RemoveDirectoryA(path.c_str());
-    }
-};
-
 TEST_F(PluginHost, PluginInfoIsOneRecordWithTheSameContentsBeforeAndAfterStartUp) {
     const PluginInfo* first = getPluginInfo();
     ExpectTheModulesRecord(first);
@@ -159,54 +145,6 @@ TEST_F(PluginHost, TipsBesideLocalPathWinOverThoseInHostDir) {
         ASSERT_EQ(7u, Start());
         EXPECT_EQ(c.shown, RowsShownByManager(g_addCalls.back().record.hWnd));
         doneModule();
-    }
-}
-
-TEST_F(PluginHost, LocalPathOfEightCharactersOrFewerLooksInTheCurrentFolder) {
-    char previous[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof previous, previous);
-    ASSERT_TRUE(SetCurrentDirectoryA(localFolder.path.c_str()));
-    WriteBytes(localFolder.File("tips.rc"), TipsFileText({"current folder"}));
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"in hostDir"}));
-
-    for (const char* shortPath : {"", "a.ini", "abc.ini", "abcd.ini"}) {
-        SCOPED_TRACE(shortPath);
-        host.localPath = shortPath;
-        ASSERT_EQ(7u, Start());
-        EXPECT_EQ(Tips{"current folder"}, RowsShownByManager(g_addCalls.back().record.hWnd));
-        doneModule();
-    }
-    SetCurrentDirectoryA(previous);
-}
-
-TEST_F(PluginHost, CandidateLongerThan259CharactersIsNotTriedNorCutShort) {
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"in hostDir"}));
-    {
-        // 252 + "tips.rc" is 259 characters: the longest path that fits.
-        FolderOfLength fits(localFolder.path, 252);
-        WriteBytes(fits.path + "tips.rc", TipsFileText({"longest beside localPath"}));
-        const std::string local = fits.path + "user.ini";
-        host.localPath = local.c_str();
-        ASSERT_EQ(7u, Start());
-        EXPECT_EQ(Tips{"longest beside localPath"},
-                  RowsShownByManager(g_addCalls.back().record.hWnd));
-        doneModule();
-    }
-    {
-        // 253 + "tips.rc" does not fit; cut to 259 it would name tips.r.
-        FolderOfLength tooLong(localFolder.path, 253);
-        WriteBytes(tooLong.path + "tips.r", TipsFileText({"cut short"}));
-        const std::string local = tooLong.path + "user.ini";
-        host.localPath = local.c_str();
-        ASSERT_EQ(7u, Start());
-        EXPECT_EQ(Tips{"in hostDir"}, RowsShownByManager(g_addCalls.back().record.hWnd));
-        doneModule();
-
-        host.hostDir = tooLong.path.c_str();
-        g_steps.push_back([](HWND box) { Click(box, IDOK); });
-        EXPECT_EQ(0u, Start());
-        ASSERT_EQ(1u, g_boxes.size());
-        EXPECT_EQ("No tips.rc file detected!\n\nClosing plug-in.", g_boxes[0].text);
     }
 }
 

@@ -12,10 +12,6 @@ Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-void PutLittleEndian(std::string& bytes, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
-}
-
 }  // namespace
 
 std::string BuildFolder() {
@@ -27,31 +23,6 @@ std::string BuildFolder() {
 
 std::string ShippedModule() {
     return BuildFolder() + "release\\Calvorinor.plg";
-}
-
-std::string BitmapFile(int width, int height) {
-    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    const uint32_t pixelBytes = rowBytes * static_cast<uint32_t>(height);
-    std::string bytes = "BM";
-    PutLittleEndian(bytes, 54 + pixelBytes, 4);
-    PutLittleEndian(bytes, 0, 4);
-    PutLittleEndian(bytes, 54, 4);
-    PutLittleEndian(bytes, 40, 4);
-    PutLittleEndian(bytes, static_cast<uint32_t>(width), 4);
-    PutLittleEndian(bytes, static_cast<uint32_t>(height), 4);
-    PutLittleEndian(bytes, 1, 2);
-    PutLittleEndian(bytes, 24, 2);
-    for (int i = 0; i < 6; ++i) PutLittleEndian(bytes, 0, 4);
-    for (int y = 0; y < height; ++y) {
-        std::string row;
-        for (int x = 0; x < width; ++x) {
-            const bool edge = x == 0 || y == 0 || x == width - 1 || y == height - 1;
-            row += edge ? std::string("\xFF\x00\xFF", 3) : std::string("\xFF\x00\x00", 3);
-        }
-        row.resize(rowBytes, '\0');
-        bytes += row;
-    }
-    return bytes;
 }
 
 std::string TipsFileText(const std::vector<std::string>& tips) {

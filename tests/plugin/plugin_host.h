@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugin/host_records.h"
+#include "tests/shared/picture_files.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/menu_steps.h"
@@ -27,8 +28,6 @@ using DoneModuleFn = void(WINAPI*)();
 std::string BuildFolder();
 // The module as it ships: stripped, from the release build tree below BuildFolder().
 std::string ShippedModule();
-// A 24-bit bitmap file of the given size.
-std::string BitmapFile(int width, int height);
 // Tips file text: the counter line, then each tip, each line ended by CR LF.
 std::string TipsFileText(const std::vector<std::string>& tips);
 

@@ -1,5 +1,4 @@
 calvorinor_test(starter_tests
-    starter/picture_files.cpp
     starter/starter_files.cpp
     starter/config_reader_test.cpp
     starter/picture_loader_test.cpp

@@ -27,6 +27,7 @@ const LocationCase kLocationCases[] = {
     {"name shorter than 8", "C:\\Velmo\\abc.ext", "H\\", {"C:\\Velmotips.rc", "H\\tips.rc"}},
     {"local path of exactly 8", "abcd.ext", "H\\", {"tips.rc", "H\\tips.rc"}},
     {"local path under 8", "abc", "H\\", {"tips.rc", "H\\tips.rc"}},
+    {"empty local path", "", "H\\", {"tips.rc", "H\\tips.rc"}},
     {"no local path", nullptr, "H\\", {"H\\tips.rc"}},
     {"no paths at all", nullptr, nullptr, {}},
     {"259 characters fit", nullptr, kDir252.c_str(), {kDir252 + "tips.rc"}},

@@ -232,7 +232,7 @@ TEST_F(MenuCommands, AnythingElseIsNotAMenuItem) {
         EXPECT_EQ(NotifyWindow, box.owner);
         EXPECT_EQ("Not a menu item.", box.text);
         EXPECT_EQ("Error", box.caption);
-        EXPECT_EQ(0x40010u, box.style);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), box.style);
     }
     EXPECT_TRUE(g_hostTraffic.empty());
 }

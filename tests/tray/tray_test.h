@@ -37,13 +37,8 @@ protected:
         g_hostInfo.foreWndFixArg = 0x1234;
         SetPropertiesTarget("");
 
-        WNDCLASSA notifyClass{};
-        notifyClass.lpfnWndProc = NotifyWindowProc;
-        notifyClass.hInstance = g_instance;
-        notifyClass.lpszClassName = "Calvorin";
-        ASSERT_TRUE(RegisterClassA(&notifyClass));
-        NotifyWindow = CreateWindowExA(0, "Calvorin", nullptr, WS_CHILD, 0, 0, 0, 0,
-                                       g_hostInfo.parentWindow, nullptr, g_instance, nullptr);
+        ASSERT_TRUE(RegisterNotifyWindowClass());
+        NotifyWindow = CreateNotifyWindow();
         ASSERT_TRUE(NotifyWindow);
 
         WriteBytes(tips, kSeededTips);
@@ -57,7 +52,7 @@ protected:
         TipsList.ReplaceAll({});
         DestroyWindow(NotifyWindow);
         NotifyWindow = nullptr;
-        UnregisterClassA("Calvorin", g_instance);
+        UnregisterNotifyWindowClass();
         CloseRecordingHost(host);
         g_hostInfo = HostInfo{};
         PumpMessages();

@@ -1,4 +1,4 @@
-#include "tests/starter/picture_files.h"
+#include "tests/shared/picture_files.h"
 
 #include <cstdint>
 
