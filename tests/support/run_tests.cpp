@@ -1,0 +1,32 @@
+#include "tests/support/run_tests.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/support/crash_guard.h"
+
+int RunTests(int argc, char** argv) {
+    // The foreground window and the keyboard focus belong to a desktop: on one
+    // of its own, a program's dialogs keep both while other test programs run
+    // beside it, and the module taking the foreground for its menus disturbs
+    // no one else.
+    const std::string name = "calvorinor_tests_" + std::to_string(GetCurrentProcessId());
+    HDESK desktop = CreateDesktopA(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desktop || !SetThreadDesktop(desktop)) {
+        std::fprintf(stderr, "cannot switch to a desktop of our own, error %lu\n", GetLastError());
+        return 1;
+    }
+    InstallCrashGuard();
+    testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    // A filter that names no test would otherwise pass.
+    if (testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
+        std::fprintf(stderr, "no test matched\n");
+        return 1;
+    }
+    return result;
+}
