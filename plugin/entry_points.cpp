@@ -65,7 +65,8 @@ const PluginInfo* WINAPI GetPluginInfo() {
 }
 
 uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
-    // The host has always been handed the box's result here, not a plain 0.
+    // A host too old for the plug-in gets the code of the button that closed
+    // the box (1 for OK), not 0: hosts have always been given that value here.
     if (host->size < kHostInfoSize)
         return ShowMessageBox(nullptr, kHostTooOldText, kPluginName, MB_TOPMOST);
     // A newer host's record is longer; the module knows only the first 112 bytes.

@@ -1,5 +1,10 @@
 // The module-wide records. All are zero at load and live until unload; only the
 // host's user-interface thread touches them, so none is locked.
+//
+// Naming: the records the whole module knows by name keep their established
+// names (TipsList, TipsPath, NotifyWindow, TrayIconId, EditIndex,
+// AddModeMetrics, EditModeMetrics); every other module-wide variable starts
+// with g_.
 #pragma once
 
 #include <windows.h>

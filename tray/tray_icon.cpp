@@ -76,8 +76,9 @@ uint32_t AddTrayIcon() {
                                    kFallbackIconSize, kFallbackIconSize, LR_SHARED));
     std::memcpy(g_trayIcon.szTip, kTrayTip, sizeof kTrayTip);
     TrayIconId = g_hostInfo.addIcon(&g_trayIcon);
-    // Start-up hands this value on as its own result: the host has always been
-    // given the destroy call's result here, not the icon id.
+    // InitGlobalModule returns this value to the host. When an icon was built
+    // from the picture, hosts have always been given DestroyIcon's result (1
+    // when it succeeds), not the icon id, so that stays.
     if (built) return DestroyIcon(built);
     return TrayIconId;
 }
