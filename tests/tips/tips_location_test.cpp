@@ -3,17 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+
+#include "tests/shared/tips_contents.h"
 
 namespace {
-
-using Paths = std::vector<std::string>;
 
 struct LocationCase {
     const char* name;
     const char* localPath;
     const char* hostDir;
-    Paths candidates;
+    Tips candidates;
 };
 
 const std::string kDir252 = "C:\\" + std::string(248, 'd') + "\\";  // 252 characters
@@ -37,7 +36,7 @@ const LocationCase kLocationCases[] = {
 TEST(TipsLocation, CandidatesInOrderAndWhole) {
     for (const LocationCase& c : kLocationCases) {
         const TipsFileCandidates found = FindTipsFileCandidates(c.localPath, c.hostDir);
-        EXPECT_EQ(c.candidates, Paths(found.paths, found.paths + found.count)) << c.name;
+        EXPECT_EQ(c.candidates, Tips(found.paths, found.paths + found.count)) << c.name;
     }
 }
 
