@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "host/host_record.h"
 #include "plugin/plugin_exports.h"
 
 HWND g_mainWindow;
@@ -63,8 +64,7 @@ std::string g_hostDir;      // ends in a backslash
 std::string g_localPath;    // a file whose 8-character name the plug-in replaces
 std::string g_configPath;
 std::string g_propertiesTarget = "Calvorin";
-uint8_t g_pluginRecord[kPropertiesTargetOffset + sizeof(const char*)];
-uint8_t g_hostMetrics[kTrayIconSizeOffset + sizeof(int32_t)];
+HostRecordStorage g_hostRecordStorage;
 HostInfo g_hostRecord;
 
 std::string ProgramFolder() {
@@ -154,22 +154,17 @@ void FillHostRecord() {
     g_localPath = g_hostDir + "user\\user.ini";
     g_configPath = g_hostDir + "velmo.ini";
 
-    const char* target = g_propertiesTarget.c_str();
-    std::memcpy(g_pluginRecord + kPropertiesTargetOffset, &target, sizeof target);
-    const int32_t iconSize = GetSystemMetrics(SM_CXSMICON);
-    std::memcpy(g_hostMetrics + kTrayIconSizeOffset, &iconSize, sizeof iconSize);
-
-    g_hostRecord = {};
-    g_hostRecord.size = g_options.hostSize;
-    g_hostRecord.pluginRecord = g_pluginRecord;
-    g_hostRecord.hostMetrics = g_hostMetrics;
-    g_hostRecord.hostDir = g_hostDir.c_str();
-    g_hostRecord.localPath = g_localPath.c_str();
-    g_hostRecord.configFile = reinterpret_cast<uint32_t>(g_configPath.c_str());
-    g_hostRecord.hostWindow = g_mainWindow;
-    g_hostRecord.parentWindow = g_mainWindow;
-    g_hostRecord.addIcon = HostAddIcon;
-    g_hostRecord.removeIcon = HostRemoveIcon;
+    HostSide side = {};
+    side.window = g_mainWindow;
+    side.hostDir = g_hostDir.c_str();
+    side.localPath = g_localPath.c_str();
+    side.configFile = g_configPath.c_str();
+    side.propertiesTarget = g_propertiesTarget.c_str();
+    side.trayIconSize = GetSystemMetrics(SM_CXSMICON);
+    side.addIcon = HostAddIcon;
+    side.removeIcon = HostRemoveIcon;
+    side.size = g_options.hostSize;
+    g_hostRecord = MakeHostRecord(side, g_hostRecordStorage);
 }
 
 void StartPlugin() {

@@ -61,22 +61,17 @@ void PluginHost::TearDown() {
 }
 
 HostInfo PluginHost::FreshHostRecord() {
-    const char* target = propertiesTarget.c_str();
-    std::memcpy(pluginRecord + kPropertiesTargetOffset, &target, sizeof target);
-    std::memcpy(hostMetrics + kTrayIconSizeOffset, &trayIconSize, sizeof trayIconSize);
-    HostInfo record = {};
-    record.size = kHostInfoSize;
-    record.pluginRecord = pluginRecord;
-    record.hostMetrics = hostMetrics;
-    record.foreWndFixArg = 0x1234;
-    record.hostDir = hostFolder.path.c_str();
-    record.localPath = localPath.c_str();
-    record.configFile = reinterpret_cast<uint32_t>(config.c_str());
-    record.hostWindow = hostWindow;
-    record.parentWindow = hostWindow;
-    record.addIcon = AddIcon;
-    record.removeIcon = RemoveIcon;
-    return record;
+    HostSide side = {};
+    side.window = hostWindow;
+    side.hostDir = hostFolder.path.c_str();
+    side.localPath = localPath.c_str();
+    side.configFile = config.c_str();
+    side.propertiesTarget = propertiesTarget.c_str();
+    side.trayIconSize = trayIconSize;
+    side.foreWndFixArg = 0x1234;
+    side.addIcon = AddIcon;
+    side.removeIcon = RemoveIcon;
+    return MakeHostRecord(side, hostStorage);
 }
 
 void PluginHost::PressOnIcon(UINT mouseMessage) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_record.h"
 #include "plugin/host_records.h"
 #include "tests/shared/picture_files.h"
 #include "tests/shared/tips_readback.h"
@@ -60,7 +61,6 @@ protected:
     std::string config = hostFolder.File("velmo.ini");
     std::string propertiesTarget = "Calvorin";
     int32_t trayIconSize = 16;
-    uint8_t pluginRecord[kPropertiesTargetOffset + 4] = {};
-    uint8_t hostMetrics[kTrayIconSizeOffset + 4] = {};
+    HostRecordStorage hostStorage = {};
     HostInfo host = {};
 };

@@ -205,7 +205,7 @@ TEST_F(PropertiesRequest, ReadsTheTargetAnewEachTime) {
     std::memcpy(moved + kPropertiesTargetOffset, &other, sizeof other);
     g_hostInfo.pluginRecord = moved;
     Command(500);
-    g_hostInfo.pluginRecord = pluginRecord;
+    g_hostInfo.pluginRecord = hostStorage.pluginRecord;
     EXPECT_EQ((std::vector<std::string>{"/first", "/again", "/moved"}), g_propertiesTexts);
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/host_record.h"
 #include "plugin/module_state.h"
 #include "plugin/module_tips_file.h"
 #include "tests/support/dialog_steps.h"
@@ -29,13 +30,11 @@ protected:
         RecordMessageBoxes(GetModuleHandleA(nullptr));
         g_boxes.clear();
         host = OpenRecordingHost();
-        g_hostInfo = HostInfo{};
-        g_hostInfo.size = kHostInfoSize;
-        g_hostInfo.pluginRecord = pluginRecord;
-        g_hostInfo.hostWindow = host;
-        g_hostInfo.parentWindow = host;
-        g_hostInfo.foreWndFixArg = 0x1234;
-        SetPropertiesTarget("");
+        HostSide side = {};
+        side.window = host;
+        side.propertiesTarget = "";
+        side.foreWndFixArg = 0x1234;
+        g_hostInfo = MakeHostRecord(side, hostStorage);
 
         ASSERT_TRUE(RegisterNotifyWindowClass());
         NotifyWindow = CreateNotifyWindow();
@@ -60,9 +59,7 @@ protected:
     }
 
     // The string the plug-in record's propertiesTarget points at.
-    void SetPropertiesTarget(const char* target) {
-        std::memcpy(pluginRecord + kPropertiesTargetOffset, &target, sizeof target);
-    }
+    void SetPropertiesTarget(const char* target) { ::SetPropertiesTarget(hostStorage, target); }
     LRESULT TrayCallback(WPARAM wParam, LPARAM lParam) {
         return SendMessageA(NotifyWindow, TrayCallbackMessage, wParam, lParam);
     }
@@ -71,7 +68,7 @@ protected:
     }
 
     HWND host = nullptr;
-    unsigned char pluginRecord[200] = {};
+    HostRecordStorage hostStorage = {};
     TempFolder folder;
     std::string tips = folder.File("tips.rc");
 };
