@@ -36,10 +36,22 @@ std::vector<int32_t> SelectedRows(HWND dialog) {
     return rows;
 }
 
+LONG TextWidth(HDC dc, const char* text) {
+    SIZE size{};
+    if (!GetTextExtentPoint32A(dc, text,
+                               static_cast<int>(std::min<size_t>(std::strlen(text), INT_MAX)),
+                               &size))
+        return 0;
+    return size.cx;
+}
+
 // The width in pixels that the widest row's text takes in the list box's font,
 // with a margin of one average character so that its last letter clears the
 // border. Adding up each row's character widths costs far less than asking
-// for every row's extent; only the widest row is then measured.
+// for every row's extent, but it holds only while a byte is a character: in
+// the double-byte code pages and in UTF-8 a byte of 0x80 or above may be part
+// of one, and the sum then picks the wrong row. Rows with such a byte are
+// measured whole; of the others only the widest is.
 int WidestRowWidth(HWND list) {
     HDC dc = GetDC(list);
     if (!dc) return 0;
@@ -50,25 +62,29 @@ int WidestRowWidth(HWND list) {
     INT characterWidths[256] = {};
     GetCharWidth32A(dc, 0, 255, characterWidths);
 
-    const char* widestText = "";
+    const char* widestPlainText = "";
     uint64_t widestSum = 0;
+    LONG widestMeasured = 0;
     for (uint32_t i = 0; i < TipsList.Count(); ++i) {
         const char* text = TipsList.At(i);
         uint64_t sum = 0;
-        for (const char* c = text; *c; ++c)
-            sum += static_cast<uint32_t>(characterWidths[static_cast<unsigned char>(*c)]);
-        if (sum > widestSum) {
+        unsigned bytesSeen = 0;
+        for (const char* c = text; *c; ++c) {
+            const auto byte = static_cast<unsigned char>(*c);
+            bytesSeen |= byte;
+            sum += static_cast<uint32_t>(characterWidths[byte]);
+        }
+        if (bytesSeen & 0x80)
+            widestMeasured = std::max(widestMeasured, TextWidth(dc, text));
+        else if (sum > widestSum) {
             widestSum = sum;
-            widestText = text;
+            widestPlainText = text;
         }
     }
-    SIZE size{};
-    GetTextExtentPoint32A(dc, widestText,
-                          static_cast<int>(std::min<size_t>(std::strlen(widestText), INT_MAX)),
-                          &size);
+    const LONG widest = std::max(widestMeasured, TextWidth(dc, widestPlainText));
     SelectObject(dc, oldFont);
     ReleaseDC(list, dc);
-    return size.cx > 0 ? static_cast<int>(size.cx + metrics.tmAveCharWidth) : 0;
+    return widest > 0 ? static_cast<int>(widest + metrics.tmAveCharWidth) : 0;
 }
 
 void ShowDialogFailed(HWND dialog) {
