@@ -235,7 +235,8 @@ void BuildSteps() {
          [] { return Dialog("Edit Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
         Shot("11-tips-changed-by-another-program"),
         {"answer No: keep the other program's tips",
-         [] { PressButton(Dialog("Edit Tips"), "&No"); },
+         // By its id: the box's buttons speak the system's language.
+         [] { PostMessageA(Dialog("Edit Tips"), WM_COMMAND, IDNO, 0); },
          [] { return !Dialog("Edit Tips") && !Dialog("Tips"); }},
         {"show tips.rc after the answer", LogTipsFile,
          [] { return SinceStepStart() >= kSettleMs; }},
