@@ -36,22 +36,29 @@ std::vector<int32_t> SelectedRows(HWND dialog) {
     return rows;
 }
 
-LONG TextWidth(HDC dc, const char* text) {
+int Length(const char* text) {
+    return static_cast<int>(std::min<size_t>(std::strlen(text), INT_MAX));
+}
+
+// The width of a row as the list box draws it: it keeps its rows in UTF-16,
+// turned from ours in the ANSI code page, which need not be the font's.
+// No code page gives more UTF-16 units than bytes, so one pass fills wide.
+LONG DrawnWidth(HDC dc, const char* text, std::wstring& wide) {
+    const int length = Length(text);
+    wide.resize(static_cast<size_t>(length));
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), length);
     SIZE size{};
-    if (!GetTextExtentPoint32A(dc, text,
-                               static_cast<int>(std::min<size_t>(std::strlen(text), INT_MAX)),
-                               &size))
-        return 0;
+    if (units <= 0 || !GetTextExtentPoint32W(dc, wide.data(), units, &size)) return 0;
     return size.cx;
 }
 
-// The width in pixels that the widest row's text takes in the list box's font,
-// with a margin of one average character so that its last letter clears the
+// The width in pixels that the widest row takes in the list box's font, with
+// a margin of one average character so that its last letter clears the
 // border. Adding up each row's character widths costs far less than asking
-// for every row's extent, but it holds only while a byte is a character: in
-// the double-byte code pages and in UTF-8 a byte of 0x80 or above may be part
-// of one, and the sum then picks the wrong row. Rows with such a byte are
-// measured whole; of the others only the widest is.
+// for every row's extent, but it holds only where a byte is a character, as
+// every byte below 0x80 is in every ANSI code page; in the double-byte ones
+// and UTF-8 a byte of 0x80 or above may be part of one. Rows with such a byte
+// are measured whole; of the others only the widest is.
 int WidestRowWidth(HWND list) {
     HDC dc = GetDC(list);
     if (!dc) return 0;
@@ -65,6 +72,7 @@ int WidestRowWidth(HWND list) {
     const char* widestPlainText = "";
     uint64_t widestSum = 0;
     LONG widestMeasured = 0;
+    std::wstring wide;
     for (uint32_t i = 0; i < TipsList.Count(); ++i) {
         const char* text = TipsList.At(i);
         uint64_t sum = 0;
@@ -75,13 +83,15 @@ int WidestRowWidth(HWND list) {
             sum += static_cast<uint32_t>(characterWidths[byte]);
         }
         if (bytesSeen & 0x80)
-            widestMeasured = std::max(widestMeasured, TextWidth(dc, text));
+            widestMeasured = std::max(widestMeasured, DrawnWidth(dc, text, wide));
         else if (sum > widestSum) {
             widestSum = sum;
             widestPlainText = text;
         }
     }
-    const LONG widest = std::max(widestMeasured, TextWidth(dc, widestPlainText));
+    SIZE plain{};
+    GetTextExtentPoint32A(dc, widestPlainText, Length(widestPlainText), &plain);
+    const LONG widest = std::max(widestMeasured, plain.cx);
     SelectObject(dc, oldFont);
     ReleaseDC(list, dc);
     return widest > 0 ? static_cast<int>(widest + metrics.tmAveCharWidth) : 0;
