@@ -43,7 +43,7 @@ int Length(const char* text) {
 // The width of a row as the list box draws it: it keeps its rows in UTF-16,
 // turned from ours in the ANSI code page, which need not be the font's.
 // No code page gives more UTF-16 units than bytes, so one pass fills wide.
-LONG DrawnWidth(HDC dc, const char* text, std::wstring& wide) {
+LONG DrawnWidth(HDC dc, const char* text, std::vector<wchar_t>& wide) {
     const int length = Length(text);
     wide.resize(static_cast<size_t>(length));
     const int units = MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), length);
@@ -72,7 +72,7 @@ int WidestRowWidth(HWND list) {
     const char* widestPlainText = "";
     uint64_t widestSum = 0;
     LONG widestMeasured = 0;
-    std::wstring wide;
+    std::vector<wchar_t> wide;
     for (uint32_t i = 0; i < TipsList.Count(); ++i) {
         const char* text = TipsList.At(i);
         uint64_t sum = 0;
