@@ -37,10 +37,29 @@ std::vector<int32_t> SelectedRows(HWND dialog) {
     return rows;
 }
 
-// The width in pixels that the widest row's text takes in the list box's font,
-// with a margin of one average character so that its last letter clears the
+int Length(const char* text) {
+    return static_cast<int>(std::min<size_t>(std::strlen(text), INT_MAX));
+}
+
+// The width of a row as the list box draws it: it keeps its rows in UTF-16,
+// turned from ours in the ANSI code page, which need not be the font's.
+// No code page gives more UTF-16 units than bytes, so one pass fills wide.
+LONG DrawnWidth(HDC dc, const char* text, std::vector<wchar_t>& wide) {
+    const int length = Length(text);
+    wide.resize(static_cast<size_t>(length));
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), length);
+    SIZE size{};
+    if (units <= 0 || !GetTextExtentPoint32W(dc, wide.data(), units, &size)) return 0;
+    return size.cx;
+}
+
+// The width in pixels that the widest row takes in the list box's font, with
+// a margin of one average character so that its last letter clears the
 // border. Adding up each row's character widths costs far less than asking
-// for every row's extent; only the widest row is then measured.
+// for every row's extent, but it holds only where a byte is a character, as
+// every byte below 0x80 is in every ANSI code page; in the double-byte ones
+// and UTF-8 a byte of 0x80 or above may be part of one. Rows with such a byte
+// are measured whole; of the others only the widest is.
 int WidestRowWidth(HWND list) {
     HDC dc = GetDC(list);
     if (!dc) return 0;
@@ -51,25 +70,32 @@ int WidestRowWidth(HWND list) {
     INT characterWidths[256] = {};
     GetCharWidth32A(dc, 0, 255, characterWidths);
 
-    const char* widestText = "";
+    const char* widestPlainText = "";
     uint64_t widestSum = 0;
+    LONG widestMeasured = 0;
+    std::vector<wchar_t> wide;
     for (uint32_t i = 0; i < TipsList.Count(); ++i) {
         const char* text = TipsList.At(i);
         uint64_t sum = 0;
-        for (const char* c = text; *c; ++c)
-            sum += static_cast<uint32_t>(characterWidths[static_cast<unsigned char>(*c)]);
-        if (sum > widestSum) {
+        unsigned bytesSeen = 0;
+        for (const char* c = text; *c; ++c) {
+            const auto byte = static_cast<unsigned char>(*c);
+            bytesSeen |= byte;
+            sum += static_cast<uint32_t>(characterWidths[byte]);
+        }
+        if (bytesSeen & 0x80)
+            widestMeasured = std::max(widestMeasured, DrawnWidth(dc, text, wide));
+        else if (sum > widestSum) {
             widestSum = sum;
-            widestText = text;
+            widestPlainText = text;
         }
     }
-    SIZE size{};
-    GetTextExtentPoint32A(dc, widestText,
-                          static_cast<int>(std::min<size_t>(std::strlen(widestText), INT_MAX)),
-                          &size);
+    SIZE plain{};
+    GetTextExtentPoint32A(dc, widestPlainText, Length(widestPlainText), &plain);
+    const LONG widest = std::max(widestMeasured, plain.cx);
     SelectObject(dc, oldFont);
     ReleaseDC(list, dc);
-    return size.cx > 0 ? static_cast<int>(size.cx + metrics.tmAveCharWidth) : 0;
+    return widest > 0 ? static_cast<int>(widest + metrics.tmAveCharWidth) : 0;
 }
 
 void ShowDialogFailed(HWND dialog) {

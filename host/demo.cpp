@@ -104,6 +104,17 @@ DemoStep Shot(const std::string& name) {
             }};
 }
 
+// The plug-in opens its menu at the pointer, so the pointer goes to the icon
+// first, as a user's hand would. Wine hears of the move from X a moment later
+// and may meanwhile report the old place.
+DemoStep PointAtIcon() {
+    return {"move the pointer to the tray icon",
+            [] {
+                if (!PointAtTrayIcon()) Log("Demo: could not move the pointer to the icon");
+            },
+            [] { return SinceStepStart() >= kSettleMs; }};
+}
+
 DemoStep RightClickIcon(const std::string& what) {
     return {what, [] { ForwardTrayMouse(WM_RBUTTONDOWN); }, [] { return PopupMenu() != nullptr; }};
 }
@@ -159,8 +170,8 @@ void BuildSteps() {
         {"wait for the plug-in's icon", [] {},
          [] { return TrayIconShown() && SinceStepStart() >= 1000; }},
         Shot("01-started"),
-        {"right-click the tray icon", [] { ForwardTrayMouse(WM_RBUTTONDOWN); },
-         [] { return PopupMenu() != nullptr; }},
+        PointAtIcon(),
+        RightClickIcon("right-click the tray icon"),
         {"highlight \"&Edit Tips\"", [] { PressKey(VK_DOWN); }, [] { return SinceStepStart() >= kSettleMs; }},
         Shot("02-menu"),
         {"choose \"&Edit Tips\"", [] { PressKey(VK_RETURN); },
@@ -183,6 +194,7 @@ void BuildSteps() {
          [] { return !Dialog("Tips"); }},
         {"show the rewritten tips.rc", LogTipsFile, [] { return SinceStepStart() >= kSettleMs; }},
         Shot("06-tips-written"),
+        PointAtIcon(),
         RightClickIcon("right-click the tray icon again"),
         {"highlight \"&Properties\"",
          [] {
@@ -201,6 +213,7 @@ void BuildSteps() {
         Shot("08-properties"),
         // The host stays usable while the manager is open: stopping the
         // plug-in from it must take the manager along, writing nothing.
+        PointAtIcon(),
         RightClickIcon("right-click the tray icon once more"),
         ChooseEditTips("choose \"&Edit Tips\""),
         Shot("09-manager-open-again"),
@@ -225,13 +238,15 @@ void BuildSteps() {
         // before it puts the manager's tips in its place.
         {"add a tip to tips.rc as another program", AddTipAsAnotherProgram,
          [] { return SinceStepStart() >= kSettleMs; }},
+        PointAtIcon(),
         RightClickIcon("right-click the tray icon for the last time"),
         ChooseEditTips("choose \"&Edit Tips\" again"),
         {"press OK in \"Tips\"", [] { PressButton(Dialog("Tips"), "OK"); },
          [] { return Dialog("Edit Tips") != nullptr && SinceStepStart() >= kSettleMs; }},
         Shot("11-tips-changed-by-another-program"),
         {"answer No: keep the other program's tips",
-         [] { PressButton(Dialog("Edit Tips"), "&No"); },
+         // By its id: the box's buttons speak the system's language.
+         [] { PostMessageA(Dialog("Edit Tips"), WM_COMMAND, IDNO, 0); },
          [] { return !Dialog("Edit Tips") && !Dialog("Tips"); }},
         {"show tips.rc after the answer", LogTipsFile,
          [] { return SinceStepStart() >= kSettleMs; }},

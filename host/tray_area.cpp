@@ -164,6 +164,13 @@ void OnShellTrayMessage(WPARAM iconId, LPARAM mouseMessage) {
     if (g_entry.used && iconId == g_entry.hostId) ForwardTrayMouse(static_cast<UINT>(mouseMessage));
 }
 
+bool PointAtTrayIcon() {
+    RECT client;
+    if (!g_trayArea || !GetClientRect(g_trayArea, &client)) return false;
+    POINT centre = {kIconMargin + IconSize() / 2, client.bottom / 2};
+    return ClientToScreen(g_trayArea, &centre) && SetCursorPos(centre.x, centre.y);
+}
+
 bool TrayIconShown() {
     return g_entry.used;
 }

@@ -179,6 +179,46 @@ TEST_F(ManagerDialog, HorizontalExtentFollowsTheWidestRowAtEveryFill) {
     EXPECT_EQ(IDCANCEL, RunManager());
 }
 
+// Japanese Windows shows a dialog's "MS Sans Serif" rows in a Shift-JIS font;
+// Wine keeps its own ANSI-only face, so the test hands the list box one. There
+// a lead or trail byte alone is as wide as a whole kanji or half of it, and
+// adding up bytes makes the kanji row seem wider than the longer Latin one.
+TEST_F(ManagerDialog, HorizontalExtentFitsTheWidestRowInCodePage932) {
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs code page 932: CTest runs it as dialogs_tests_cp932 "
+                        "under LC_ALL=ja_JP.UTF-8, a locale scripts/setup generates";
+    std::string kanji;
+    for (int i = 0; i < 10; ++i) kanji += "\x8a\xbf\x8e\x9a";   // 漢字
+    const Tips rows = {kanji, std::string(50, 'x'), "\x83\x71\x83\x93\x83\x67"};   // ヒント
+    SeedTips(rows);
+    LOGFONTA shiftJis{};
+    shiftJis.lfHeight = -11;
+    shiftJis.lfCharSet = SHIFTJIS_CHARSET;
+    lstrcpyA(shiftJis.lfFaceName, "MS Sans Serif");
+    HFONT font = CreateFontIndirectA(&shiftJis);
+    ASSERT_TRUE(font);
+    g_steps.push_back([&](HWND manager) {
+        HWND list = ListOf(manager);
+        SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        Click(manager, IDC_REMOVE_TIPS);   // nothing selected: only refills
+        HDC dc = GetDC(list);
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(list, dc);
+        EXPECT_EQ(SHIFTJIS_CHARSET, metrics.tmCharSet) << "a Japanese font is installed";
+        LONG widest = 0;
+        for (const std::string& row : rows) widest = std::max(widest, RowTextWidth(list, row));
+        const LRESULT extent = SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0);
+        EXPECT_GT(extent, widest) << "the widest row scrolls to its end";
+        EXPECT_LT(extent, widest + 20) << "and not much further";
+        Click(manager, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, RunManager());
+    DeleteObject(font);
+}
+
 // A restarted module may read a shorter list while the manager shows the old
 // rows: rows beyond the list's end are skipped, never handed to it.
 TEST_F(ManagerDialog, RowsBeyondAListThatShrankUnderTheManagerAreSkipped) {

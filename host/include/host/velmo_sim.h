@@ -28,6 +28,9 @@ uint32_t __attribute__((regparm(1))) HostAddIcon(TrayIconRecord* record);
 uint32_t __attribute__((regparm(1))) HostRemoveIcon(TrayIconRecord* record);
 // Passes a mouse action on the icon to the plug-in's window, as a tray does.
 bool ForwardTrayMouse(UINT mouseMessage);
+// Moves the mouse pointer onto the icon in the tray area, where the plug-in's
+// menu opens when the icon is clicked.
+bool PointAtTrayIcon();
 // The notification area reports actions on our icon with this message.
 constexpr UINT kShellTrayMessage = WM_APP + 1;
 void OnShellTrayMessage(WPARAM iconId, LPARAM mouseMessage);
