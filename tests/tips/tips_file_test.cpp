@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+#include <string>
+
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
 #include "tests/support/dialog_steps.h"
@@ -546,6 +550,166 @@ TEST_F(TipsFile, ASameSizeEditUnderTheStampedTimeIsFoundWhileThatTimeIsRecent) {
         if (c.found) g_steps.push_back(Answer(IDNO, kTipsChangedText));
         EXPECT_EQ(c.found ? TipsSave::Declined : TipsSave::Written, SaveTipsFile());
     }
+}
+
+// Two hosts saving one tips.rc. The module's code is linked into this
+// program, so the program run twice more is two instances of the module.
+constexpr char kRaceTipsVariable[] = "CALVORIN_RACE_TIPS";
+constexpr char kRaceHostVariable[] = "CALVORIN_RACE_HOST";
+constexpr char kRaceStartVariable[] = "CALVORIN_RACE_START";  // names the start's objects
+constexpr int kRaceSaves = 100;
+
+std::string Variable(const char* name) {
+    char value[MAX_PATH] = "";
+    GetEnvironmentVariableA(name, value, MAX_PATH);
+    return value;
+}
+
+// The last tip in the file, read with every sharing so that the other host's
+// save goes on meanwhile.
+std::string LastTipOf(const std::string& path) {
+    for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        char bytes[65536];
+        DWORD read = 0;
+        const BOOL ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+        CloseHandle(file);
+        const std::string text(bytes, read);
+        const size_t end = text.rfind("\r\n");
+        const size_t start = text.rfind("\r\n", end - 1);
+        if (ok && start != std::string::npos) return text.substr(start + 2, end - start - 2);
+    }
+    ADD_FAILURE() << "cannot read " << path;
+    return "";
+}
+
+// One host: reads tips.rc once, then adds a tip of its own and saves, again
+// and again, answering Yes. Each save logs the tip that ends the file it
+// agreed to replace: the one it wrote last, or the one a question showed.
+TEST(TwoHosts, DISABLED_SaveOftenAnsweringYes) {
+    const std::string path = Variable(kRaceTipsVariable);
+    const std::string host = Variable(kRaceHostVariable);
+    ASSERT_FALSE(path.empty());
+    lstrcpynA(TipsPath, path.c_str(), kTipsPathSize);
+    ReadTipsFile();
+    ASSERT_EQ(Tips{"seed"}, TipsNow());
+    std::string replaced = "seed";
+    WatchDialogs();
+    // A program's first message box is slow to come under Wine: the other host
+    // would finish meanwhile.
+    g_steps.push_back([](HWND box) { Click(box, IDOK); });
+    MessageBoxA(nullptr, "", "", MB_OK);
+    // Both hosts have read tips.rc before either saves.
+    const std::string start = Variable(kRaceStartVariable);
+    HANDLE ready = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, start.c_str());
+    HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, (start + ".go").c_str());
+    ASSERT_TRUE(ready && go);
+    ASSERT_TRUE(ReleaseSemaphore(ready, 1, nullptr));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(go, 60000));
+    CloseHandle(ready);
+    CloseHandle(go);
+
+    DialogStep answerYes;
+    answerYes = [&](HWND box) {
+        replaced = LastTipOf(path);
+        g_steps.push_back(answerYes);  // the same save may ask again
+        Click(box, IDYES);
+    };
+    std::string log;
+    for (int i = 1; i <= kRaceSaves; ++i) {
+        const std::string tip = host + std::to_string(i);
+        TipsList.Append(tip);
+        g_steps.push_back(answerYes);
+        RestartDialogWatchdog();
+        // The other host's look at the file can hold it just when this save
+        // replaces it, which Windows refuses: nothing is written, and the save
+        // is tried again.
+        TipsSave saved = SaveTipsFile();
+        for (int retry = 0; saved == TipsSave::Failed && retry < 20; ++retry)
+            saved = SaveTipsFile();
+        ASSERT_EQ(TipsSave::Written, saved);
+        g_steps.clear();
+        log += replaced + " " + tip + "\n";
+        replaced = tip;
+        // Now at once, now after a pause longer than a question takes: a host
+        // saving faster than the other answers would keep it asking again.
+        Sleep(static_cast<DWORD>(i % 5 * 15));
+    }
+    StopWatchingDialogs();
+    WriteBytes(path + "." + host, log);
+}
+
+// A version that two saves agreed to replace was replaced once by a save that
+// did not agree: it replaced the other host's newer write unasked.
+TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
+    TempFolder folder;
+    const std::string path = folder.File("tips.rc");
+    WriteBytes(path, "0000// current line\r\nseed\r\n");
+    const std::string start = "calvorin.race." + std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, start.c_str());
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, (start + ".go").c_str());
+    ASSERT_TRUE(ready && go);
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self +
+                          "\" --gtest_also_run_disabled_tests"
+                          " --gtest_filter=TwoHosts.DISABLED_SaveOftenAnsweringYes";
+    SetEnvironmentVariableA(kRaceTipsVariable, path.c_str());
+    SetEnvironmentVariableA(kRaceStartVariable, start.c_str());
+    HANDLE hosts[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        SetEnvironmentVariableA(kRaceHostVariable, i ? "b" : "a");
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        char desktop[] = "calvorin_race";  // their boxes stay off this desktop
+        startup.lpDesktop = desktop;
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        CloseHandle(process.hThread);
+        hosts[i] = process.hProcess;
+    }
+    for (int i = 0; i < 2; ++i) WaitForSingleObject(ready, 60000);
+    SetEvent(go);
+    const DWORD waited = WaitForMultipleObjects(2, hosts, TRUE, 120000);
+    for (HANDLE host : hosts) {
+        DWORD exitCode = 99;
+        GetExitCodeProcess(host, &exitCode);
+        if (waited != WAIT_OBJECT_0) TerminateProcess(host, 3);
+        EXPECT_EQ(0u, exitCode);
+        CloseHandle(host);
+    }
+    CloseHandle(go);
+    CloseHandle(ready);
+    ASSERT_EQ(WAIT_OBJECT_0, waited) << "the hosts did not finish within two minutes";
+
+    std::map<std::string, std::string> replacedBy;
+    int unasked = 0, asked = 0;
+    for (const char* host : {"a", "b"}) {
+        std::istringstream log(ReadBytes(path + "." + host));
+        std::string replaced, tip, own = "seed";
+        int saves = 0;
+        for (; log >> replaced >> tip; ++saves, own = tip) {
+            if (!replacedBy.emplace(replaced, tip).second) ++unasked;
+            if (replaced != own) ++asked;
+        }
+        EXPECT_EQ(kRaceSaves, saves) << host;
+    }
+    EXPECT_EQ(0, unasked);
+    EXPECT_LE(10, asked) << "the hosts hardly took turns";
+    // Every save then replaced the one before it: one line of versions from the
+    // seed to the file as it ends.
+    std::string last = "seed";
+    size_t versions = 0;
+    for (auto next = replacedBy.find(last); next != replacedBy.end(); next = replacedBy.find(last)) {
+        last = next->second;
+        ++versions;
+    }
+    EXPECT_EQ(size_t{2 * kRaceSaves}, versions);
+    EXPECT_EQ(last, LastTipOf(path));
 }
 
 }  // namespace
