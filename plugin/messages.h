@@ -26,13 +26,13 @@ constexpr char kTipsUncheckedText[] =
 constexpr char kTipsUnreadAtStartText[] =
     "tips.rc could not be read when the plug-in started, so its tips were not in the list.\n\n"
     "Replacing tips.rc drops the tips it holds. Replace them with your edited list?";
-// %s: the lines below for the kinds of text the file holds, one under another.
+// %s: the items below for the kinds of text the file holds, one under another.
 constexpr char kTipsNotShownText[] =
     "tips.rc holds text that the list does not show:\n%s\n\n"
     "Saving drops it. Replace tips.rc with your edited list?";
-constexpr char kNotShownZeroByteLine[] = "- a zero byte";
-constexpr char kNotShownLastLineLine[] = "- a last line without a line end";
-constexpr char kNotShownLineEndsLine[] = "- line ends other than CR LF";
+constexpr char kNotShownZeroByteItem[] = "- a zero byte";
+constexpr char kNotShownLastLineItem[] = "- a last line without a line end";
+constexpr char kNotShownLineEndsItem[] = "- line ends other than CR LF";
 constexpr char kEditTipsCaption[] = "Edit Tips";
 
 constexpr char kConfirmEditText[] = "Are you sure?";

@@ -62,8 +62,8 @@ HANDLE OpenWriterMutex(const char* path) {
 }
 
 constexpr size_t kQuestionSize = 512;
-static_assert(sizeof kTipsNotShownText + sizeof kNotShownZeroByteLine +
-                      sizeof kNotShownLastLineLine + sizeof kNotShownLineEndsLine <
+static_assert(sizeof kTipsNotShownText + sizeof kNotShownZeroByteItem +
+                      sizeof kNotShownLastLineItem + sizeof kNotShownLineEndsItem <
                   kQuestionSize,
               "every question fits");
 
@@ -80,9 +80,9 @@ void NotShownQuestion(uint32_t notShown, char (&text)[kQuestionSize]) {
     TextBuilder question{text};
     question.Append(format.substr(0, lines));
     const char* separator = "";
-    for (const auto& [kind, line] : {std::pair{kNotShownZeroByte, kNotShownZeroByteLine},
-                                     std::pair{kNotShownLastLine, kNotShownLastLineLine},
-                                     std::pair{kNotShownLineEnds, kNotShownLineEndsLine}}) {
+    for (const auto& [kind, line] : {std::pair{kNotShownZeroByte, kNotShownZeroByteItem},
+                                     std::pair{kNotShownLastLine, kNotShownLastLineItem},
+                                     std::pair{kNotShownLineEnds, kNotShownLineEndsItem}}) {
         if (!(notShown & kind)) continue;
         question.Append(separator);
         question.Append(line);

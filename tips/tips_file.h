@@ -26,8 +26,8 @@ struct TipsFileStamp {
     uint32_t readSize;
     uint32_t readFirstLineEnd;
     uint32_t readTextEnd;
-    // kNotShown… bits: what the file's tips part held that the list read from
-    // it leaves out.
+    // The kNotShown bits of tips_text.h: what the file's tips part held that
+    // the list read from it leaves out.
     uint32_t notShown;
     // The last read could not open or take the file: the list does not hold
     // what the file holds.
