@@ -500,7 +500,7 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         if (c.question) {
             EXPECT_EQ(TipsSave::Declined, saved);
             EXPECT_EQ(clean, ReadBytes(tipsPath));
-            // Yes is asked once: the next save writes.
+            // After a Yes the next save asks nothing.
             g_steps.push_back(Answer(IDYES, c.question));
             EXPECT_EQ(TipsSave::Written,
                       WithReadsHeld(c.atStartUp ? 0 : -1, c.error, [] { return SaveTipsFile(); }));
