@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tips/brief_holds.h"
 #include "tips/tips_text.h"
 
 namespace {
@@ -78,12 +79,48 @@ uint64_t Size(DWORD high, DWORD low) {
 
 // The file's size and last-write time as the reader's open handle sees them.
 // The reader's sharing keeps writers out while the handle is open, so they
-// agree with the text read.
+// agree with the text read, and any later change comes after the moment taken.
 void StampSizeAndTime(HANDLE file, DWORD size, TipsFileStamp& stamp) {
     FILETIME lastWrite;
     if (!GetFileTime(file, nullptr, nullptr, &lastWrite)) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
     stamp.fileSize = size;
     stamp.lastWrite = Ticks(lastWrite);
+    stamp.takenAt = Ticks(now);
+}
+
+// Opens the file to read and takes its bytes as ReadWholeFile does, waiting
+// for a program that holds it for a moment; a byte-range lock answers only
+// the read. The stamp gets the size and time the open handle sees. Null with
+// the last error kept when the file could not be opened (opened is false) or read.
+HGLOBAL ReadHeldFile(const char* path, DWORD& size, bool& opened, TipsFileStamp& stamp) {
+    HGLOBAL bytes = nullptr;
+    RetryWhileHeld(HoldErrors::SharingOnly, [&] {
+        DWORD error;
+        {
+            const FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+            opened = file.h != INVALID_HANDLE_VALUE;
+            if (opened) {
+                bytes = ReadWholeFile(file.h, size);
+                if (bytes) StampSizeAndTime(file.h, size, stamp);
+            }
+            error = GetLastError();
+        }
+        SetLastError(error);
+        return bytes != nullptr;
+    });
+    return bytes;
+}
+
+// FAT keeps last-write times to 2 s, so a change made within 2 s of the stamp
+// can leave the stamped time as it was; then only the bytes tell.
+constexpr uint64_t kTimeResolution = 2 * 10000000ull;  // FILETIME ticks
+
+bool StampedTimeTellsChanges(const TipsFileStamp& stamp) {
+    return stamp.lastWrite + kTimeResolution <= stamp.takenAt ||
+           stamp.takenAt + kTimeResolution <= stamp.lastWrite;
 }
 
 // The stamp of the image just written to the file at path.
@@ -171,6 +208,7 @@ TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
     }
     CutLines lines = CutTipsLines(text, size);
     stamp.tipsLength = CutTipsPartLength(size, lines);
+    stamp.notShown = NotShownTextOf(text, size, lines);
     if (!lines.counterLine || lines.tips.empty()) {
         // The buffer goes: what it holds of the tips part is hashed now.
         stamp.tipsHash = HashCutTipsPart(text, size, lines);
@@ -204,22 +242,24 @@ bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t
 }  // namespace
 
 TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp& stamp) {
-    GlobalBuffer buffer(nullptr);
+    TipsFileStamp read{};
+    bool opened = false;
     DWORD size = 0;
-    {
-        FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    0, nullptr));
-        if (file.h == INVALID_HANDLE_VALUE) return TipsReadResult::NotOpened;
-        buffer.h = ReadWholeFile(file.h, size);
-        stamp = {};
-        if (buffer.h) StampSizeAndTime(file.h, size, stamp);
+    GlobalBuffer buffer(ReadHeldFile(path, size, opened, read));
+    if (!opened) {
+        // The list and what the stamp says of it stay as they were.
+        stamp.unread = true;
+        return TipsReadResult::NotOpened;
     }
+    stamp = read;
+    stamp.unread = !buffer.h;
     // Here the size bytes in the buffer are exactly what the file held, a zero
     // byte after them; GPTR memory is its own pointer. StoreTips cuts them up.
     try {
         return StoreTips(buffer, size, list, stamp);
     } catch (const std::exception&) {
         stamp = {};  // the list was left as it was: the file is compared in full
+        stamp.unread = true;
         return TipsReadResult::NoTipsOrFault;
     }
 }
@@ -274,26 +314,30 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
 }
 
 TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp,
-                               const TipsListStore& list) {
+                               const TipsListStore& list, TipsFileStamp& seen) {
+    seen = {};
     WIN32_FILE_ATTRIBUTE_DATA now;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &now))
+    if (!RetryWhileHeld(HoldErrors::SharingOnly, [&] {
+            return GetFileAttributesExA(path, GetFileExInfoStandard, &now) != FALSE;
+        }))
         return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
-    if (Size(now.nFileSizeHigh, now.nFileSizeLow) == stamp.fileSize &&
+    if (StampedTimeTellsChanges(stamp) &&
+        Size(now.nFileSizeHigh, now.nFileSizeLow) == stamp.fileSize &&
         Ticks(now.ftLastWriteTime) == stamp.lastWrite)
         return TipsFileChange::Unchanged;
 
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr));
-    if (file.h == INVALID_HANDLE_VALUE)
-        return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
+    bool opened = false;
     DWORD size = 0;
-    const GlobalBuffer buffer(ReadWholeFile(file.h, size));
-    if (!buffer.h) return TipsFileChange::Unreadable;
+    const GlobalBuffer buffer(ReadHeldFile(path, size, opened, seen));
+    if (!buffer.h)
+        return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
     const std::string_view tips =
         TipsPartOf(std::string_view(static_cast<const char*>(buffer.h), size));
+    seen.tipsLength = tips.size();
+    seen.tipsHash = HashTipsText(tips);
     uint64_t stamped = 0;
     return tips.size() == stamp.tipsLength && StampedHash(stamp, list, stamped) &&
-                   HashTipsText(tips) == stamped
+                   seen.tipsHash == stamped
                ? TipsFileChange::Unchanged
                : TipsFileChange::TipsChanged;
 }

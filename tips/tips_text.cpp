@@ -72,6 +72,7 @@ CutLines CutTipsLines(char* text, size_t size) {
     lines.counterLine = !starts.empty();
     if (lines.counterLine) {
         std::reverse(starts.begin(), starts.end());
+        lines.linesEnd = static_cast<size_t>(starts.back() - text);
         starts.pop_back();
         lines.tips = std::move(starts);
     }
@@ -219,4 +220,23 @@ uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
     }
     copyStep(done, length - done, step);
     return FinishHash(lanes, std::string_view(step, length - done), length);
+}
+
+uint32_t NotShownTextOf(const char* text, size_t size, const CutLines& cut) {
+    const size_t tipsStart = size - CutTipsPartLength(size, cut);
+    if (tipsStart == size) return 0;
+    // A zero byte in the counter line drops every line after it, too.
+    uint32_t notShown = cut.textEnd < size ? kNotShownZeroByte : 0;
+    // Only the bytes after the last line hold anything else; in a file written
+    // by the list they are none, so this looks at a few bytes at most.
+    const size_t tailStart = std::max(cut.linesEnd, tipsStart);
+    if (tailStart < cut.textEnd) {
+        const char* tail = text + tailStart;
+        const size_t length = cut.textEnd - tailStart;
+        if (std::memchr(tail, '\n', length) || std::memchr(tail, '\r', length))
+            notShown |= kNotShownLineEnds;
+        const char last = tail[length - 1];
+        if (cut.textEnd == size && last != '\n' && last != '\r') notShown |= kNotShownLastLine;
+    }
+    return notShown;
 }

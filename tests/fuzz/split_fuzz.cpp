@@ -1,7 +1,7 @@
 // Any bytes as the text of tips.rc: the split must not fault, and the tips it
 // yields never hold a line end or a zero byte, and lose no byte of the text.
 // The tips part's hash taken from the cut bytes is the hash of the bytes as
-// they were.
+// they were, and what the cut leaves out of the tips part is named.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,5 +36,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view tipsPart = TipsPartOf(std::string_view(bytes, size));
     if (CutTipsPartLength(size, cutLines) != tipsPart.size()) abort();
     if (HashCutTipsPart(cut.data(), size, cutLines) != HashTipsText(tipsPart)) abort();
+
+    // Nothing is left out exactly when the tips part is the tips, each ended by
+    // CR LF, as the writer would write them back; a zero byte is named when it
+    // costs anything.
+    std::string written;
+    for (size_t i = 1; i < lines.size(); ++i) written.append(lines[i]).append(kLineEnd);
+    const uint32_t notShown = NotShownTextOf(cut.data(), size, cutLines);
+    if ((notShown == 0) != (tipsPart == written)) abort();
+    if (((notShown & kNotShownZeroByte) != 0) != (zero && !tipsPart.empty())) abort();
+    // What the text holds of the tips part beyond the tips: its line ends and
+    // its last byte name the rest.
+    const size_t droppedStart = size - tipsPart.size() + written.size();
+    const std::string_view dropped =
+        droppedStart < length ? text.substr(droppedStart) : std::string_view();
+    const bool lineEnds = dropped.find_first_of("\r\n") != std::string_view::npos;
+    const bool lastLine = !zero && !dropped.empty() && dropped.back() != '\r' &&
+                          dropped.back() != '\n';
+    if (((notShown & kNotShownLineEnds) != 0) != lineEnds) abort();
+    if (((notShown & kNotShownLastLine) != 0) != lastLine) abort();
     return 0;
 }

@@ -93,6 +93,9 @@ TEST_F(EditTips, OkAsksBeforeReplacingTipsAnotherProgramWrote) {
     EXPECT_EQ((Tips{"second", "third"}), TipsNow());
     ASSERT_EQ(1u, g_boxes.size());  // a No is no failure
     EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
+    EXPECT_EQ("Another program has changed the tips in tips.rc since they were last read or "
+              "saved.\n\nReplace them with your edited list?",
+              g_boxes[0].text);
     EXPECT_EQ("Edit Tips", g_boxes[0].caption);
     EXPECT_EQ(UINT{MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST}, g_boxes[0].style);
 

@@ -12,6 +12,10 @@
 struct TipsFileStamp {
     uint64_t fileSize;
     uint64_t lastWrite;  // FILETIME ticks
+    // The system time (FILETIME ticks) at which fileSize and lastWrite were
+    // taken, before any other program could change the file again. A
+    // last-write time within 2 s of it may be shared by a later change.
+    uint64_t takenAt;
     uint64_t tipsLength;
     uint64_t tipsHash;   // HashTipsText of the tips part
     // After a read, the hash is taken only when a write needs it, from the text
@@ -22,6 +26,12 @@ struct TipsFileStamp {
     uint32_t readSize;
     uint32_t readFirstLineEnd;
     uint32_t readTextEnd;
+    // The kNotShown bits of tips_text.h: what the file's tips part held that
+    // the list read from it leaves out.
+    uint32_t notShown;
+    // The last read could not open or take the file: the list does not hold
+    // what the file holds.
+    bool unread;
 };
 
 enum class TipsReadResult {
@@ -31,8 +41,9 @@ enum class TipsReadResult {
 };
 
 // Fills the list from the file at path: the counter line is skipped, every later
-// line ended by CR LF is a tip. Unless the file could not be opened, the stamp
-// records what the file held.
+// line ended by CR LF is a tip. A file that another program holds for a moment
+// is waited for. Unless the file could not be opened, the stamp records what
+// the file held; when it could not be opened or read, the stamp says so.
 TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp& stamp);
 
 enum class TipsWriteResult {
@@ -55,8 +66,10 @@ enum class TipsFileChange {
 };
 
 // Whether the tips part of the file at path is still the stamped one. A file
-// whose size and last-write time are the stamped ones is not read. The list is
-// the one the stamp's read filled; once it holds other text than that read's,
-// the tips part counts as changed.
+// whose size and last-write time are the stamped ones is not read, unless that
+// time was too recent to tell a later change by. A file that another program
+// holds for a moment is waited for. The list is the one the stamp's read
+// filled; once it holds other text than that read's, the tips part counts as
+// changed. Once the file was read, `seen` records what it holds now.
 TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp,
-                               const TipsListStore& list);
+                               const TipsListStore& list, TipsFileStamp& seen);

@@ -23,6 +23,9 @@ struct CutLines {
     // Every zero before textEnd was a CR that the cut turned into a tip's end.
     size_t firstLineEnd = 0;
     size_t textEnd = 0;
+    // Just past the last CR LF before textEnd (0 when there is none): the
+    // bytes from there to textEnd form no line.
+    size_t linesEnd = 0;
 };
 
 // Cuts the text held in the `size` bytes at text into lines: a line is what
@@ -57,3 +60,13 @@ uint64_t HashTipsText(std::string_view text);
 uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut);
 // The length of that tips part.
 size_t CutTipsPartLength(size_t size, const CutLines& cut);
+
+// Kinds of text in a tips part that its cut lines leave out, and that writing
+// the list back would therefore drop: the "not shown" bits.
+constexpr uint32_t kNotShownZeroByte = 1;  // a zero byte, with the rest of the file after it
+constexpr uint32_t kNotShownLastLine = 2;  // bytes after the last line end
+constexpr uint32_t kNotShownLineEnds = 4;  // an LF or a CR alone where a line ends
+
+// The not-shown bits of the tips part of `size` bytes that CutTipsLines cut
+// into `cut`; 0 when the tips part is exactly its tips, each followed by CR LF.
+uint32_t NotShownTextOf(const char* text, size_t size, const CutLines& cut);

@@ -16,9 +16,23 @@ constexpr char kNotMenuItemText[] = "Not a menu item.";
 constexpr char kTipsNotWrittenText[] = "Failed to write new tips.rc file";
 constexpr char kDialogFailedText[] = "Failed to create dialog.";
 
+// The questions asked before tips.rc is replaced, all with kEditTipsCaption.
 constexpr char kTipsChangedText[] =
     "Another program has changed the tips in tips.rc since they were last read or saved.\n\n"
-    "Replace the tips in tips.rc with the ones in the manager?";
+    "Replace them with your edited list?";
+constexpr char kTipsUncheckedText[] =
+    "tips.rc could not be read to check whether another program has changed its tips.\n\n"
+    "Replace them with your edited list?";
+constexpr char kTipsUnreadAtStartText[] =
+    "tips.rc could not be read when the plug-in started, so its tips were not in the list.\n\n"
+    "Replacing tips.rc drops the tips it holds. Replace them with your edited list?";
+// %s: the items below for the kinds of text the file holds, one under another.
+constexpr char kTipsNotShownText[] =
+    "tips.rc holds text that the list does not show:\n%s\n\n"
+    "Saving drops it. Replace tips.rc with your edited list?";
+constexpr char kNotShownZeroByteItem[] = "- a zero byte";
+constexpr char kNotShownLastLineItem[] = "- a last line without a line end";
+constexpr char kNotShownLineEndsItem[] = "- line ends other than CR LF";
 constexpr char kEditTipsCaption[] = "Edit Tips";
 
 constexpr char kConfirmEditText[] = "Are you sure?";

@@ -29,8 +29,9 @@ extern char TipsPath[kTipsPathSize];
 // The module's one in-memory copy of the tips, in file order.
 extern TipsListStore TipsList;
 
-// What tips.rc held when TipsList was last read from it or written to it: the
-// writer asks before replacing tips that another program wrote since.
+// What tips.rc held when TipsList was last read from it or written to it, or
+// that it could not be read: the writer asks before replacing tips that
+// TipsList may lack.
 extern TipsFileStamp g_tipsFileStamp;
 
 // The configured tray picture, as the support library loaded it.

@@ -14,10 +14,12 @@ enum class TipsSave {
     Declined,  // the user chose to keep another program's tips; nothing was written
 };
 
-// Rewrites the file at TipsPath from TipsList. When another program has
-// changed the file's tips since they were read or written here, it first asks,
-// in a box owned by NotifyWindow, whether to replace them. TipsList is never
-// changed.
+// Rewrites the file at TipsPath from TipsList, one module instance at a time.
+// It first asks, in a box owned by NotifyWindow, whether to replace the file
+// when the file's tips may be ones TipsList lacks: another program changed
+// them since they were read or written here, the file cannot be read to tell,
+// it could not be read at start-up, or it holds text the list does not show.
+// TipsList is never changed.
 TipsSave SaveTipsFile();
 
 // SaveTipsFile as a number: 1 when the file was written whole, 0 otherwise.
