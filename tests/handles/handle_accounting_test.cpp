@@ -350,8 +350,8 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
     }
     StopModule(doneModule);
     PrintCounts("200 manager runs (add, edit, remove; 100 closed with OK):");
-    // One file handle to read at start-up; per OK to write, the new file and
-    // the probe for other programs' handles on the old one.
+    // One file handle to read at start-up; per OK to write, the probe for
+    // other programs' handles on the old file, then the new file.
     ExpectCounts({{Kind::File, 201}, {Kind::Memory, 1}, {Kind::Menu, 200}, {Kind::Window, 1},
                   {Kind::WindowClass, 1}});
     // After run r: "edited r", then the tips added in runs r-2, r-1 and r.
