@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -63,12 +62,6 @@ bool WriteAndFlush(HANDLE file, std::string_view bytes) {
            written == bytes.size() && FlushFileBuffers(file);
 }
 
-// The folder part of a full path, separator included.
-std::string FolderOf(const std::string& fullPath) {
-    const size_t slash = fullPath.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".\\") : fullPath.substr(0, slash + 1);
-}
-
 uint64_t Ticks(const FILETIME& time) {
     return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
@@ -123,16 +116,19 @@ bool StampedTimeTellsChanges(const TipsFileStamp& stamp) {
            stamp.takenAt + kTimeResolution <= stamp.lastWrite;
 }
 
-// The stamp of the image just written to the file at path.
-TipsFileStamp StampOfWritten(const char* path, std::string_view image, uint64_t tipsHash) {
+// The stamp of the image just written, with the last-write time the writer
+// gave it. Nothing is read back from the path: another program's write
+// between the swap and a look at the file would be stamped as ours.
+TipsFileStamp StampOfWritten(std::string_view image, uint64_t tipsHash,
+                             const FILETIME& lastWrite) {
     TipsFileStamp stamp{};
+    stamp.fileSize = image.size();
+    stamp.lastWrite = Ticks(lastWrite);
+    // The time was set just now: a change within the file system's resolution
+    // after it could keep it, so the next comparison reads the tips part.
+    stamp.takenAt = stamp.lastWrite;
     stamp.tipsLength = TipsPartOf(image).size();
     stamp.tipsHash = tipsHash;
-    WIN32_FILE_ATTRIBUTE_DATA now;
-    if (GetFileAttributesExA(path, GetFileExInfoStandard, &now)) {
-        stamp.fileSize = Size(now.nFileSizeHigh, now.nFileSizeLow);
-        stamp.lastWrite = Ticks(now.ftLastWriteTime);
-    }
     return stamp;
 }
 
@@ -140,54 +136,150 @@ bool NoSuchFile(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// A name of the module's own for the new text: "~t" and four hex digits. Six
-// characters are fewer than "tips.rc" has, so every folder in which tips.rc's
-// path fits holds this one too; GetTempFileNameA would demand 14 to spare.
-std::string SwapName(const std::string& folder, unsigned number) {
-    char name[8];
-    snprintf(name, sizeof name, "~t%04X", number & 0xFFFFu);
-    return folder + name;
+// Sets the file's last-write time to now through the writing handle. NTFS
+// may settle the time only when the handle closes, and the stamp must hold the
+// time the file keeps; the rename keeps it too.
+bool SetWrittenNow(HANDLE file, FILETIME& lastWrite) {
+    GetSystemTimeAsFileTime(&lastWrite);
+    return SetFileTime(file, nullptr, nullptr, &lastWrite) != FALSE;
 }
 
-enum class SwapStart { Created, FolderRefuses, Failed };
+// The one name the new text is written under: tips.rc's own with its last
+// character turned into '~'. No longer than tips.rc's, it fits wherever that
+// does; being always the same, a crash leaves at most this one file, which the
+// next save reuses.
+std::string SwapName(const char* fullPath) {
+    std::string name = fullPath;
+    name.back() = name.back() == '~' ? '_' : '~';
+    return name;
+}
 
-// Creates the new file for the swap under a free name. A name that some file
-// already has only moves on to the next number; a folder that denies new files
-// is told apart.
-SwapStart CreateSwapFile(const std::string& folder, FileHandle& file, TempFile& temp) {
-    const unsigned first = GetTickCount() * 31 + GetCurrentProcessId();
-    for (unsigned number = first; number != first + 64; ++number) {
-        const std::string path = SwapName(folder, number);
-        file.h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file.h != INVALID_HANDLE_VALUE) {
-            temp.path = path;
-            return SwapStart::Created;
-        }
-        const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED) return SwapStart::FolderRefuses;
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return SwapStart::Failed;
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Opens path as CreateFileA would, trying again while another program holds it.
+HANDLE OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD disposition,
+                          DWORD attributes) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    RetryWhileHeld(HoldErrors::SharingOnly, [&] {
+        file = CreateFileA(path, access, share, nullptr, disposition, attributes, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    return file;
+}
+
+enum class WriteWay { Swap, InPlace, Refuse };
+
+// How tips.rc can be replaced, asked before anything is written. A program
+// holding it open without letting it be deleted makes Windows' MoveFileExA
+// fail; Wine's replaces it all the same, so the writer asks first. A user who
+// may write tips.rc but not delete it (special rights, or a legacy host's
+// folder under UAC virtualization) can only have it rewritten in place.
+WriteWay ChooseWriteWay(const char* fullPath) {
+    const FileHandle probe(OpenPastBriefHolds(
+        fullPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+        0));
+    if (probe.h != INVALID_HANDLE_VALUE) return WriteWay::Swap;
+    switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:
+        return WriteWay::InPlace;
+    case ERROR_FILE_NOT_FOUND:
+        return WriteWay::Swap;  // gone meanwhile: written new
+    default:
+        return WriteWay::Refuse;
     }
-    return SwapStart::Failed;
 }
 
-// Whether some program holds the file open without letting it be renamed or
-// deleted. Windows' MoveFileExA refuses to replace such a file; Wine's
-// replaces it all the same, so the writer asks first.
-bool HeldOpenByAnother(const char* fullPath) {
-    const FileHandle probe(CreateFileA(fullPath, DELETE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, 0, nullptr));
-    return probe.h == INVALID_HANDLE_VALUE;
+enum class SwapEnd { Written, FolderRefuses, Failed };
+
+// Writes the image beside tips.rc and moves it over tips.rc in one rename, so a
+// failure at any step, or a crash, leaves the old file whole. The new file
+// carries tips.rc's hidden and system bits, which the rename keeps.
+SwapEnd SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
+               FILETIME& lastWrite) {
+    TempFile temp;
+    const std::string swapPath = SwapName(fullPath);
+    {
+        // A crash may have left the file with other bits than tips.rc has now.
+        // Windows' CREATE_ALWAYS refuses a hidden or system file unless asked
+        // for the same bits, and Wine's keeps an existing file's bits.
+        const DWORD attributes = keptBits ? keptBits : FILE_ATTRIBUTE_NORMAL;
+        const DWORD stray = GetFileAttributesA(swapPath.c_str());
+        if (stray != INVALID_FILE_ATTRIBUTES &&
+            (stray & (kKeptAttributes | FILE_ATTRIBUTE_READONLY)) != keptBits)
+            SetFileAttributesA(swapPath.c_str(), attributes);
+        FileHandle file(
+            OpenPastBriefHolds(swapPath.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
+        if (file.h == INVALID_HANDLE_VALUE)
+            return GetLastError() == ERROR_ACCESS_DENIED ? SwapEnd::FolderRefuses
+                                                         : SwapEnd::Failed;
+        temp.path = swapPath;
+        if (!WriteAndFlush(file.h, image) || !SetWrittenNow(file.h, lastWrite))
+            return SwapEnd::Failed;
+    }
+    // A scanner's handle on tips.rc makes the rename fail with 32 or 5 for a
+    // moment; the new file waits for it.
+    if (!RetryWhileHeld(HoldErrors::SharingOrDenied, [&] {
+            return MoveFileExA(temp.path.c_str(), fullPath,
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        }))
+        return SwapEnd::Failed;
+    // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
+    temp.keep = true;
+    return SwapEnd::Written;
 }
 
-// What the plain writer does: the whole image in one write over the old text.
-// Only for a folder that takes no new file, as a failure here can leave the
-// file cut short.
-bool RewriteInPlace(const char* fullPath, std::string_view image) {
-    FileHandle file(CreateFileA(fullPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.h != INVALID_HANDLE_VALUE && WriteAndFlush(file.h, image);
+bool SetLength(HANDLE file, uint64_t length) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(length);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+// Writes bytes from the file's start: one call, every byte, flushed.
+bool WriteFromStart(HANDLE file, std::string_view bytes) {
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAndFlush(file, bytes);
+}
+
+// All of the file's bytes, or false.
+bool ReadEveryByte(HANDLE file, GlobalBuffer& bytes, DWORD& size) {
+    DWORD high = 0;
+    size = GetFileSize(file, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return false;
+    bytes.h = GlobalAlloc(GMEM_FIXED, size_t{size} + 1);
+    DWORD read = 0;
+    return bytes.h && ReadFile(file, bytes.h, size, &read, nullptr) && read == size;
+}
+
+// Rewrites tips.rc over its old text, for a folder that takes no new file or a
+// tips.rc that may not be deleted. The old bytes are held first, and the file
+// grows to its new length before any byte changes, so a full disk fails while
+// the old text is whole; a write that fails later puts the old bytes back.
+bool RewriteInPlace(const char* fullPath, const std::string& image, FILETIME& lastWrite) {
+    const FileHandle file(OpenPastBriefHolds(fullPath, GENERIC_READ | GENERIC_WRITE, 0,
+                                             OPEN_EXISTING, 0));
+    if (file.h == INVALID_HANDLE_VALUE) return false;
+    GlobalBuffer old(nullptr);
+    DWORD oldSize = 0;
+    if (!ReadEveryByte(file.h, old, oldSize)) return false;
+
+    // A shorter text goes with the zero byte that ends every std::string's
+    // characters: should the writer die before the cut, the reader's text ends
+    // where the new one does.
+    const bool shrinks = image.size() < oldSize;
+    const std::string_view bytes(image.c_str(), image.size() + (shrinks ? 1 : 0));
+    if ((image.size() <= oldSize || SetLength(file.h, image.size())) &&
+        WriteFromStart(file.h, bytes) &&
+        (!shrinks || (SetLength(file.h, image.size()) && FlushFileBuffers(file.h))) &&
+        SetWrittenNow(file.h, lastWrite))
+        return true;
+
+    const DWORD error = GetLastError();
+    if (WriteFromStart(file.h, std::string_view(static_cast<const char*>(old.h), oldSize)) &&
+        SetLength(file.h, oldSize))
+        FlushFileBuffers(file.h);
+    SetLastError(error);
+    return false;
 }
 
 // The list gives the read buffer back through this once it lets the tips go.
@@ -270,8 +362,7 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
     if (fullLength == 0 || fullLength >= MAX_PATH) return TipsWriteResult::NotWritten;
 
     // Checked here, as Windows would refuse the swap and the in-place write:
-    // Wine's MoveFileExA replaces a read-only file and its CREATE_ALWAYS
-    // truncates one.
+    // Wine's MoveFileExA replaces a read-only file.
     const DWORD attributes = GetFileAttributesA(fullPath);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return TipsWriteResult::NotWritten;
@@ -284,32 +375,25 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
         return TipsWriteResult::ImageFailed;
     }
 
-    // The new text goes to a file beside the target and is swapped in whole, so
-    // a failure at any step leaves the old file as it was. Once that has
-    // started, a failure never falls back to writing in place.
-    TempFile temp;
-    {
-        FileHandle file(INVALID_HANDLE_VALUE);
-        switch (CreateSwapFile(FolderOf(fullPath), file, temp)) {
-        case SwapStart::Created:
+    const DWORD keptBits = exists ? attributes & kKeptAttributes : 0;
+    WriteWay way = exists ? ChooseWriteWay(fullPath) : WriteWay::Swap;
+    FILETIME lastWrite{};
+    if (way == WriteWay::Swap) {
+        // Once the swap has started, a failure never falls back to writing in place.
+        switch (SwapIn(fullPath, image, keptBits, lastWrite)) {
+        case SwapEnd::Written:
             break;
-        case SwapStart::FolderRefuses:
-            if (!RewriteInPlace(fullPath, image)) return TipsWriteResult::NotWritten;
-            stamp = StampOfWritten(fullPath, image, tipsHash);
-            return TipsWriteResult::Written;
-        case SwapStart::Failed:
+        case SwapEnd::FolderRefuses:
+            way = WriteWay::InPlace;
+            break;
+        case SwapEnd::Failed:
             return TipsWriteResult::NotWritten;
         }
-        if (!WriteAndFlush(file.h, image)) return TipsWriteResult::NotWritten;
     }
-
-    if (exists && HeldOpenByAnother(fullPath)) return TipsWriteResult::NotWritten;
-    if (!MoveFileExA(temp.path.c_str(), fullPath,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (way == WriteWay::Refuse ||
+        (way == WriteWay::InPlace && !RewriteInPlace(fullPath, image, lastWrite)))
         return TipsWriteResult::NotWritten;
-    // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
-    temp.keep = true;
-    stamp = StampOfWritten(fullPath, image, tipsHash);
+    stamp = StampOfWritten(image, tipsHash, lastWrite);
     return TipsWriteResult::Written;
 }
 

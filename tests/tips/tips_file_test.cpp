@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -15,6 +19,7 @@
 #include "tests/shared/tips_readback.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
+#include "tips/tips_file.h"
 #include "tips/tips_text.h"
 
 namespace {
@@ -710,6 +715,430 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
     }
     EXPECT_EQ(size_t{2 * kRaceSaves}, versions);
     EXPECT_EQ(last, LastTipOf(path));
+}
+
+// What Windows answers and Wine does not, played by stand-ins for the module's
+// imports. Each step of a write can be made to fail a number of times with an
+// error; every call is counted and otherwise passed on.
+enum class Step { Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Count };
+constexpr int kAlways = 1000;
+
+struct Fault {
+    Step step;
+    DWORD error;
+    int times;
+};
+
+using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
+
+struct RealCalls {
+    CreateFileFn createFile;
+    MoveFileExFn moveFile;
+    WriteFileFn writeFile;
+    SetEndOfFileFn setEndOfFile;
+};
+RealCalls g_real;
+DWORD g_slowDisk;  // milliseconds each write, cut and rename waits first
+Fault g_faults[static_cast<int>(Step::Count)];
+int g_calls[static_cast<int>(Step::Count)];
+
+int& Calls(Step step) {
+    return g_calls[static_cast<int>(step)];
+}
+
+// Counts the call; true when it is to fail, its error set.
+bool Fails(Step step) {
+    const Fault& fault = g_faults[static_cast<int>(step)];
+    if (++Calls(step) > fault.times) return false;
+    SetLastError(fault.error);
+    return true;
+}
+
+// Which step of a write a CreateFileA call is; Step::Count for none.
+Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
+    if (access == DELETE) return Step::Probe;
+    if (disposition == CREATE_ALWAYS && path[strlen(path) - 1] == '~') return Step::NewFile;
+    if (disposition == OPEN_EXISTING && (access & GENERIC_WRITE)) return Step::InPlaceOpen;
+    return Step::Count;
+}
+
+HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
+                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                HANDLE model) {
+    const Step step = OpenStep(path, access, disposition);
+    if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
+    // Windows truncates a hidden or system file only when asked for the same bits.
+    const DWORD existing = GetFileAttributesA(path);
+    if (disposition == CREATE_ALWAYS && existing != INVALID_FILE_ATTRIBUTES &&
+        (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~flags)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_real.createFile(path, access, share, security, disposition, flags, model);
+}
+
+// Another program's write to tips.rc the moment the replace is done; none when null.
+void (*g_afterReplace)(LPCSTR path);
+
+BOOL WINAPI WindowsMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+    Sleep(g_slowDisk);
+    if (Fails(Step::Replace) || !g_real.moveFile(from, to, flags)) return FALSE;
+    if (g_afterReplace) g_afterReplace(to);
+    return TRUE;
+}
+
+// A failing write, as a full disk fails it: half of the bytes land first.
+BOOL WINAPI WindowsWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
+                             LPOVERLAPPED overlapped) {
+    Sleep(g_slowDisk);
+    if (!Fails(Step::Write)) return g_real.writeFile(file, data, length, written, overlapped);
+    const DWORD error = GetLastError();
+    g_real.writeFile(file, data, length / 2, written, overlapped);
+    SetLastError(error);
+    return FALSE;
+}
+
+// What the file held when a SetEndOfFile failed: what a crash at that moment
+// would have left.
+std::string g_atFailedCut;
+
+BOOL WINAPI WindowsSetEndOfFile(HANDLE file) {
+    Sleep(g_slowDisk);
+    if (!Fails(Step::SetEnd)) return g_real.setEndOfFile(file);
+    const DWORD error = GetLastError();
+    LARGE_INTEGER zero{}, here{};
+    SetFilePointerEx(file, zero, &here, FILE_CURRENT);
+    SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
+    g_atFailedCut.assign(4096, '\0');
+    DWORD read = 0;
+    ReadFile(file, g_atFailedCut.data(), 4096, &read, nullptr);
+    g_atFailedCut.resize(read);
+    SetFilePointerEx(file, here, nullptr, FILE_BEGIN);
+    SetLastError(error);
+    return FALSE;
+}
+
+// The stand-ins in place of this program's imports for the scope's duration,
+// with the faults given and the counts at zero.
+struct PlayWindows {
+    ScopedImportPatch createFile{GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
+                                 reinterpret_cast<void*>(&WindowsCreateFile)};
+    ScopedImportPatch moveFile{GetModuleHandleA(nullptr), "kernel32.dll", "MoveFileExA",
+                               reinterpret_cast<void*>(&WindowsMoveFileEx)};
+    ScopedImportPatch writeFile{GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
+                                reinterpret_cast<void*>(&WindowsWriteFile)};
+    ScopedImportPatch setEndOfFile{GetModuleHandleA(nullptr), "kernel32.dll", "SetEndOfFile",
+                                   reinterpret_cast<void*>(&WindowsSetEndOfFile)};
+
+    explicit PlayWindows(std::initializer_list<Fault> faults) {
+        for (Fault& fault : g_faults) fault = {};
+        for (int& calls : g_calls) calls = 0;
+        for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
+        g_afterReplace = nullptr;
+        g_slowDisk = 0;
+        g_real = {reinterpret_cast<CreateFileFn>(createFile.original),
+                  reinterpret_cast<MoveFileExFn>(moveFile.original),
+                  reinterpret_cast<WriteFileFn>(writeFile.original),
+                  reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original)};
+        EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
+                    g_real.setEndOfFile);
+    }
+};
+
+const Fault kNoNewFile = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways};
+
+struct BehaviourCase {
+    const char* name;
+    Fault fault;
+    int32_t result;
+    int attempts;  // calls of the failing step
+    int newFiles;
+    bool inPlace;
+};
+
+const BehaviourCase kBehaviourCases[] = {
+    {"the replace meets a holder twice", {Step::Replace, ERROR_SHARING_VIOLATION, 2}, 1, 3, 1,
+     false},
+    {"the replace meets a scanner's handle twice", {Step::Replace, ERROR_ACCESS_DENIED, 2}, 1, 3,
+     1, false},
+    {"the replace is held throughout", {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, 0, 7,
+     1, false},
+    {"the replace is denied throughout", {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, 0, 7, 1,
+     false},
+    {"the replace finds tips.rc gone", {Step::Replace, ERROR_FILE_NOT_FOUND, 1}, 0, 1, 1, false},
+    {"the replace finds the folder gone", {Step::Replace, ERROR_PATH_NOT_FOUND, 1}, 0, 1, 1,
+     false},
+    {"the replace meets a write-protected disk", {Step::Replace, ERROR_WRITE_PROTECT, 1}, 0, 1,
+     1, false},
+    {"the probe meets a lock twice", {Step::Probe, ERROR_LOCK_VIOLATION, 2}, 1, 3, 1, false},
+    {"the probe is held throughout", {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, 0, 7, 0,
+     false},
+    {"no right to delete tips.rc", {Step::Probe, ERROR_ACCESS_DENIED, kAlways}, 1, 1, 0, true},
+    {"tips.rc gone at the probe is written new", {Step::Probe, ERROR_FILE_NOT_FOUND, 1}, 1, 1, 1,
+     false},
+    {"the new file's name is held twice", {Step::NewFile, ERROR_SHARING_VIOLATION, 2}, 1, 3, 3,
+     false},
+    {"the folder takes no new file", kNoNewFile, 1, 1, 1, true},
+    {"the disk is full", {Step::NewFile, ERROR_DISK_FULL, kAlways}, 0, 1, 1, false},
+};
+
+TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
+    for (const BehaviourCase& c : kBehaviourCases) {
+        SCOPED_TRACE(c.name);
+        WriteOldFile();
+        const DWORD start = GetTickCount();
+        int32_t result;
+        {
+            const PlayWindows windows{c.fault};
+            result = WriteTipsFile();
+        }
+        const DWORD took = GetTickCount() - start;
+        EXPECT_EQ(c.result, result);
+        EXPECT_EQ(c.attempts, Calls(c.fault.step));
+        EXPECT_EQ(c.newFiles, Calls(Step::NewFile));
+        EXPECT_EQ(c.inPlace ? 1 : 0, Calls(Step::InPlaceOpen));
+        EXPECT_LE(took, 1500u);
+        if (c.result)
+            EXPECT_EQ("0000// current line\r\nreplacement\r\n", ReadBytes(tipsPath));
+        else
+            ExpectOldFileAlone();
+        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+        EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+struct FullDiskCase {
+    const char* name;
+    Fault fault;
+    const char* tip;
+    // For a failing SetEndOfFile, the text a crash at that moment would have
+    // left as the reader takes it (up to the first zero byte): the old one,
+    // or the new one.
+    bool oldAtFault;
+};
+
+const FullDiskCase kFullDiskCases[] = {
+    {"no room to grow the file", {Step::SetEnd, ERROR_DISK_FULL, 1}, "a tip longer than the old",
+     true},
+    {"the write stops half-way, longer text", {Step::Write, ERROR_DISK_FULL, 1},
+     "a tip longer than the old", false},
+    {"the write stops half-way, shorter text", {Step::Write, ERROR_DISK_FULL, 1}, "short", false},
+    {"the cut fails", {Step::SetEnd, ERROR_DISK_FULL, 1}, "short", false},
+};
+
+TEST_F(RefusedWrite, FullDiskInPlace) {
+    for (const FullDiskCase& c : kFullDiskCases) {
+        SCOPED_TRACE(c.name);
+        WriteOldFile();
+        TipsList.ReplaceAt(0, c.tip);
+        int32_t result;
+        {
+            const PlayWindows windows{kNoNewFile, c.fault};
+            result = WriteTipsFile();
+        }
+        EXPECT_EQ(0, result);  // the "&Edit Tips" command says it failed
+        EXPECT_EQ(1, Calls(Step::InPlaceOpen));
+        if (c.fault.step == Step::SetEnd) {
+            EXPECT_EQ(c.oldAtFault ? old : "0000// current line\r\n" + std::string(c.tip) + "\r\n",
+                      g_atFailedCut.substr(0, g_atFailedCut.find('\0')));
+        }
+        TipsList.ReplaceAt(0, "replacement");
+        ExpectOldFileAlone();
+        EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+TEST_F(TipsFile, WriterStampsWhatItWroteNotWhatCameAfter) {
+    WriteOldFile();
+    EXPECT_EQ(1, WriteTipsFile());
+    WIN32_FILE_ATTRIBUTE_DATA now;
+    ASSERT_TRUE(GetFileAttributesExA(tipsPath.c_str(), GetFileExInfoStandard, &now));
+    EXPECT_EQ(now.nFileSizeLow, g_tipsFileStamp.fileSize);
+    EXPECT_EQ((uint64_t{now.ftLastWriteTime.dwHighDateTime} << 32) |
+                  now.ftLastWriteTime.dwLowDateTime,
+              g_tipsFileStamp.lastWrite);
+
+    // Another program rewrites tips.rc, to the same length, right after the swap.
+    TipsList.ReplaceAll({"mine"});
+    {
+        const PlayWindows windows{};
+        g_afterReplace = [](LPCSTR path) { WriteBytes(path, "0000// current line\r\nthem\r\n"); };
+        EXPECT_EQ(1, WriteTipsFile());
+    }
+    TipsFileStamp seen;
+    EXPECT_EQ(TipsFileChange::TipsChanged,
+              CompareTipsFile(TipsPath, g_tipsFileStamp, TipsList, seen));
+}
+
+struct AttributeCase {
+    const char* name;
+    DWORD attributes;
+    bool inPlace;
+    DWORD stray;  // a swap file a crash left beside tips.rc; 0: none
+};
+
+const AttributeCase kAttributeCases[] = {
+    {"hidden, swapped", FILE_ATTRIBUTE_HIDDEN, false, 0},
+    {"hidden and system, swapped", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false, 0},
+    {"hidden, in place", FILE_ATTRIBUTE_HIDDEN, true, 0},
+    {"hidden and system, in place", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true, 0},
+    {"hidden, a plain stray reused", FILE_ATTRIBUTE_HIDDEN, false, FILE_ATTRIBUTE_NORMAL},
+    {"plain, a hidden stray reused", FILE_ATTRIBUTE_NORMAL, false, FILE_ATTRIBUTE_HIDDEN},
+};
+
+TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (const AttributeCase& c : kAttributeCases) {
+        SCOPED_TRACE(c.name);
+        WriteOldFile();
+        ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), c.attributes));
+        const std::string stray = tipsPath.substr(0, tipsPath.size() - 1) + "~";
+        if (c.stray) {
+            WriteBytes(stray, "left by a crash");
+            ASSERT_TRUE(SetFileAttributesA(stray.c_str(), c.stray));
+        }
+        int32_t result;
+        {
+            const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
+            result = WriteTipsFile();
+        }
+        EXPECT_EQ(1, result);
+        EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);
+        SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ("0000// current line\r\nreplacement\r\n", ReadBytes(tipsPath));
+        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+    }
+}
+
+struct KillCase {
+    const char* name;
+    bool inPlace;      // the folder takes no new file
+    bool sameLength;   // the two texts
+    bool exactBytes;   // else the reader's text (up to the first zero byte)
+};
+
+// In place, a text of another length needs a second call (the file grown
+// first, or cut after), and a crash between the two leaves zero bytes after
+// the old text or after the new one: the reader takes exactly one of them.
+const KillCase kKillCases[] = {
+    {"swapped", false, false, true},
+    {"in place, the same length", true, true, true},
+    {"in place, another length", true, false, false},
+};
+
+constexpr int kKills = 40;  // for each case
+
+// The two texts a killed writer saves by turns.
+Tips TurnTips(int turn, bool sameLength) {
+    Tips tips;
+    const int count = turn == 0 || sameLength ? 50 : 70;
+    for (int i = 0; i < count; ++i)
+        tips.push_back("tip " + std::to_string(100 + i) +
+                       (turn ? " of the other text" : " of the first text"));
+    return tips;
+}
+
+std::string FileText(const Tips& tips) {
+    std::string text = "0000// current line\r\n";
+    for (const std::string& tip : tips) text += tip + "\r\n";
+    return text;
+}
+
+constexpr char kKillPathVariable[] = "CALVORINOR_KILLED_WRITER_TIPS";
+constexpr char kKillCaseVariable[] = "CALVORINOR_KILLED_WRITER_CASE";
+constexpr char kKillReadyVariable[] = "CALVORINOR_KILLED_WRITER_READY";
+
+// The writer the next test kills, run only as its child: on a slow disk, so
+// that kills often land inside a call, it saves the two texts by turns until
+// it is killed.
+TEST(KilledWriter, DISABLED_SavesByTurnsUntilKilled) {
+    const std::string path = Variable(kKillPathVariable);
+    const KillCase& c = kKillCases[atoi(Variable(kKillCaseVariable).c_str())];
+    ASSERT_FALSE(path.empty());
+    const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
+    g_slowDisk = 1;
+    TipsListStore texts[2];
+    for (int turn : {0, 1}) {
+        const Tips tips = TurnTips(turn, c.sameLength);
+        texts[turn].ReplaceAll(TipTexts(tips.begin(), tips.end()));
+    }
+    TipsFileStamp stamp{};
+    const HANDLE ready =
+        OpenEventA(EVENT_MODIFY_STATE, FALSE, Variable(kKillReadyVariable).c_str());
+    ASSERT_TRUE(ready && SetEvent(ready));
+    for (unsigned turn = 1;; turn ^= 1) WriteTipsTo(path.c_str(), texts[turn], stamp);
+}
+
+TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
+    char self[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameA(nullptr, self, MAX_PATH));
+    std::string command = std::string("\"") + self +
+                          "\" --gtest_filter=KilledWriter.DISABLED_SavesByTurnsUntilKilled"
+                          " --gtest_also_run_disabled_tests";
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   &inherited, OPEN_EXISTING, 0, nullptr);
+    const std::string readyName =
+        "calvorinor_killed_writer_" + std::to_string(GetCurrentProcessId());
+    const HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    ASSERT_TRUE(ready);
+    SetEnvironmentVariableA(kKillPathVariable, tipsPath.c_str());
+    SetEnvironmentVariableA(kKillReadyVariable, readyName.c_str());
+    const std::string swapPath = tipsPath.substr(0, tipsPath.size() - 1) + "~";
+    const unsigned seed = GetTickCount();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const DWORD start = GetTickCount();
+
+    for (const KillCase& c : kKillCases) {
+        SCOPED_TRACE(c.name);
+        SetEnvironmentVariableA(kKillCaseVariable, std::to_string(&c - kKillCases).c_str());
+        const std::string texts[2] = {FileText(TurnTips(0, c.sameLength)),
+                                      FileText(TurnTips(1, c.sameLength))};
+        WriteBytes(tipsPath, texts[0]);
+        DeleteFileA(swapPath.c_str());
+        int left[2] = {}, padded = 0, strays = 0;
+        for (int kill = 0; kill < kKills; ++kill) {
+            ResetEvent(ready);
+            STARTUPINFOA startup{};
+            startup.cb = sizeof startup;
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+            PROCESS_INFORMATION child{};
+            ASSERT_TRUE(CreateProcessA(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                       nullptr, &startup, &child));
+            const bool started = WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0;
+            if (started) Sleep(random() % 40);
+            TerminateProcess(child.hProcess, 1);
+            const bool ended = WaitForSingleObject(child.hProcess, 20000) == WAIT_OBJECT_0;
+            CloseHandle(child.hThread);
+            CloseHandle(child.hProcess);
+            ASSERT_TRUE(started && ended) << "kill " << kill;
+
+            const std::string bytes = ReadBytes(tipsPath);
+            const std::string now = c.exactBytes ? bytes : bytes.substr(0, bytes.find('\0'));
+            const bool whole = now == texts[0] || now == texts[1];
+            EXPECT_TRUE(whole) << "kill " << kill << " left " << bytes.size() << " bytes";
+            if (!whole) break;
+            ++left[now == texts[1]];
+            padded += now != bytes;
+            const std::vector<std::string> files = FilesIn(folder.path);
+            strays += files.size() > 1;
+            EXPECT_TRUE(files == Tips{"tips.rc"} || files == (Tips{"tips.r~", "tips.rc"}) ||
+                        files == (Tips{"tips.rc", "tips.r~"}))
+                << "kill " << kill << ": " << files.size() << " files";
+        }
+        printf("%s: %d kills left the first text %d times, the other %d (%d with zero bytes "
+               "after it); the swap file %d times\n",
+               c.name, kKills, left[0], left[1], padded, strays);
+        // Both texts were left: the writer was killed in the middle of its saves.
+        EXPECT_GT(left[0], 0);
+        EXPECT_GT(left[1], 0);
+    }
+    printf("%d kills in %lu ms\n", 3 * kKills, GetTickCount() - start);
+    CloseHandle(ready);
+    CloseHandle(nul);
 }
 
 }  // namespace

@@ -53,9 +53,12 @@ enum class TipsWriteResult {
 };
 
 // Rewrites the file at path from the list, swapping the new text in whole so
-// that a failure at any step leaves the old file as it was. A read-only file is
-// refused. When the folder takes no new file, the file is rewritten in place.
-// Once written, the stamp records what the file holds now.
+// that a failure at any step, or a crash, leaves the old file as it was. Each
+// step waits a moment for a program that holds the file briefly; a file still
+// held is refused, as is a read-only one. When the folder takes no new file, or
+// the file may be written but not deleted, it is rewritten in place, the old
+// bytes put back if that fails. Hidden and system bits stay. Once written, the
+// stamp records the size and the last-write time the writer gave the file.
 TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFileStamp& stamp);
 
 enum class TipsFileChange {
