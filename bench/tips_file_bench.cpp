@@ -241,7 +241,7 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
             memcpy(copy.get(), image.data(), image.size());
             wrote &= SaveSafely(folder, safePath, std::string_view(copy.get(), image.size()));
         }));
-        writer = std::min(writer, FastestOf(1, [&] { wrote &= WriteTipsFile() == 1; }));
+        writer = std::min(writer, FastestOf(1, [&] { wrote &= WriteTipsFile() == TipsSave::Written; }));
     }
     HANDLE written = CreateFileA(tipsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, 0, nullptr);

@@ -79,15 +79,6 @@ CutLines CutTipsLines(char* text, size_t size) {
     return lines;
 }
 
-TipTexts SplitTipsLines(std::string_view text) {
-    std::string copy(text);
-    const CutLines cut = CutTipsLines(copy.data(), copy.size());
-    TipTexts lines;
-    if (cut.counterLine) lines.emplace_back(copy.data());
-    for (const char* tip : cut.tips) lines.emplace_back(tip);
-    return lines;
-}
-
 namespace {
 
 // The hash works in steps of 16 bytes, two 8-byte words, over four lanes of 32
@@ -204,11 +195,6 @@ std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
                                    : FinishHash(lanes, std::string_view(image).substr(hashed),
                                                 length - tipsStart);
     return image;
-}
-
-std::string BuildTipsImage(const TipsListStore& tips) {
-    uint64_t tipsHash;
-    return BuildTipsImage(tips, tipsHash);
 }
 
 std::string_view TipsPartOf(std::string_view text) {

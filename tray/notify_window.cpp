@@ -68,7 +68,7 @@ void OnEditTips(HWND window) {
         return;
     // A No to the writer's question is the user's choice, not a failure. A
     // plug-in stopped while a box of the save was up shows nothing more.
-    if (SaveTipsFile() == TipsSave::Failed && !stay.StoppedMeanwhile())
+    if (WriteTipsFile() == TipsSave::Failed && !stay.StoppedMeanwhile())
         ShowCommandError(window, kTipsNotWrittenText);
 }
 

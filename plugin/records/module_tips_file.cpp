@@ -123,7 +123,7 @@ void ReadTipsFile() {
         ShowMessageBox(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
 }
 
-TipsSave SaveTipsFile() {
+TipsSave WriteTipsFile() {
     const KernelHandle mutex(OpenWriterMutex(TipsPath));
     if (!mutex.h) return TipsSave::Failed;
     bool unreadableAccepted = false;
@@ -164,8 +164,4 @@ TipsSave SaveTipsFile() {
         break;
     }
     return TipsSave::Failed;
-}
-
-int32_t WriteTipsFile() {
-    return SaveTipsFile() == TipsSave::Written ? 1 : 0;
 }

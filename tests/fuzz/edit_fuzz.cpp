@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/shared/tips_text_helpers.h"
 #include "tips/tips_text.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // Cases about where the text ends. Natively they run under AddressSanitizer, so
 // any read beyond the caller's bytes fails here rather than passing by luck.
+#include "tests/shared/tips_text_helpers.h"
 #include "tips/tips_text.h"
 
 #include <gtest/gtest.h>

@@ -17,6 +17,7 @@
 #include "tests/support/dialog_steps.h"
 #include "tests/shared/import_patch.h"
 #include "tests/shared/tips_readback.h"
+#include "tests/shared/tips_text_helpers.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_folder.h"
 #include "tips/tips_file.h"
@@ -137,15 +138,15 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
             std::string question = kTipsNotShownText;
             question.replace(question.find("%s"), 2, c.notShown);
             g_steps.push_back(Answer(IDNO, question));
-            EXPECT_EQ(TipsSave::Declined, SaveTipsFile());
+            EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
             EXPECT_EQ(c.bytes, ReadBytes(tipsPath));
             g_steps.push_back(Answer(IDYES, question));
-            EXPECT_EQ(TipsSave::Written, SaveTipsFile());
+            EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             ASSERT_EQ(2u, g_boxes.size());
             EXPECT_EQ(NotifyWindow, g_boxes[1].owner);
             g_boxes.clear();
         }
-        EXPECT_EQ(TipsSave::Written, SaveTipsFile());
+        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         EXPECT_TRUE(g_boxes.empty());
         EXPECT_EQ(BuildTipsImage(TipsList), ReadBytes(tipsPath));
     }
@@ -173,7 +174,7 @@ TEST_F(TipsFile, WriterRoundTripsByteForByte) {
     const Tips read = TipsNow();
     ASSERT_EQ(5u, read.size());
 
-    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     EXPECT_EQ("0000" + original.substr(4), ReadBytes(tipsPath));
     EXPECT_EQ(read, TipsNow());  // the writer leaves the list alone
 
@@ -193,17 +194,17 @@ TEST_F(TipsFile, EditsAfterAReadReachTheFile) {
     TipsList.ReplaceAt(1, "");
     EXPECT_EQ((Tips{"b, longer than B was", "", "E"}), TipsNow());
 
-    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     EXPECT_EQ("0000// current line\r\nb, longer than B was\r\n\r\nE\r\n", ReadBytes(tipsPath));
 }
 
 TEST_F(TipsFile, WriterFileLengthIsTheCounterLineAndEveryTipWithItsCrLf) {
     TipsList.ReplaceAll({});
-    EXPECT_EQ(1, WriteTipsFile());  // a missing file is created
+    EXPECT_EQ(TipsSave::Written, WriteTipsFile());  // a missing file is created
     EXPECT_EQ("0000// current line\r\n", ReadBytes(tipsPath));
 
     TipsList.ReplaceAll({"A", "", "B"});
-    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     EXPECT_EQ("0000// current line\r\nA\r\n\r\nB\r\n", ReadBytes(tipsPath));
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -216,7 +217,7 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     lstrcpyA(TipsPath, "tips.rc");
     ReadTipsFile();
     TipsList.ReplaceAt(0, "new");
-    const int32_t result = WriteTipsFile();
+    const int32_t result = WriteTipsFile() == TipsSave::Written;
     SetCurrentDirectoryA(previous);
     EXPECT_EQ(1, result);
     EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(tipsPath));
@@ -234,7 +235,7 @@ TEST_F(TipsFile, WriterRewritesATipsPathOfTheFullLength) {
     lstrcpyA(TipsPath, longPath.c_str());
     ReadTipsFile();
     TipsList.ReplaceAt(0, "new");
-    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(longPath));
     EXPECT_EQ(Tips{"tips.rc"}, FilesIn(sub + "\\"));
     for (const std::string& name : FilesIn(sub + "\\")) DeleteFileA((sub + "\\" + name).c_str());
@@ -284,7 +285,7 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
             g_boxes.clear();
             if (c.asks) g_steps.push_back([answer](HWND box) { Click(box, answer); });
 
-            const TipsSave saved = SaveTipsFile();
+            const TipsSave saved = WriteTipsFile();
 
             const bool replaced = !c.asks || answer == IDYES;
             EXPECT_EQ(replaced ? TipsSave::Written : TipsSave::Declined, saved);
@@ -294,7 +295,7 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
         }
         // Once written, the file holds what was last stamped: no question.
         g_boxes.clear();
-        EXPECT_EQ(1, WriteTipsFile());
+        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         EXPECT_TRUE(g_boxes.empty());
     }
 }
@@ -304,7 +305,7 @@ using RefusedWrite = TipsFile;
 TEST_F(RefusedWrite, ReadOnlyFile) {
     WriteOldFile();
     ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(0, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
     EXPECT_EQ(DWORD{FILE_ATTRIBUTE_READONLY},
               GetFileAttributesA(tipsPath.c_str()) & FILE_ATTRIBUTE_READONLY);
     ExpectOldFileAlone();
@@ -321,7 +322,7 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
         // Without read sharing the file cannot be checked: the user is asked,
         // and Yes still meets the holder.
         if (share == 0) g_steps.push_back(Answer(IDYES, kTipsUncheckedText));
-        EXPECT_EQ(0, WriteTipsFile());
+        EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
         CloseHandle(other);
         ExpectOldFileAlone();
     }
@@ -330,13 +331,13 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
 // WriteTipsFile with one of the module's kernel32 imports rebound to a
 // stand-in for the call; `real` gets the real function for the stand-in to use.
 template <typename Fn>
-int32_t WriteTipsFileWith(const char* function, Fn standIn, Fn& real) {
+TipsSave WriteTipsFileWith(const char* function, Fn standIn, Fn& real) {
     ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", function,
                             reinterpret_cast<void*>(standIn));
     real = reinterpret_cast<Fn>(patch.original);
     if (!real) {
         ADD_FAILURE() << "cannot rebind " << function;
-        return -1;
+        return TipsSave::Failed;
     }
     return WriteTipsFile();
 }
@@ -352,7 +353,7 @@ BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD writt
 
 TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
     WriteOldFile();
-    EXPECT_EQ(0, WriteTipsFileWith("WriteFile", &HalfWriteFile, g_realWriteFile));
+    EXPECT_EQ(TipsSave::Failed, WriteTipsFileWith("WriteFile", &HalfWriteFile, g_realWriteFile));
     ExpectOldFileAlone();
 }
 
@@ -369,7 +370,7 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
         GTEST_SKIP() << "no room for the tips themselves";
     }
     ExpectBox("Error caught", "Write File");
-    EXPECT_EQ(0, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
     ExpectLastBoxUnowned(MB_TOPMOST);
     EXPECT_EQ(tipCount, TipsList.Count());
     TipsList.ReplaceAll({"replacement"});
@@ -416,7 +417,8 @@ TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
             SetFileAttributesA(tipsPath.c_str(), c.attributes);
         }
         TipsList.ReplaceAt(0, "new");
-        const int32_t result = WriteTipsFileWith("CreateFileA", &CreateNoNewFile, g_realCreateFile);
+        const int32_t result =
+            WriteTipsFileWith("CreateFileA", &CreateNoNewFile, g_realCreateFile) == TipsSave::Written;
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(c.result, result);
         if (c.attributes) {
@@ -499,8 +501,8 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
 
         if (c.question) g_steps.push_back(Answer(IDNO, c.question));
         const TipsSave saved =
-            c.atStartUp ? SaveTipsFile()
-                        : WithReadsHeld(c.refused, c.error, [] { return SaveTipsFile(); });
+            c.atStartUp ? WriteTipsFile()
+                        : WithReadsHeld(c.refused, c.error, [] { return WriteTipsFile(); });
         EXPECT_EQ(c.opens, g_readOpens);
         if (c.question) {
             EXPECT_EQ(TipsSave::Declined, saved);
@@ -508,9 +510,9 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
             // After a Yes the next save asks nothing.
             g_steps.push_back(Answer(IDYES, c.question));
             EXPECT_EQ(TipsSave::Written,
-                      WithReadsHeld(c.atStartUp ? 0 : -1, c.error, [] { return SaveTipsFile(); }));
+                      WithReadsHeld(c.atStartUp ? 0 : -1, c.error, [] { return WriteTipsFile(); }));
             g_boxes.clear();
-            EXPECT_EQ(TipsSave::Written, SaveTipsFile());
+            EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             EXPECT_TRUE(g_boxes.empty());
         } else {
             EXPECT_EQ(TipsSave::Written, saved);
@@ -553,7 +555,7 @@ TEST_F(TipsFile, ASameSizeEditUnderTheStampedTimeIsFoundWhileThatTimeIsRecent) {
         WriteBytes(tipsPath, "0000// current line\r\nX\r\n");
         SetLastWrite(tipsPath, stamped);
         if (c.found) g_steps.push_back(Answer(IDNO, kTipsChangedText));
-        EXPECT_EQ(c.found ? TipsSave::Declined : TipsSave::Written, SaveTipsFile());
+        EXPECT_EQ(c.found ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
     }
 }
 
@@ -632,9 +634,9 @@ TEST(TwoHosts, DISABLED_SaveOftenAnsweringYes) {
         // The other host's look at the file can hold it just when this save
         // replaces it, which Windows refuses: nothing is written, and the save
         // is tried again.
-        TipsSave saved = SaveTipsFile();
+        TipsSave saved = WriteTipsFile();
         for (int retry = 0; saved == TipsSave::Failed && retry < 20; ++retry)
-            saved = SaveTipsFile();
+            saved = WriteTipsFile();
         ASSERT_EQ(TipsSave::Written, saved);
         g_steps.clear();
         log += replaced + " " + tip + "\n";
@@ -891,7 +893,7 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
         int32_t result;
         {
             const PlayWindows windows{c.fault};
-            result = WriteTipsFile();
+            result = WriteTipsFile() == TipsSave::Written;
         }
         const DWORD took = GetTickCount() - start;
         EXPECT_EQ(c.result, result);
@@ -935,7 +937,7 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         int32_t result;
         {
             const PlayWindows windows{kNoNewFile, c.fault};
-            result = WriteTipsFile();
+            result = WriteTipsFile() == TipsSave::Written;
         }
         EXPECT_EQ(0, result);  // the "&Edit Tips" command says it failed
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));
@@ -951,7 +953,7 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
 
 TEST_F(TipsFile, WriterStampsWhatItWroteNotWhatCameAfter) {
     WriteOldFile();
-    EXPECT_EQ(1, WriteTipsFile());
+    EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     WIN32_FILE_ATTRIBUTE_DATA now;
     ASSERT_TRUE(GetFileAttributesExA(tipsPath.c_str(), GetFileExInfoStandard, &now));
     EXPECT_EQ(now.nFileSizeLow, g_tipsFileStamp.fileSize);
@@ -964,7 +966,7 @@ TEST_F(TipsFile, WriterStampsWhatItWroteNotWhatCameAfter) {
     {
         const PlayWindows windows{};
         g_afterReplace = [](LPCSTR path) { WriteBytes(path, "0000// current line\r\nthem\r\n"); };
-        EXPECT_EQ(1, WriteTipsFile());
+        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
     TipsFileStamp seen;
     EXPECT_EQ(TipsFileChange::TipsChanged,
@@ -1001,7 +1003,7 @@ TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
         int32_t result;
         {
             const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
-            result = WriteTipsFile();
+            result = WriteTipsFile() == TipsSave::Written;
         }
         EXPECT_EQ(1, result);
         EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/shared/tips_contents.h"
+#include "tests/shared/tips_text_helpers.h"
 
 namespace {
 

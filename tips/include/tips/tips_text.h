@@ -35,13 +35,8 @@ struct CutLines {
 // they were.
 CutLines CutTipsLines(char* text, size_t size);
 
-// Every line of the text that CR LF ends, the counter line included, without
-// its CR LF, as copies. The text ends at its first zero byte, as the reader's does.
-TipTexts SplitTipsLines(std::string_view text);
-
-// The whole file image for the tips: the counter line, then every tip in order.
-std::string BuildTipsImage(const TipsListStore& tips);
-// The same, with the HashTipsText of the image's tips part, taken as it is built.
+// The whole file image for the tips: the counter line, then every tip in order,
+// with the HashTipsText of the image's tips part, taken as it is built.
 std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash);
 
 // Everything after the counter line: the part of a file that holds the tips, and

@@ -2,8 +2,6 @@
 // back from it, with the message boxes the user sees.
 #pragma once
 
-#include <cstdint>
-
 // Fills TipsList from the file at TipsPath. A file that cannot be opened leaves
 // TipsList as it was; a file without any line empties it and says so.
 void ReadTipsFile();
@@ -11,7 +9,7 @@ void ReadTipsFile();
 enum class TipsSave {
     Written,
     Failed,    // the file is as it was; the caller says so
-    Declined,  // the user chose to keep another program's tips; nothing was written
+    Declined,  // the user chose to keep the file as it is; nothing was written
 };
 
 // Rewrites the file at TipsPath from TipsList, one module instance at a time.
@@ -19,8 +17,5 @@ enum class TipsSave {
 // when the file's tips may be ones TipsList lacks: another program changed
 // them since they were read or written here, the file cannot be read to tell,
 // it could not be read at start-up, or it holds text the list does not show.
-// TipsList is never changed.
-TipsSave SaveTipsFile();
-
-// SaveTipsFile as a number: 1 when the file was written whole, 0 otherwise.
-int32_t WriteTipsFile();
+// TipsList is never changed. The caller shows the failure, if any.
+TipsSave WriteTipsFile();
