@@ -299,36 +299,18 @@ TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
         return TipsReadResult::NoTipsOrFault;
     }
     CutLines lines = CutTipsLines(text, size);
-    stamp.tipsLength = CutTipsPartLength(size, lines);
     stamp.notShown = NotShownTextOf(text, size, lines);
-    if (!lines.counterLine || lines.tips.empty()) {
-        // The buffer goes: what it holds of the tips part is hashed now.
-        stamp.tipsHash = HashCutTipsPart(text, size, lines);
+    // Without tips the list keeps no block, so the buffer goes and what it
+    // holds of the tips part is hashed now.
+    const bool kept = lines.counterLine && !lines.tips.empty();
+    StampTipsPart(stamp, text, size, lines, kept);
+    if (!kept) {
         list.ReplaceAll({});
         return lines.counterLine ? TipsReadResult::Read : TipsReadResult::NoTipsOrFault;
     }
-    stamp.readText = text;
-    stamp.readSize = size;
-    stamp.readFirstLineEnd = static_cast<uint32_t>(lines.firstLineEnd);
-    stamp.readTextEnd = static_cast<uint32_t>(lines.textEnd);
     list.TakeBlock(text, size_t{size} + 1, FreeReadBuffer, std::move(lines.tips));
     buffer.h = nullptr;
     return TipsReadResult::Read;
-}
-
-// The stamp's hash, taken now from the text the list keeps if the read left it
-// pending. False when the list no longer holds that text.
-bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t& hash) {
-    if (!stamp.readText) {
-        hash = stamp.tipsHash;
-        return true;
-    }
-    if (list.Block() != stamp.readText) return false;
-    CutLines cut;
-    cut.firstLineEnd = stamp.readFirstLineEnd;
-    cut.textEnd = stamp.readTextEnd;
-    hash = HashCutTipsPart(stamp.readText, stamp.readSize, cut);
-    return true;
 }
 
 }  // namespace

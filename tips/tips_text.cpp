@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "tips/tips_stamp.h"
+
 namespace {
 
 // The scan tests sixteen bytes at a time, as four words: a file's lines are
@@ -81,59 +83,6 @@ CutLines CutTipsLines(char* text, size_t size) {
 
 namespace {
 
-// The hash works in steps of 16 bytes, two 8-byte words, over four lanes of 32
-// bits: the module runs on 32-bit processors, where one 64-bit multiply costs
-// three, and four independent lanes keep the multiplier busy.
-constexpr size_t kHashStep = 16;
-
-// The image is hashed every few kilobytes as it grows, while the bytes just
-// appended are still in the cache; a second pass would read them from memory.
-constexpr size_t kHashChunk = 4096;
-
-struct HashLanes {
-    uint32_t lane[4];
-};
-
-constexpr HashLanes kHashStart = {{0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du, 0x27D4EB2Fu}};
-
-uint32_t RotateLeft(uint32_t value, int bits) {
-    return (value << bits) | (value >> (32 - bits));
-}
-
-// For a given word, a lane's step is a bijection of the lane, so two texts of
-// one length that differ anywhere leave some lane different.
-uint32_t Mix(uint32_t lane, uint64_t word, int half, uint32_t prime) {
-    return RotateLeft((lane ^ static_cast<uint32_t>(word >> (32 * half))) * prime, 13);
-}
-
-void HashSteps(HashLanes& lanes, const char* bytes, size_t size) {
-    for (size_t i = 0; i < size; i += kHashStep) {
-        uint64_t first, second;
-        std::memcpy(&first, bytes + i, 8);
-        std::memcpy(&second, bytes + i + 8, 8);
-        lanes.lane[0] = Mix(lanes.lane[0], first, 0, 0x9E3779B1u);
-        lanes.lane[1] = Mix(lanes.lane[1], first, 1, 0x85EBCA77u);
-        lanes.lane[2] = Mix(lanes.lane[2], second, 0, 0xC2B2AE3Du);
-        lanes.lane[3] = Mix(lanes.lane[3], second, 1, 0x27D4EB2Fu);
-    }
-}
-
-// The last bytes (fewer than a step) zero-padded, then the lanes and the
-// length folded into 64 bits and mixed as splitmix64 does.
-uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
-    if (!tail.empty()) {
-        char padded[kHashStep] = {};
-        tail.copy(padded, tail.size());
-        HashSteps(lanes, padded, kHashStep);
-    }
-    const uint64_t high = (uint64_t{lanes.lane[0]} << 32) | lanes.lane[1];
-    const uint64_t low = (uint64_t{lanes.lane[2]} << 32) | lanes.lane[3];
-    uint64_t hash = high ^ ((low << 29) | (low >> 35)) ^ length;
-    hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9u;
-    hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBu;
-    return hash ^ (hash >> 31);
-}
-
 // Copies a tip to out and returns the end. Tips are mostly a few dozen bytes,
 // for which a call into the C runtime's memcpy costs more than the copy.
 char* CopyTip(char* out, std::string_view text) {
@@ -175,25 +124,14 @@ std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     kLineEnd.copy(start + kCounterLine.size(), kLineEnd.size());
     const size_t tipsStart = kCounterLine.size() + kLineEnd.size();
     char* out = start + tipsStart;
-    HashLanes lanes = kHashStart;
-    size_t hashed = tipsStart;
+    GrowingTextHash hash(tipsStart);
     for (const std::string_view text : texts) {
         out = CopyTip(out, text);
         *out++ = '\r';
         *out++ = '\n';
-        const size_t built = static_cast<size_t>(out - start);
-        if (built - hashed >= kHashChunk) {
-            const size_t steps = (built - hashed) / kHashStep * kHashStep;
-            HashSteps(lanes, start + hashed, steps);
-            hashed += steps;
-        }
+        hash.Grew(start, static_cast<size_t>(out - start));
     }
-    const size_t steps = (length - hashed) / kHashStep * kHashStep;
-    HashSteps(lanes, start + hashed, steps);
-    hashed += steps;
-    tipsHash = length == tipsStart ? 0
-                                   : FinishHash(lanes, std::string_view(image).substr(hashed),
-                                                length - tipsStart);
+    tipsHash = hash.Finish(start, length);
     return image;
 }
 
@@ -202,38 +140,8 @@ std::string_view TipsPartOf(std::string_view text) {
     return end == std::string_view::npos ? text : text.substr(end + kLineEnd.size());
 }
 
-uint64_t HashTipsText(std::string_view text) {
-    if (text.empty()) return 0;
-    HashLanes lanes = kHashStart;
-    const size_t whole = text.size() / kHashStep * kHashStep;
-    HashSteps(lanes, text.data(), whole);
-    return FinishHash(lanes, text.substr(whole), text.size());
-}
-
 size_t CutTipsPartLength(size_t size, const CutLines& cut) {
     return cut.firstLineEnd < size ? size - cut.firstLineEnd - kLineEnd.size() : size;
-}
-
-uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
-    const size_t length = CutTipsPartLength(size, cut);
-    const size_t start = size - length;
-    if (length == 0) return 0;
-    // Step by step, each step's bytes copied with the cut CRs put back.
-    const auto copyStep = [&](size_t from, size_t count, char* step) {
-        for (size_t k = 0; k < count; ++k) {
-            const size_t at = start + from + k;
-            step[k] = at < cut.textEnd && text[at] == '\0' ? '\r' : text[at];
-        }
-    };
-    HashLanes lanes = kHashStart;
-    char step[kHashStep];
-    size_t done = 0;
-    for (; done + kHashStep <= length; done += kHashStep) {
-        copyStep(done, kHashStep, step);
-        HashSteps(lanes, step, kHashStep);
-    }
-    copyStep(done, length - done, step);
-    return FinishHash(lanes, std::string_view(step, length - done), length);
 }
 
 uint32_t NotShownTextOf(const char* text, size_t size, const CutLines& cut) {

@@ -11,4 +11,3 @@ int32_t EditIndex;
 EditorMetrics AddModeMetrics;
 EditorMetrics EditModeMetrics;
 TipsListStore TipsList;
-TipsFileStamp g_tipsFileStamp;

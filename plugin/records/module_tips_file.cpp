@@ -118,6 +118,8 @@ bool QuestionBeforeReplacing(TipsFileChange change, bool unreadableAccepted,
 
 }  // namespace
 
+TipsFileStamp g_tipsFileStamp;
+
 void ReadTipsFile() {
     if (ReadTipsFrom(TipsPath, TipsList, g_tipsFileStamp) == TipsReadResult::NoTipsOrFault)
         ShowMessageBox(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);

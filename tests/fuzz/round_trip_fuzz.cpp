@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "tests/shared/tips_text_helpers.h"
+#include "tips/tips_stamp.h"
 #include "tips/tips_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

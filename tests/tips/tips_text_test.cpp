@@ -4,6 +4,7 @@
 
 #include "tests/shared/tips_contents.h"
 #include "tests/shared/tips_text_helpers.h"
+#include "tips/tips_stamp.h"
 
 namespace {
 

@@ -5,34 +5,7 @@
 #include <cstdint>
 
 #include "tips/tips_list.h"
-
-// What the tips part of a file (everything after its counter line) held when
-// the module last read or wrote it, and the file's size and last-write time
-// then. A size and time of 0 match no file, so the tips part is always compared.
-struct TipsFileStamp {
-    uint64_t fileSize;
-    uint64_t lastWrite;  // FILETIME ticks
-    // The system time (FILETIME ticks) at which fileSize and lastWrite were
-    // taken, before any other program could change the file again. A
-    // last-write time within 2 s of it may be shared by a later change.
-    uint64_t takenAt;
-    uint64_t tipsLength;
-    uint64_t tipsHash;   // HashTipsText of the tips part
-    // After a read, the hash is taken only when a write needs it, from the text
-    // the list keeps: most writes find the file's size and time unchanged, and
-    // a hash at every start-up would cost a pass over the whole file. Null once
-    // tipsHash holds the hash.
-    const char* readText;
-    uint32_t readSize;
-    uint32_t readFirstLineEnd;
-    uint32_t readTextEnd;
-    // The kNotShown bits of tips_text.h: what the file's tips part held that
-    // the list read from it leaves out.
-    uint32_t notShown;
-    // The last read could not open or take the file: the list does not hold
-    // what the file holds.
-    bool unread;
-};
+#include "tips/tips_stamp.h"
 
 enum class TipsReadResult {
     NotOpened,     // the list is as it was

@@ -44,16 +44,7 @@ std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash);
 // CR LF is all tips part, so that no unread byte counts as the host's own.
 std::string_view TipsPartOf(std::string_view text);
 
-// A 64-bit hash of the text, for noticing that a file changed; not for
-// security. The empty text hashes to 0, so a zeroed record of a tips part stands
-// for an empty one.
-uint64_t HashTipsText(std::string_view text);
-
-// HashTipsText of the tips part of `size` bytes as they were before
-// CutTipsLines cut them into `cut`: taken from the cut bytes, which the tips
-// list keeps, so that a reader need not pass over the whole file to take it.
-uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut);
-// The length of that tips part.
+// The length of the tips part of `size` bytes that CutTipsLines cut into `cut`.
 size_t CutTipsPartLength(size_t size, const CutLines& cut);
 
 // Kinds of text in a tips part that its cut lines leave out, and that writing

@@ -13,7 +13,6 @@
 
 #include "plugin/host_records.h"
 #include "plugin/starter_api.h"
-#include "tips/tips_file.h"
 #include "tips/tips_list.h"
 #include "tips/tips_location.h"
 
@@ -29,10 +28,6 @@ extern char TipsPath[kTipsPathSize];
 // The module's one in-memory copy of the tips, in file order.
 extern TipsListStore TipsList;
 
-// What tips.rc held when TipsList was last read from it or written to it, or
-// that it could not be read: the writer asks before replacing tips that
-// TipsList may lack.
-extern TipsFileStamp g_tipsFileStamp;
 
 // The configured tray picture, as the support library loaded it.
 extern PictureRecord g_picture;

@@ -1,0 +1,79 @@
+// Noticing that another program changed the tips in a tips file: a 64-bit
+// hash of the file's tips part, and the stamp of what the file held when the
+// module last read or wrote it. Free of Windows headers so it also builds
+// natively for fuzzing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "tips/tips_list.h"
+#include "tips/tips_text.h"
+
+// A 64-bit hash of the text, for noticing that a file changed; not for
+// security. The empty text hashes to 0, so a zeroed record of a tips part stands
+// for an empty one.
+uint64_t HashTipsText(std::string_view text);
+
+// HashTipsText of the text from `start` on, taken while a writer appends to
+// it: every few kilobytes, while the bytes just written are still in the
+// cache, since a second pass would read them from memory.
+class GrowingTextHash {
+public:
+    explicit GrowingTextHash(size_t start);
+    // The text at data now holds `built` bytes.
+    void Grew(const char* data, size_t built);
+    // The hash once the text holds all its `length` bytes.
+    uint64_t Finish(const char* data, size_t length);
+
+private:
+    uint32_t lanes_[4];
+    size_t start_;
+    size_t hashed_;
+};
+
+// What the tips part of a file (everything after its counter line) held when
+// the module last read or wrote it, and the file's size and last-write time
+// then. A size and time of 0 match no file, so the tips part is always compared.
+struct TipsFileStamp {
+    uint64_t fileSize;
+    uint64_t lastWrite;  // FILETIME ticks
+    // The system time (FILETIME ticks) at which fileSize and lastWrite were
+    // taken, before any other program could change the file again. A
+    // last-write time within 2 s of it may be shared by a later change.
+    uint64_t takenAt;
+    uint64_t tipsLength;
+    uint64_t tipsHash;   // HashTipsText of the tips part, unless it is pending
+    // The kNotShown bits of tips_text.h: what the file's tips part held that
+    // the list read from it leaves out.
+    uint32_t notShown;
+    // The last read could not open or take the file: the list does not hold
+    // what the file holds.
+    bool unread;
+    // A pending hash: the bytes the read cut up, which the list took over as
+    // its block. Hashing a whole file at every start-up would cost a pass over
+    // it, and most saves find the file's size and time unchanged and need no
+    // hash; so a read leaves the hash to StampedHash, which takes it from the
+    // list's block while the list still holds it. Only StampTipsPart and
+    // StampedHash use these; null readText: tipsHash holds the hash.
+    const char* readText;
+    uint32_t readSize;
+    uint32_t readFirstLineEnd;
+    uint32_t readTextEnd;
+};
+
+// Records in the stamp the tips part of the `size` bytes at text that
+// CutTipsLines cut into `cut`: its length and its hash, or, when the list
+// keeps the bytes (keptByList), what the hash can be taken from later.
+void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const CutLines& cut,
+                   bool keptByList);
+
+// The stamp's hash of the tips part; a pending one is taken now from the
+// list's block. False when the list no longer holds the block it was read into.
+bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t& hash);
+
+// HashTipsText of the tips part of `size` bytes as they were before
+// CutTipsLines cut them into `cut`, taken from the cut bytes with the cut CRs
+// put back.
+uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut);

@@ -1,0 +1,140 @@
+#include "tips/tips_stamp.h"
+
+#include <cstring>
+
+namespace {
+
+// The hash works in steps of 16 bytes, two 8-byte words, over four lanes of 32
+// bits: the module runs on 32-bit processors, where one 64-bit multiply costs
+// three, and four independent lanes keep the multiplier busy.
+constexpr size_t kHashStep = 16;
+
+// The image is hashed every few kilobytes as it grows, while the bytes just
+// appended are still in the cache; a second pass would read them from memory.
+constexpr size_t kHashChunk = 4096;
+
+struct HashLanes {
+    uint32_t lane[4];
+};
+
+constexpr HashLanes kHashStart = {{0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du, 0x27D4EB2Fu}};
+
+uint32_t RotateLeft(uint32_t value, int bits) {
+    return (value << bits) | (value >> (32 - bits));
+}
+
+// For a given word, a lane's step is a bijection of the lane, so two texts of
+// one length that differ anywhere leave some lane different.
+uint32_t Mix(uint32_t lane, uint64_t word, int half, uint32_t prime) {
+    return RotateLeft((lane ^ static_cast<uint32_t>(word >> (32 * half))) * prime, 13);
+}
+
+void HashSteps(HashLanes& lanes, const char* bytes, size_t size) {
+    for (size_t i = 0; i < size; i += kHashStep) {
+        uint64_t first, second;
+        std::memcpy(&first, bytes + i, 8);
+        std::memcpy(&second, bytes + i + 8, 8);
+        lanes.lane[0] = Mix(lanes.lane[0], first, 0, 0x9E3779B1u);
+        lanes.lane[1] = Mix(lanes.lane[1], first, 1, 0x85EBCA77u);
+        lanes.lane[2] = Mix(lanes.lane[2], second, 0, 0xC2B2AE3Du);
+        lanes.lane[3] = Mix(lanes.lane[3], second, 1, 0x27D4EB2Fu);
+    }
+}
+
+// The last bytes (fewer than a step) zero-padded, then the lanes and the
+// length folded into 64 bits and mixed as splitmix64 does.
+uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
+    if (!tail.empty()) {
+        char padded[kHashStep] = {};
+        tail.copy(padded, tail.size());
+        HashSteps(lanes, padded, kHashStep);
+    }
+    const uint64_t high = (uint64_t{lanes.lane[0]} << 32) | lanes.lane[1];
+    const uint64_t low = (uint64_t{lanes.lane[2]} << 32) | lanes.lane[3];
+    uint64_t hash = high ^ ((low << 29) | (low >> 35)) ^ length;
+    hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9u;
+    hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBu;
+    return hash ^ (hash >> 31);
+}
+
+}  // namespace
+
+uint64_t HashTipsText(std::string_view text) {
+    if (text.empty()) return 0;
+    HashLanes lanes = kHashStart;
+    const size_t whole = text.size() / kHashStep * kHashStep;
+    HashSteps(lanes, text.data(), whole);
+    return FinishHash(lanes, text.substr(whole), text.size());
+}
+
+GrowingTextHash::GrowingTextHash(size_t start)
+    : lanes_{kHashStart.lane[0], kHashStart.lane[1], kHashStart.lane[2], kHashStart.lane[3]},
+      start_(start),
+      hashed_(start) {}
+
+void GrowingTextHash::Grew(const char* data, size_t built) {
+    if (built - hashed_ < kHashChunk) return;
+    const size_t steps = (built - hashed_) / kHashStep * kHashStep;
+    HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
+    HashSteps(lanes, data + hashed_, steps);
+    std::memcpy(lanes_, lanes.lane, sizeof lanes_);
+    hashed_ += steps;
+}
+
+uint64_t GrowingTextHash::Finish(const char* data, size_t length) {
+    if (length == start_) return 0;
+    HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
+    const size_t steps = (length - hashed_) / kHashStep * kHashStep;
+    HashSteps(lanes, data + hashed_, steps);
+    const size_t hashed = hashed_ + steps;
+    return FinishHash(lanes, std::string_view(data + hashed, length - hashed), length - start_);
+}
+
+uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
+    const size_t length = CutTipsPartLength(size, cut);
+    const size_t start = size - length;
+    if (length == 0) return 0;
+    // Step by step, each step's bytes copied with the cut CRs put back.
+    const auto copyStep = [&](size_t from, size_t count, char* step) {
+        for (size_t k = 0; k < count; ++k) {
+            const size_t at = start + from + k;
+            step[k] = at < cut.textEnd && text[at] == '\0' ? '\r' : text[at];
+        }
+    };
+    HashLanes lanes = kHashStart;
+    char step[kHashStep];
+    size_t done = 0;
+    for (; done + kHashStep <= length; done += kHashStep) {
+        copyStep(done, kHashStep, step);
+        HashSteps(lanes, step, kHashStep);
+    }
+    copyStep(done, length - done, step);
+    return FinishHash(lanes, std::string_view(step, length - done), length);
+}
+
+void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const CutLines& cut,
+                   bool keptByList) {
+    stamp.tipsLength = CutTipsPartLength(size, cut);
+    if (!keptByList) {
+        stamp.tipsHash = HashCutTipsPart(text, size, cut);
+        stamp.readText = nullptr;
+        return;
+    }
+    stamp.readText = text;
+    stamp.readSize = static_cast<uint32_t>(size);
+    stamp.readFirstLineEnd = static_cast<uint32_t>(cut.firstLineEnd);
+    stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
+}
+
+bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t& hash) {
+    if (!stamp.readText) {
+        hash = stamp.tipsHash;
+        return true;
+    }
+    if (list.Block() != stamp.readText) return false;
+    CutLines cut;
+    cut.firstLineEnd = stamp.readFirstLineEnd;
+    cut.textEnd = stamp.readTextEnd;
+    hash = HashCutTipsPart(stamp.readText, stamp.readSize, cut);
+    return true;
+}
