@@ -246,6 +246,7 @@ struct ChangeCase {
     const char* name;
     const char* other;  // what another program left in tips.rc; null: it deleted the file
     bool asks;
+    bool afterOwnSave = false;  // the module saved the file before the other program came
 };
 
 const ChangeCase kChangeCases[] = {
@@ -253,6 +254,8 @@ const ChangeCase kChangeCases[] = {
     {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
     {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
     {"the host's counter line alone", "0003// current line\r\nA\r\nB\r\n", false},
+    {"the counter line alone, after our own save", "0003// current line\r\nA\r\nB\r\n", false,
+     true},
     {"the file deleted", nullptr, false},
 };
 
@@ -275,6 +278,9 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
             SCOPED_TRACE(std::string(c.name) + (answer == IDYES ? ", Yes" : ", No"));
             WriteBytes(tipsPath, "0002// current line\r\nA\r\nB\r\n");
             ReadTipsFile();
+            if (c.afterOwnSave) {
+                EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+            }
             TipsList.Append("ours");
             if (c.other) {
                 WriteBytes(tipsPath, c.other);
@@ -765,10 +771,14 @@ Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
     return Step::Count;
 }
 
+// Where the last new file was asked for.
+std::string g_newFilePath;
+
 HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                 HANDLE model) {
     const Step step = OpenStep(path, access, disposition);
+    if (step == Step::NewFile) g_newFilePath = path;
     if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
     // Windows truncates a hidden or system file only when asked for the same bits.
     const DWORD existing = GetFileAttributesA(path);
@@ -899,6 +909,9 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
         EXPECT_EQ(c.result, result);
         EXPECT_EQ(c.attempts, Calls(c.fault.step));
         EXPECT_EQ(c.newFiles, Calls(Step::NewFile));
+        if (c.newFiles > 0) {  // beside tips.rc, where the rename cannot cross a volume
+            EXPECT_EQ(tipsPath.substr(0, tipsPath.size() - 1) + "~", g_newFilePath);
+        }
         EXPECT_EQ(c.inPlace ? 1 : 0, Calls(Step::InPlaceOpen));
         EXPECT_LE(took, 1500u);
         if (c.result)
