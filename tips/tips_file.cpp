@@ -328,7 +328,8 @@ TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp
     stamp = read;
     stamp.unread = !buffer.h;
     // Here the size bytes in the buffer are exactly what the file held, a zero
-    // byte after them; GPTR memory is its own pointer. StoreTips cuts them up.
+    // byte after them. GlobalAlloc's GPTR block is fixed, and its handle is its
+    // address, so StoreTips uses the handle as the text's pointer to cut it up.
     try {
         return StoreTips(buffer, size, list, stamp);
     } catch (const std::exception&) {

@@ -14,7 +14,7 @@ namespace {
 // Loads go through memcpy and never reach past the given bytes.
 using Word = uint32_t;
 constexpr Word kHighs = 0x80808080u;
-constexpr Word kBelowLf = 0x0E0E0E0Eu;  // 14 in every byte: the bytes 0 to 13
+constexpr Word kFourteenInEachByte = 0x0E0E0E0Eu;
 constexpr size_t kBlock = 4 * sizeof(Word);
 
 Word LoadWord(const char* bytes) {
@@ -23,14 +23,15 @@ Word LoadWord(const char* bytes) {
     return word;
 }
 
-// Nonzero exactly when some byte of the kBlock bytes is below 14. Zero and CR,
-// the only bytes at which the text or a line can end, are; so are the rare
-// tabs and lone LFs, which the closer look passes over.
-Word BlockMayEndSomething(const char* bytes) {
+// Nonzero exactly when some byte of the kBlock bytes is below 14: the
+// "has a byte less than n" word test, with n = 14. Zero and CR, the only bytes
+// at which the text or a line can end, are below 14; so are the rare tabs and
+// lone LFs, which the closer look passes over.
+Word BlockHasByteBelow14(const char* bytes) {
     Word found = 0;
     for (size_t offset = 0; offset < kBlock; offset += sizeof(Word)) {
         const Word word = LoadWord(bytes + offset);
-        found |= (word - kBelowLf) & ~word & kHighs;
+        found |= (word - kFourteenInEachByte) & ~word & kHighs;
     }
     return found;
 }
@@ -48,7 +49,7 @@ CutLines CutTipsLines(char* text, size_t size) {
     size_t textEnd = size;
     size_t i = size;            // every byte from i on has been looked at
     while (i > 0) {
-        if (i >= kBlock && !BlockMayEndSomething(text + i - kBlock)) {
+        if (i >= kBlock && !BlockHasByteBelow14(text + i - kBlock)) {
             i -= kBlock;
             continue;
         }

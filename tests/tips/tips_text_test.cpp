@@ -8,12 +8,10 @@
 
 namespace {
 
-using Lines = TipTexts;
-
 struct SplitCase {
     const char* name;
     std::string text;
-    Lines lines;
+    TipTexts lines;
 };
 
 const SplitCase kSplitCases[] = {
@@ -27,6 +25,8 @@ const SplitCase kSplitCases[] = {
     {"CR CR LF keeps one CR", "c\r\r\nA\r\n", {"c\r", "A"}},
     {"CR LF LF: the LF starts the next line", "c\r\n\nA\r\n", {"c", "\nA"}},
     {"high bytes pass unchanged", "c\r\n\xe9t\xe9\xff\r\n", {"c", "\xe9t\xe9\xff"}},
+    {"line ends at every offset in a word", "0\r\n\r\na\r\nab\r\nabc\r\nabcd\r\nabcde\r\n",
+     {"0", "", "a", "ab", "abc", "abcd", "abcde"}},
 };
 
 TEST(SplitTipsLines, CasesFromRealFiles) {
@@ -47,9 +47,9 @@ TEST(BuildTipsImage, CounterLineThenEveryTipEndedByCrLf) {
 
 TEST(BuildTipsImage, SplitsBackIntoTheSameTips) {
     TipsListStore tips;
-    const Lines texts = {"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"};
+    const TipTexts texts = {"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"};
     tips.ReplaceAll(texts);
-    Lines lines = SplitTipsLines(BuildTipsImage(tips));
+    TipTexts lines = SplitTipsLines(BuildTipsImage(tips));
     ASSERT_FALSE(lines.empty());
     lines.erase(lines.begin());
     EXPECT_EQ(Contents(tips), Tips(lines.begin(), lines.end()));
