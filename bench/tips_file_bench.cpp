@@ -252,7 +252,8 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
     double rawWrite = 1e30, safe = 1e30, copySafe = 1e30, writer = 1e30, again = 1e30;
     bool wrote = WriteRaw(safePath, image);
     for (int i = 0; i < std::max(runs, 9); ++i) {
-        again = std::min(again, FastestOf(1, [&] { wrote &= WriteTipsFile() == TipsSave::Written; }));
+        const auto save = [&] { wrote &= WriteTipsFile() == TipsSave::Written; };
+        again = std::min(again, FastestOf(1, save));
         SetWrittenAnHourAgo(tipsPath);
         ReadTipsFile();
         DeleteFileA(rawPath.c_str());
@@ -263,7 +264,7 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
             memcpy(copy.get(), image.data(), image.size());
             wrote &= SaveSafely(folder, safePath, std::string_view(copy.get(), image.size()));
         }));
-        writer = std::min(writer, FastestOf(1, [&] { wrote &= WriteTipsFile() == TipsSave::Written; }));
+        writer = std::min(writer, FastestOf(1, save));
     }
     HANDLE written = CreateFileA(tipsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
@@ -276,8 +277,8 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
     }
     snprintf(name, sizeof name, "WriteTipsFile %s tips vs copy + safe save", label);
     Report(name, writer / copySafe, 1.5);
-    snprintf(name, sizeof name, "WriteTipsFile %s tips right after its own save vs copy + safe save",
-             label);
+    snprintf(name, sizeof name,
+             "WriteTipsFile %s tips right after its own save vs copy + safe save", label);
     Inform(name, again / copySafe);
     snprintf(name, sizeof name, "WriteTipsFile %s tips vs safe save", label);
     Inform(name, writer / safe);

@@ -14,6 +14,7 @@
 
 #include "plugin/messages.h"
 #include "plugin/module_state.h"
+#include "tests/support/child_program.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/shared/import_patch.h"
 #include "tests/shared/tips_readback.h"
@@ -662,25 +663,15 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
     HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, start.c_str());
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, (start + ".go").c_str());
     ASSERT_TRUE(ready && go);
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = std::string("\"") + self +
-                          "\" --gtest_also_run_disabled_tests"
-                          " --gtest_filter=TwoHosts.DISABLED_SaveOftenAnsweringYes";
     SetEnvironmentVariableA(kRaceTipsVariable, path.c_str());
     SetEnvironmentVariableA(kRaceStartVariable, start.c_str());
     HANDLE hosts[2] = {};
     for (int i = 0; i < 2; ++i) {
         SetEnvironmentVariableA(kRaceHostVariable, i ? "b" : "a");
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        char desktop[] = "calvorin_race";  // their boxes stay off this desktop
-        startup.lpDesktop = desktop;
-        PROCESS_INFORMATION process = {};
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process));
-        CloseHandle(process.hThread);
-        hosts[i] = process.hProcess;
+        // Their boxes stay off this program's desktop.
+        hosts[i] = StartThisProgramRunning("TwoHosts.DISABLED_SaveOftenAnsweringYes",
+                                           "calvorin_race");
+        ASSERT_TRUE(hosts[i]);
     }
     for (int i = 0; i < 2; ++i) WaitForSingleObject(ready, 60000);
     SetEvent(go);
@@ -1083,11 +1074,6 @@ TEST(KilledWriter, DISABLED_SavesByTurnsUntilKilled) {
 }
 
 TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
-    char self[MAX_PATH];
-    ASSERT_TRUE(GetModuleFileNameA(nullptr, self, MAX_PATH));
-    std::string command = std::string("\"") + self +
-                          "\" --gtest_filter=KilledWriter.DISABLED_SavesByTurnsUntilKilled"
-                          " --gtest_also_run_disabled_tests";
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    &inherited, OPEN_EXISTING, 0, nullptr);
@@ -1113,19 +1099,14 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
         int left[2] = {}, padded = 0, strays = 0;
         for (int kill = 0; kill < kKills; ++kill) {
             ResetEvent(ready);
-            STARTUPINFOA startup{};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
-            PROCESS_INFORMATION child{};
-            ASSERT_TRUE(CreateProcessA(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                       nullptr, &startup, &child));
+            const HANDLE child = StartThisProgramRunning(
+                "KilledWriter.DISABLED_SavesByTurnsUntilKilled", nullptr, nul);
+            ASSERT_TRUE(child);
             const bool started = WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0;
             if (started) Sleep(random() % 40);
-            TerminateProcess(child.hProcess, 1);
-            const bool ended = WaitForSingleObject(child.hProcess, 20000) == WAIT_OBJECT_0;
-            CloseHandle(child.hThread);
-            CloseHandle(child.hProcess);
+            TerminateProcess(child, 1);
+            const bool ended = WaitForSingleObject(child, 20000) == WAIT_OBJECT_0;
+            CloseHandle(child);
             ASSERT_TRUE(started && ended) << "kill " << kill;
 
             const std::string bytes = ReadBytes(tipsPath);

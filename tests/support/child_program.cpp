@@ -1,0 +1,24 @@
+#include "tests/support/child_program.h"
+
+#include <string>
+
+HANDLE StartThisProgramRunning(const char* test, const char* desktop, HANDLE output) {
+    char self[MAX_PATH];
+    if (!GetModuleFileNameA(nullptr, self, MAX_PATH)) return nullptr;
+    std::string command = std::string("\"") + self + "\" --gtest_also_run_disabled_tests" +
+                          " --gtest_filter=" + test;
+    std::string desktopName = desktop ? desktop : "";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (desktop) startup.lpDesktop = desktopName.data();
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = startup.hStdOutput = startup.hStdError = output;
+    }
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(self, command.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                        nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}

@@ -1,0 +1,11 @@
+// A second process of the running test program, for tests that need another
+// instance of the module: its code lives in the program itself.
+#pragma once
+
+#include <windows.h>
+
+// Starts this program again, running only `test` (which may be a disabled
+// one). Its windows go to `desktop` when given, and its standard handles to
+// the inheritable `output` when given. The process's handle, or null.
+HANDLE StartThisProgramRunning(const char* test, const char* desktop = nullptr,
+                               HANDLE output = nullptr);
