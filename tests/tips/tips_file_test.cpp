@@ -332,32 +332,153 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
     }
 }
 
-// WriteTipsFile with one of the module's kernel32 imports rebound to a
-// stand-in for the call; `real` gets the real function for the stand-in to use.
-template <typename Fn>
-TipsSave WriteTipsFileWith(const char* function, Fn standIn, Fn& real) {
-    ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", function,
-                            reinterpret_cast<void*>(standIn));
-    real = reinterpret_cast<Fn>(patch.original);
-    if (!real) {
-        ADD_FAILURE() << "cannot rebind " << function;
-        return TipsSave::Failed;
-    }
-    return WriteTipsFile();
-}
-
+using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                      HANDLE);
 using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-WriteFileFn g_realWriteFile;
 
-// A disk that takes only half of what it is given and still reports success.
-BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
-                          LPOVERLAPPED overlapped) {
-    return g_realWriteFile(file, data, length / 2, written, overlapped);
+// What Windows answers and Wine does not, played by stand-ins for the module's
+// imports. Each step of a write can be made to fail a number of times with an
+// error; every call is counted and otherwise passed on.
+enum class Step { Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Count };
+constexpr int kAlways = 1000;
+
+struct Fault {
+    Step step;
+    DWORD error;
+    int times;
+};
+
+using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
+
+struct RealCalls {
+    CreateFileFn createFile;
+    MoveFileExFn moveFile;
+    WriteFileFn writeFile;
+    SetEndOfFileFn setEndOfFile;
+};
+RealCalls g_real;
+DWORD g_slowDisk;  // milliseconds each write, cut and rename waits first
+Fault g_faults[static_cast<int>(Step::Count)];
+int g_calls[static_cast<int>(Step::Count)];
+
+int& Calls(Step step) {
+    return g_calls[static_cast<int>(step)];
 }
+
+// Counts the call; true when it is to fail, its error set.
+bool Fails(Step step) {
+    const Fault& fault = g_faults[static_cast<int>(step)];
+    if (++Calls(step) > fault.times) return false;
+    SetLastError(fault.error);
+    return true;
+}
+
+// Which step of a write a CreateFileA call is; Step::Count for none.
+Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
+    if (access == DELETE) return Step::Probe;
+    if (disposition == CREATE_ALWAYS && path[strlen(path) - 1] == '~') return Step::NewFile;
+    if (disposition == OPEN_EXISTING && (access & GENERIC_WRITE)) return Step::InPlaceOpen;
+    if (disposition == OPEN_EXISTING && access == GENERIC_READ) return Step::Read;
+    return Step::Count;
+}
+
+// Where the last new file was asked for.
+std::string g_newFilePath;
+
+HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
+                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                HANDLE model) {
+    const Step step = OpenStep(path, access, disposition);
+    if (step == Step::NewFile) g_newFilePath = path;
+    if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
+    // Windows truncates a hidden or system file only when asked for the same bits.
+    const DWORD existing = GetFileAttributesA(path);
+    if (disposition == CREATE_ALWAYS && existing != INVALID_FILE_ATTRIBUTES &&
+        (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~flags)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_real.createFile(path, access, share, security, disposition, flags, model);
+}
+
+// Another program's write to tips.rc the moment the replace is done; none when null.
+void (*g_afterReplace)(LPCSTR path);
+
+BOOL WINAPI WindowsMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+    Sleep(g_slowDisk);
+    if (Fails(Step::Replace) || !g_real.moveFile(from, to, flags)) return FALSE;
+    if (g_afterReplace) g_afterReplace(to);
+    return TRUE;
+}
+
+// A failing write, as a full disk fails it: half of the bytes land first. A
+// fault without an error is a disk that takes half and reports success.
+BOOL WINAPI WindowsWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
+                             LPOVERLAPPED overlapped) {
+    Sleep(g_slowDisk);
+    if (!Fails(Step::Write)) return g_real.writeFile(file, data, length, written, overlapped);
+    const DWORD error = GetLastError();
+    const BOOL wrote = g_real.writeFile(file, data, length / 2, written, overlapped);
+    SetLastError(error);
+    return error == ERROR_SUCCESS ? wrote : FALSE;
+}
+
+// What the file held when a SetEndOfFile failed: what a crash at that moment
+// would have left.
+std::string g_atFailedCut;
+
+BOOL WINAPI WindowsSetEndOfFile(HANDLE file) {
+    Sleep(g_slowDisk);
+    if (!Fails(Step::SetEnd)) return g_real.setEndOfFile(file);
+    const DWORD error = GetLastError();
+    LARGE_INTEGER zero{}, here{};
+    SetFilePointerEx(file, zero, &here, FILE_CURRENT);
+    SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
+    g_atFailedCut.assign(4096, '\0');
+    DWORD read = 0;
+    ReadFile(file, g_atFailedCut.data(), 4096, &read, nullptr);
+    g_atFailedCut.resize(read);
+    SetFilePointerEx(file, here, nullptr, FILE_BEGIN);
+    SetLastError(error);
+    return FALSE;
+}
+
+// The stand-ins in place of this program's imports for the scope's duration,
+// with the faults given and the counts at zero.
+struct PlayWindows {
+    ScopedImportPatch createFile{GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
+                                 reinterpret_cast<void*>(&WindowsCreateFile)};
+    ScopedImportPatch moveFile{GetModuleHandleA(nullptr), "kernel32.dll", "MoveFileExA",
+                               reinterpret_cast<void*>(&WindowsMoveFileEx)};
+    ScopedImportPatch writeFile{GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
+                                reinterpret_cast<void*>(&WindowsWriteFile)};
+    ScopedImportPatch setEndOfFile{GetModuleHandleA(nullptr), "kernel32.dll", "SetEndOfFile",
+                                   reinterpret_cast<void*>(&WindowsSetEndOfFile)};
+
+    explicit PlayWindows(std::initializer_list<Fault> faults) {
+        for (Fault& fault : g_faults) fault = {};
+        for (int& calls : g_calls) calls = 0;
+        for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
+        g_afterReplace = nullptr;
+        g_slowDisk = 0;
+        g_real = {reinterpret_cast<CreateFileFn>(createFile.original),
+                  reinterpret_cast<MoveFileExFn>(moveFile.original),
+                  reinterpret_cast<WriteFileFn>(writeFile.original),
+                  reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original)};
+        EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
+                    g_real.setEndOfFile);
+    }
+};
+
+const Fault kNoNewFile = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways};
 
 TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
     WriteOldFile();
-    EXPECT_EQ(TipsSave::Failed, WriteTipsFileWith("WriteFile", &HalfWriteFile, g_realWriteFile));
+    {
+        const PlayWindows windows{{Step::Write, ERROR_SUCCESS, kAlways}};
+        EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
+    }
     ExpectOldFileAlone();
 }
 
@@ -379,22 +500,6 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     EXPECT_EQ(tipCount, TipsList.Count());
     TipsList.ReplaceAll({"replacement"});
     ExpectOldFileAlone();
-}
-
-using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                                      HANDLE);
-CreateFileFn g_realCreateFile;
-
-// A folder whose rights let its files be rewritten but no file be added.
-HANDLE WINAPI CreateNoNewFile(LPCSTR path, DWORD access, DWORD share,
-                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                              HANDLE model) {
-    if (disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING &&
-        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return g_realCreateFile(path, access, share, security, disposition, flags, model);
 }
 
 struct NoNewFileCase {
@@ -421,8 +526,11 @@ TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
             SetFileAttributesA(tipsPath.c_str(), c.attributes);
         }
         TipsList.ReplaceAt(0, "new");
-        const int32_t result =
-            WriteTipsFileWith("CreateFileA", &CreateNoNewFile, g_realCreateFile) == TipsSave::Written;
+        int32_t result;
+        {
+            const PlayWindows windows{kNoNewFile};
+            result = WriteTipsFile() == TipsSave::Written;
+        }
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(c.result, result);
         if (c.attributes) {
@@ -434,41 +542,17 @@ TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
 }
 
 // Scanners and indexers hold a file for a moment; Wine's files have no such
-// holders, so a stand-in refuses the reads of tips.rc as Windows would.
-int g_refusedReads;  // how many more to refuse; -1: every one
-DWORD g_readError;
-int g_readOpens;
-
-HANDLE WINAPI HeldForReading(LPCSTR path, DWORD access, DWORD share,
-                             LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                             HANDLE model) {
-    const std::string_view name(path);
-    if ((access & GENERIC_READ) && name.size() >= 7 && name.substr(name.size() - 7) == "tips.rc") {
-        ++g_readOpens;
-        if (g_refusedReads != 0) {
-            if (g_refusedReads > 0) --g_refusedReads;
-            SetLastError(g_readError);
-            return INVALID_HANDLE_VALUE;
-        }
-    }
-    return g_realCreateFile(path, access, share, security, disposition, flags, model);
-}
-
+// holders, so the stand-ins refuse the reads of tips.rc as Windows would.
 template <typename Work>
 auto WithReadsHeld(int refused, DWORD error, Work work) {
-    g_refusedReads = refused;
-    g_readError = error;
-    ScopedImportPatch patch(GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
-                            reinterpret_cast<void*>(&HeldForReading));
-    g_realCreateFile = reinterpret_cast<CreateFileFn>(patch.original);
-    EXPECT_TRUE(g_realCreateFile);
+    const PlayWindows windows{{Step::Read, error, refused}};
     return work();
 }
 
 struct HeldReadCase {
     const char* name;
     bool atStartUp;  // else at the comparison before the save
-    int refused;     // -1: every read
+    int refused;     // kAlways: every read
     DWORD error;
     int opens;       // of tips.rc to read, in the step held
     const char* question;
@@ -477,12 +561,12 @@ struct HeldReadCase {
 const HeldReadCase kHeldReadCases[] = {
     {"start-up read held twice", true, 2, ERROR_SHARING_VIOLATION, 3, nullptr},
     {"start-up read locked twice", true, 2, ERROR_LOCK_VIOLATION, 3, nullptr},
-    {"start-up read held throughout", true, -1, ERROR_SHARING_VIOLATION, 7,
+    {"start-up read held throughout", true, kAlways, ERROR_SHARING_VIOLATION, 7,
      kTipsUnreadAtStartText},
-    {"start-up read denied", true, -1, ERROR_ACCESS_DENIED, 1, kTipsUnreadAtStartText},
+    {"start-up read denied", true, kAlways, ERROR_ACCESS_DENIED, 1, kTipsUnreadAtStartText},
     {"comparison held twice", false, 2, ERROR_SHARING_VIOLATION, 3, nullptr},
-    {"comparison held throughout", false, -1, ERROR_SHARING_VIOLATION, 7, kTipsUncheckedText},
-    {"comparison's path not found", false, -1, ERROR_PATH_NOT_FOUND, 1, nullptr},
+    {"comparison held throughout", false, kAlways, ERROR_SHARING_VIOLATION, 7, kTipsUncheckedText},
+    {"comparison's path not found", false, kAlways, ERROR_PATH_NOT_FOUND, 1, nullptr},
 };
 
 TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
@@ -491,7 +575,6 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         SCOPED_TRACE(c.name);
         WriteBytes(tipsPath, clean);
         TipsList.ReplaceAll({"prior"});
-        g_readOpens = 0;
         if (c.atStartUp) {
             g_tipsFileStamp = {};  // as the module starts
             WithReadsHeld(c.refused, c.error, [] { ReadTipsFile(); });
@@ -507,14 +590,14 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         const TipsSave saved =
             c.atStartUp ? WriteTipsFile()
                         : WithReadsHeld(c.refused, c.error, [] { return WriteTipsFile(); });
-        EXPECT_EQ(c.opens, g_readOpens);
+        EXPECT_EQ(c.opens, Calls(Step::Read));
         if (c.question) {
             EXPECT_EQ(TipsSave::Declined, saved);
             EXPECT_EQ(clean, ReadBytes(tipsPath));
             // After a Yes the next save asks nothing.
             g_steps.push_back(Answer(IDYES, c.question));
             EXPECT_EQ(TipsSave::Written,
-                      WithReadsHeld(c.atStartUp ? 0 : -1, c.error, [] { return WriteTipsFile(); }));
+                      WithReadsHeld(c.atStartUp ? 0 : kAlways, c.error, [] { return WriteTipsFile(); }));
             g_boxes.clear();
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             EXPECT_TRUE(g_boxes.empty());
@@ -713,140 +796,6 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
     EXPECT_EQ(last, LastTipOf(path));
 }
 
-// What Windows answers and Wine does not, played by stand-ins for the module's
-// imports. Each step of a write can be made to fail a number of times with an
-// error; every call is counted and otherwise passed on.
-enum class Step { Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Count };
-constexpr int kAlways = 1000;
-
-struct Fault {
-    Step step;
-    DWORD error;
-    int times;
-};
-
-using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
-
-struct RealCalls {
-    CreateFileFn createFile;
-    MoveFileExFn moveFile;
-    WriteFileFn writeFile;
-    SetEndOfFileFn setEndOfFile;
-};
-RealCalls g_real;
-DWORD g_slowDisk;  // milliseconds each write, cut and rename waits first
-Fault g_faults[static_cast<int>(Step::Count)];
-int g_calls[static_cast<int>(Step::Count)];
-
-int& Calls(Step step) {
-    return g_calls[static_cast<int>(step)];
-}
-
-// Counts the call; true when it is to fail, its error set.
-bool Fails(Step step) {
-    const Fault& fault = g_faults[static_cast<int>(step)];
-    if (++Calls(step) > fault.times) return false;
-    SetLastError(fault.error);
-    return true;
-}
-
-// Which step of a write a CreateFileA call is; Step::Count for none.
-Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
-    if (access == DELETE) return Step::Probe;
-    if (disposition == CREATE_ALWAYS && path[strlen(path) - 1] == '~') return Step::NewFile;
-    if (disposition == OPEN_EXISTING && (access & GENERIC_WRITE)) return Step::InPlaceOpen;
-    return Step::Count;
-}
-
-// Where the last new file was asked for.
-std::string g_newFilePath;
-
-HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
-                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                                HANDLE model) {
-    const Step step = OpenStep(path, access, disposition);
-    if (step == Step::NewFile) g_newFilePath = path;
-    if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
-    // Windows truncates a hidden or system file only when asked for the same bits.
-    const DWORD existing = GetFileAttributesA(path);
-    if (disposition == CREATE_ALWAYS && existing != INVALID_FILE_ATTRIBUTES &&
-        (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~flags)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return g_real.createFile(path, access, share, security, disposition, flags, model);
-}
-
-// Another program's write to tips.rc the moment the replace is done; none when null.
-void (*g_afterReplace)(LPCSTR path);
-
-BOOL WINAPI WindowsMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
-    Sleep(g_slowDisk);
-    if (Fails(Step::Replace) || !g_real.moveFile(from, to, flags)) return FALSE;
-    if (g_afterReplace) g_afterReplace(to);
-    return TRUE;
-}
-
-// A failing write, as a full disk fails it: half of the bytes land first.
-BOOL WINAPI WindowsWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
-                             LPOVERLAPPED overlapped) {
-    Sleep(g_slowDisk);
-    if (!Fails(Step::Write)) return g_real.writeFile(file, data, length, written, overlapped);
-    const DWORD error = GetLastError();
-    g_real.writeFile(file, data, length / 2, written, overlapped);
-    SetLastError(error);
-    return FALSE;
-}
-
-// What the file held when a SetEndOfFile failed: what a crash at that moment
-// would have left.
-std::string g_atFailedCut;
-
-BOOL WINAPI WindowsSetEndOfFile(HANDLE file) {
-    Sleep(g_slowDisk);
-    if (!Fails(Step::SetEnd)) return g_real.setEndOfFile(file);
-    const DWORD error = GetLastError();
-    LARGE_INTEGER zero{}, here{};
-    SetFilePointerEx(file, zero, &here, FILE_CURRENT);
-    SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
-    g_atFailedCut.assign(4096, '\0');
-    DWORD read = 0;
-    ReadFile(file, g_atFailedCut.data(), 4096, &read, nullptr);
-    g_atFailedCut.resize(read);
-    SetFilePointerEx(file, here, nullptr, FILE_BEGIN);
-    SetLastError(error);
-    return FALSE;
-}
-
-// The stand-ins in place of this program's imports for the scope's duration,
-// with the faults given and the counts at zero.
-struct PlayWindows {
-    ScopedImportPatch createFile{GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
-                                 reinterpret_cast<void*>(&WindowsCreateFile)};
-    ScopedImportPatch moveFile{GetModuleHandleA(nullptr), "kernel32.dll", "MoveFileExA",
-                               reinterpret_cast<void*>(&WindowsMoveFileEx)};
-    ScopedImportPatch writeFile{GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
-                                reinterpret_cast<void*>(&WindowsWriteFile)};
-    ScopedImportPatch setEndOfFile{GetModuleHandleA(nullptr), "kernel32.dll", "SetEndOfFile",
-                                   reinterpret_cast<void*>(&WindowsSetEndOfFile)};
-
-    explicit PlayWindows(std::initializer_list<Fault> faults) {
-        for (Fault& fault : g_faults) fault = {};
-        for (int& calls : g_calls) calls = 0;
-        for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
-        g_afterReplace = nullptr;
-        g_slowDisk = 0;
-        g_real = {reinterpret_cast<CreateFileFn>(createFile.original),
-                  reinterpret_cast<MoveFileExFn>(moveFile.original),
-                  reinterpret_cast<WriteFileFn>(writeFile.original),
-                  reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original)};
-        EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
-                    g_real.setEndOfFile);
-    }
-};
-
-const Fault kNoNewFile = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways};
 
 struct BehaviourCase {
     const char* name;
