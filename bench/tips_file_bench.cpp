@@ -19,6 +19,7 @@
 #include "plugin/module_state.h"
 #include "plugin/module_tips_file.h"
 #include "tests/shared/dialog_windows.h"
+#include "tests/shared/file_times.h"
 #include "tests/shared/import_patch.h"
 #include "tips/tips_text.h"
 
@@ -174,21 +175,6 @@ size_t ReadRawAndCountLines(const std::string& path) {
     return lines;
 }
 
-// Leaves the file as another program would find it long after a save.
-void SetWrittenAnHourAgo(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = now.dwLowDateTime;
-    ticks.HighPart = now.dwHighDateTime;
-    ticks.QuadPart -= 3600ull * 10000000ull;
-    const FILETIME anHourAgo{ticks.LowPart, ticks.HighPart};
-    SetFileTime(file, nullptr, nullptr, &anHourAgo);
-    CloseHandle(file);
-}
-
 std::string TempFolderPath() {
     char base[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
@@ -254,7 +240,7 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
     for (int i = 0; i < std::max(runs, 9); ++i) {
         const auto save = [&] { wrote &= WriteTipsFile() == TipsSave::Written; };
         again = std::min(again, FastestOf(1, save));
-        SetWrittenAnHourAgo(tipsPath);
+        SetLastWriteTime(tipsPath, SecondsFromNow(-3600));  // as long after a save
         ReadTipsFile();
         DeleteFileA(rawPath.c_str());
         rawWrite = std::min(rawWrite, FastestOf(1, [&] { wrote &= WriteRaw(rawPath, image); }));

@@ -25,12 +25,6 @@ std::string ShippedModule() {
     return BuildFolder() + "release\\Calvorinor.plg";
 }
 
-std::string TipsFileText(const std::vector<std::string>& tips) {
-    std::string text = "0000// current line\r\n";
-    for (const std::string& tip : tips) text += tip + "\r\n";
-    return text;
-}
-
 void PluginHost::SetUp() {
     WatchDialogs();
     g_boxes.clear();

@@ -29,8 +29,6 @@ using DoneModuleFn = void(WINAPI*)();
 std::string BuildFolder();
 // The module as it ships: stripped, from the release build tree below BuildFolder().
 std::string ShippedModule();
-// Tips file text: the counter line, then each tip, each line ended by CR LF.
-std::string TipsFileText(const std::vector<std::string>& tips);
 
 class PluginHost : public testing::Test {
 protected:

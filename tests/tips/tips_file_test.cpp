@@ -16,6 +16,7 @@
 #include "plugin/module_state.h"
 #include "tests/support/child_program.h"
 #include "tests/support/dialog_steps.h"
+#include "tests/shared/file_times.h"
 #include "tests/shared/import_patch.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/shared/tips_text_helpers.h"
@@ -260,13 +261,7 @@ const ChangeCase kChangeCases[] = {
 // Moves the file's last-write time on, as a later write would: the file
 // system's clock may not have ticked since the module read it.
 void TouchLater(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    FILETIME time;
-    GetFileTime(file, nullptr, nullptr, &time);
-    time.dwHighDateTime += 1;  // about seven minutes
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
+    EXPECT_TRUE(SetLastWriteTime(path, SecondsFromNow(420)));
 }
 
 TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
@@ -609,23 +604,6 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
     }
 }
 
-// Sets the file's last-write time; returns it.
-FILETIME SetLastWrite(const std::string& path, FILETIME time) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
-    return time;
-}
-
-FILETIME SecondsFromNow(int seconds) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
-    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(seconds) * 10000000);
-    return {ticks.LowPart, ticks.HighPart};
-}
-
 // A file system that keeps times to 2 s (FAT) gives a change made right after
 // a read the time the read saw; the stand-in here is SetFileTime.
 TEST_F(TipsFile, ASameSizeEditUnderTheStampedTimeIsFoundWhileThatTimeIsRecent) {
@@ -636,11 +614,12 @@ TEST_F(TipsFile, ASameSizeEditUnderTheStampedTimeIsFoundWhileThatTimeIsRecent) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fileAge);
         WriteBytes(tipsPath, "0000// current line\r\nA\r\n");
-        const FILETIME stamped = SetLastWrite(tipsPath, SecondsFromNow(-c.fileAge));
+        const FILETIME stamped = SecondsFromNow(-c.fileAge);
+        EXPECT_TRUE(SetLastWriteTime(tipsPath, stamped));
         ReadTipsFile();
         TipsList.Append("ours");
         WriteBytes(tipsPath, "0000// current line\r\nX\r\n");
-        SetLastWrite(tipsPath, stamped);
+        EXPECT_TRUE(SetLastWriteTime(tipsPath, stamped));
         if (c.found) g_steps.push_back(Answer(IDNO, kTipsChangedText));
         EXPECT_EQ(c.found ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
     }
@@ -991,12 +970,6 @@ Tips TurnTips(int turn, bool sameLength) {
     return tips;
 }
 
-std::string FileText(const Tips& tips) {
-    std::string text = "0000// current line\r\n";
-    for (const std::string& tip : tips) text += tip + "\r\n";
-    return text;
-}
-
 constexpr char kKillPathVariable[] = "CALVORINOR_KILLED_WRITER_TIPS";
 constexpr char kKillCaseVariable[] = "CALVORINOR_KILLED_WRITER_CASE";
 constexpr char kKillReadyVariable[] = "CALVORINOR_KILLED_WRITER_READY";
@@ -1041,8 +1014,8 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
     for (const KillCase& c : kKillCases) {
         SCOPED_TRACE(c.name);
         SetEnvironmentVariableA(kKillCaseVariable, std::to_string(&c - kKillCases).c_str());
-        const std::string texts[2] = {FileText(TurnTips(0, c.sameLength)),
-                                      FileText(TurnTips(1, c.sameLength))};
+        const std::string texts[2] = {TipsFileText(TurnTips(0, c.sameLength)),
+                                      TipsFileText(TurnTips(1, c.sameLength))};
         WriteBytes(tipsPath, texts[0]);
         DeleteFileA(swapPath.c_str());
         int left[2] = {}, padded = 0, strays = 0;
