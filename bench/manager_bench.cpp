@@ -10,7 +10,7 @@
 
 #include "bench/bench_report.h"
 #include "dialogs/dialogs.h"
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "resources/resource_ids.h"
 #include "tests/shared/tips_readback.h"
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "bench/bench_report.h"
-#include "plugin/messages.h"
-#include "plugin/module_state.h"
-#include "plugin/module_tips_file.h"
+#include "records/messages.h"
+#include "records/module_state.h"
+#include "records/module_tips_file.h"
 #include "tests/shared/dialog_windows.h"
 #include "tests/shared/file_times.h"
 #include "tests/shared/import_patch.h"

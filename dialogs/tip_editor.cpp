@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "plugin/messages.h"
-#include "plugin/modal_loops.h"
-#include "plugin/module_state.h"
+#include "records/messages.h"
+#include "records/modal_loops.h"
+#include "records/module_state.h"
 #include "resources/resource_ids.h"
 
 namespace {

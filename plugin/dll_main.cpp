@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 
 // Runs under the loader lock: store the instance and nothing else.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "dialogs/dialogs.h"
-#include "plugin/messages.h"
-#include "plugin/modal_loops.h"
-#include "plugin/module_state.h"
-#include "plugin/module_tips_file.h"
-#include "plugin/starter_api.h"
+#include "records/messages.h"
+#include "records/modal_loops.h"
+#include "records/module_state.h"
+#include "records/module_tips_file.h"
+#include "records/starter_api.h"
 #include "tips/tips_location.h"
 #include "tray/notify_window.h"
 #include "tray/tray_icon.h"

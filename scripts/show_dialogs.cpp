@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dialogs/dialogs.h"
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "resources/resource_ids.h"
 #include "tests/shared/dialog_windows.h"
 

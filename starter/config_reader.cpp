@@ -11,7 +11,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 #include "starter/heap_text.h"
 #include "starter/picture_slots.h"
 

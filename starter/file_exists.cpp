@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 
 // A folder is not a file: the host asks so before it opens a path for reading.
 int WINAPI FileExists(const char* path) {

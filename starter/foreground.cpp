@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 
 // The system refuses the foreground to a thread that does not hold the input
 // focus, which leaves a popup menu that never closes when the user clicks

@@ -5,7 +5,7 @@
 
 #include <commctrl.h>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 #include "starter/heap_text.h"
 #include "starter/picture_slots.h"
 

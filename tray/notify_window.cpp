@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "dialogs/dialogs.h"
-#include "plugin/messages.h"
-#include "plugin/modal_loops.h"
-#include "plugin/module_state.h"
-#include "plugin/module_tips_file.h"
+#include "records/messages.h"
+#include "records/modal_loops.h"
+#include "records/module_state.h"
+#include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "resources/resource_ids.h"
 
 namespace {

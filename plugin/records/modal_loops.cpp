@@ -1,4 +1,4 @@
-#include "plugin/modal_loops.h"
+#include "records/modal_loops.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 
 HINSTANCE g_instance;
 HostInfo g_hostInfo;

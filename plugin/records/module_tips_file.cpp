@@ -1,4 +1,4 @@
-#include "plugin/module_tips_file.h"
+#include "records/module_tips_file.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <string_view>
 #include <utility>
 
-#include "plugin/messages.h"
-#include "plugin/modal_loops.h"
-#include "plugin/module_state.h"
+#include "records/messages.h"
+#include "records/modal_loops.h"
+#include "records/module_state.h"
 #include "tips/tips_file.h"
 #include "tips/tips_text.h"
 

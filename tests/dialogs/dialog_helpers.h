@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dialogs/dialogs.h"
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "resources/resource_ids.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/support/dialog_steps.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "tests/dialogs/dialog_helpers.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/host_records.h"
+#include "records/host_records.h"
 
 #include <windows.h>
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/host_record.h"
-#include "plugin/host_records.h"
+#include "records/host_records.h"
 #include "tests/shared/picture_files.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/support/dialog_steps.h"

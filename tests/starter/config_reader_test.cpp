@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 #include "tests/shared/picture_files.h"
 #include "tests/starter/starter_files.h"
 #include "tests/support/temp_folder.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 #include "tests/shared/picture_files.h"
 #include "tests/starter/starter_files.h"
 #include "tests/support/temp_folder.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 #include "tests/support/temp_folder.h"
 
 struct StarterFiles {

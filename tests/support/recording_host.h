@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/host_records.h"
+#include "records/host_records.h"
 
 // Host messages in order, each with its wParam, and each properties text.
 using HostTraffic = std::vector<std::pair<UINT, WPARAM>>;

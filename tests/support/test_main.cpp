@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "tests/support/run_tests.h"
 
 int main(int argc, char** argv) {

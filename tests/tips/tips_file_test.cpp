@@ -1,4 +1,4 @@
-#include "plugin/module_tips_file.h"
+#include "records/module_tips_file.h"
 
 #include <windows.h>
 
@@ -12,8 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "plugin/messages.h"
-#include "plugin/module_state.h"
+#include "records/messages.h"
+#include "records/module_state.h"
 #include "tests/support/child_program.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/shared/file_times.h"

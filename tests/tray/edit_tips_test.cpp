@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module_state.h"
-#include "plugin/module_tips_file.h"
+#include "records/module_state.h"
+#include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
 #include "tests/shared/dialog_windows.h"
 #include "tests/shared/tips_readback.h"

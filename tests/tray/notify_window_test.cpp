@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "tests/shared/import_patch.h"
 #include "tests/tray/tray_test.h"
 

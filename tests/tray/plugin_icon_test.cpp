@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "plugin/module_state.h"
+#include "records/module_state.h"
 #include "resources/resource_ids.h"
 
 namespace {

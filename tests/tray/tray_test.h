@@ -12,8 +12,8 @@
 #include <string>
 
 #include "host/host_record.h"
-#include "plugin/module_state.h"
-#include "plugin/module_tips_file.h"
+#include "records/module_state.h"
+#include "records/module_tips_file.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/menu_steps.h"
 #include "tests/support/message_box_recorder.h"

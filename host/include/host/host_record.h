@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_records.h"
+#include "records/host_records.h"
 
 // The host's blocks that the record points into; they must outlive the record.
 struct HostRecordStorage {

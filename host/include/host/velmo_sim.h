@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/host_records.h"
+#include "records/host_records.h"
 
 // The main window: host window and parent window of the host record at once.
 extern HWND g_mainWindow;

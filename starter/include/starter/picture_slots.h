@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 
 namespace picture_slots {
 

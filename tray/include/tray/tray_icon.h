@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "plugin/starter_api.h"
+#include "records/starter_api.h"
 
 // A new icon owned by the caller, or null when the picture gives none.
 HICON IconFromPicture(const PictureRecord* picture);

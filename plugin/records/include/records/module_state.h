@@ -11,8 +11,8 @@
 
 #include <cstdint>
 
-#include "plugin/host_records.h"
-#include "plugin/starter_api.h"
+#include "records/host_records.h"
+#include "records/starter_api.h"
 #include "tips/tips_list.h"
 #include "tips/tips_location.h"
 
