@@ -11,6 +11,7 @@
 #include "records/modal_loops.h"
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
+#include "tips/win_handles.h"
 
 namespace {
 
@@ -61,10 +62,10 @@ LONG DrawnWidth(HDC dc, const char* text, std::vector<wchar_t>& wide) {
 // and UTF-8 a byte of 0x80 or above may be part of one. Rows with such a byte
 // are measured whole; of the others only the widest is.
 int WidestRowWidth(HWND list) {
-    HDC dc = GetDC(list);
+    const WindowDcWithFont context(
+        list, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    HDC dc = context.Get();
     if (!dc) return 0;
-    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0));
-    HGDIOBJ oldFont = SelectObject(dc, font);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
     INT characterWidths[256] = {};
@@ -93,8 +94,6 @@ int WidestRowWidth(HWND list) {
     SIZE plain{};
     GetTextExtentPoint32A(dc, widestPlainText, Length(widestPlainText), &plain);
     const LONG widest = std::max(widestMeasured, plain.cx);
-    SelectObject(dc, oldFont);
-    ReleaseDC(list, dc);
     return widest > 0 ? static_cast<int>(widest + metrics.tmAveCharWidth) : 0;
 }
 
@@ -156,21 +155,25 @@ void FillManagerList(HWND dialog) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
+// A command that runs out of memory leaves TipsList as it was; the rows are
+// filled from it again.
 INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
-        CenterOnScreen(dialog);
-        FillManagerList(dialog);
-        return TRUE;   // the focus goes to OK, the first tab stop
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:            EndDialog(dialog, IDOK); break;
-        case IDCANCEL:        EndDialog(dialog, IDCANCEL); break;
-        case IDC_ADD_TIP:     OnAddTip(dialog); break;
-        case IDC_REMOVE_TIPS: OnRemoveTips(dialog); break;
-        case IDC_EDIT_TIPS:   OnEditTips(dialog); break;
+    return CatchAtBoundary(dialog, INT_PTR{TRUE}, [&]() -> INT_PTR {
+        switch (message) {
+        case WM_INITDIALOG:
+            CenterOnScreen(dialog);
+            FillManagerList(dialog);
+            return TRUE;   // the focus goes to OK, the first tab stop
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDOK:            EndDialog(dialog, IDOK); break;
+            case IDCANCEL:        EndDialog(dialog, IDCANCEL); break;
+            case IDC_ADD_TIP:     OnAddTip(dialog); break;
+            case IDC_REMOVE_TIPS: OnRemoveTips(dialog); break;
+            case IDC_EDIT_TIPS:   OnEditTips(dialog); break;
+            }
+            return TRUE;   // every WM_COMMAND counts as handled, list notifications too
         }
-        return TRUE;   // every WM_COMMAND counts as handled, list notifications too
-    }
-    return FALSE;
+        return FALSE;
+    });
 }

@@ -20,13 +20,19 @@ struct OpenDialogs {
     std::vector<HWND> editors;
 };
 
+// Out of memory, the dialogs found so far are all there is to go by: the
+// exception must not unwind through EnumThreadWindows.
 BOOL CALLBACK CollectOpenDialog(HWND window, LPARAM found) {
     auto& open = *reinterpret_cast<OpenDialogs*>(found);
     const DLGPROC proc = DialogProcOf(window);
-    if (proc == ManagerDialogProc)
-        open.managers.push_back(window);
-    else if (proc == TipEditorAddProc || proc == TipEditorEditProc)
-        open.editors.push_back(window);
+    try {
+        if (proc == ManagerDialogProc)
+            open.managers.push_back(window);
+        else if (proc == TipEditorAddProc || proc == TipEditorEditProc)
+            open.editors.push_back(window);
+    } catch (...) {
+        return FALSE;
+    }
     return TRUE;
 }
 

@@ -94,19 +94,24 @@ INT_PTR EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
 
 }  // namespace
 
+// A change that runs out of memory is not made, and the editor stays open.
 INT_PTR CALLBACK TipEditorAddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        OnOpen(dialog, AddModeMetrics, kAddTipCaption);
-        return TRUE;   // the focus goes to OK, the first tab stop
-    }
-    return EditorProc(dialog, message, wParam, lParam, AddModeMetrics, OnAddOk);
+    return CatchAtBoundary(dialog, INT_PTR{TRUE}, [&]() -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            OnOpen(dialog, AddModeMetrics, kAddTipCaption);
+            return TRUE;   // the focus goes to OK, the first tab stop
+        }
+        return EditorProc(dialog, message, wParam, lParam, AddModeMetrics, OnAddOk);
+    });
 }
 
 INT_PTR CALLBACK TipEditorEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        OnOpen(dialog, EditModeMetrics, kEditTipCaption);
-        SetDlgItemTextA(dialog, IDC_TIP_TEXT, TipsList.At(static_cast<uint32_t>(EditIndex)));
-        return TRUE;
-    }
-    return EditorProc(dialog, message, wParam, lParam, EditModeMetrics, OnEditOk);
+    return CatchAtBoundary(dialog, INT_PTR{TRUE}, [&]() -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            OnOpen(dialog, EditModeMetrics, kEditTipCaption);
+            SetDlgItemTextA(dialog, IDC_TIP_TEXT, TipsList.At(static_cast<uint32_t>(EditIndex)));
+            return TRUE;
+        }
+        return EditorProc(dialog, message, wParam, lParam, EditModeMetrics, OnEditOk);
+    });
 }

@@ -64,7 +64,11 @@ const PluginInfo* WINAPI GetPluginInfo() {
     return &g_pluginInfo;
 }
 
-uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
+namespace {
+
+void ShutDown();
+
+uint32_t StartUp(const HostInfo* host) {
     // A host too old for the plug-in gets the code of the button that closed
     // the box (1 for OK), not 0: hosts have always been given that value here.
     if (host->size < kHostInfoSize)
@@ -83,7 +87,7 @@ uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
     if (!LocateTipsFile(found)) {
         CloseCFGr(&reader);
         ShowMessageBox(nullptr, kNoTipsFileText, kErrorCaption, MB_TOPMOST);
-        DoneModule();
+        ShutDown();
         return 0;
     }
     std::memcpy(TipsPath, found, kTipsPathSize);
@@ -93,7 +97,7 @@ uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
     return AddTrayIcon();
 }
 
-void WINAPI DoneModule() {
+void ShutDown() {
     // Boxes and dialogs left open would go on editing TipsList and writing
     // tips.rc for a stopped module, or stay on screen with nothing behind them.
     NoteModuleStopped();
@@ -110,4 +114,17 @@ void WINAPI DoneModule() {
     // holds nothing the library made, and it releases nothing.
     FreePicture(&g_picture);
     UnregisterNotifyWindowClass();
+}
+
+}  // namespace
+
+uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
+    return CatchAtBoundary(nullptr, uint32_t{0}, [host] { return StartUp(host); });
+}
+
+void WINAPI DoneModule() {
+    CatchAtBoundary(nullptr, 0, [] {
+        ShutDown();
+        return 0;
+    });
 }

@@ -1,9 +1,11 @@
 #include "tips/brief_holds.h"
 
+#include <algorithm>
+
 namespace {
 
-// 945 ms in all: long enough for a scanner's look at a small file, short
-// enough that a refused save does not seem to hang.
+// 945 ms for one step held throughout: long enough for a scanner's look at a
+// small file, short enough that a refused save does not seem to hang.
 constexpr DWORD kRetryWaits[] = {15, 30, 60, 120, 240, 480};
 
 }  // namespace
@@ -13,8 +15,18 @@ bool IsBriefHold(DWORD error, HoldErrors which) {
     return which == HoldErrors::SharingOrDenied && error == ERROR_ACCESS_DENIED;
 }
 
-bool WaitBeforeRetry(unsigned retry) {
+WaitBudget::WaitBudget(DWORD milliseconds) : start_(GetTickCount()), length_(milliseconds) {}
+
+DWORD WaitBudget::Left() const {
+    // Unsigned differences stay right when the tick count wraps after 49 days.
+    const DWORD spent = GetTickCount() - start_;
+    return spent < length_ ? length_ - spent : 0;
+}
+
+bool WaitBeforeRetry(unsigned retry, const WaitBudget& budget) {
     if (retry == 0 || retry > sizeof kRetryWaits / sizeof kRetryWaits[0]) return false;
-    Sleep(kRetryWaits[retry - 1]);
+    const DWORD left = budget.Left();
+    if (left == 0) return false;
+    Sleep(std::min(kRetryWaits[retry - 1], left));
     return true;
 }

@@ -10,35 +10,9 @@
 
 #include "tips/brief_holds.h"
 #include "tips/tips_text.h"
+#include "tips/win_handles.h"
 
 namespace {
-
-struct FileHandle {
-    HANDLE h;
-    explicit FileHandle(HANDLE handle) : h(handle) {}
-    ~FileHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
-
-struct GlobalBuffer {
-    HGLOBAL h;
-    explicit GlobalBuffer(HGLOBAL memory) : h(memory) {}
-    ~GlobalBuffer() { Free(); }
-    void Free() {
-        if (h) GlobalFree(h);
-        h = nullptr;
-    }
-    GlobalBuffer(const GlobalBuffer&) = delete;
-    GlobalBuffer& operator=(const GlobalBuffer&) = delete;
-};
-
-// Deletes a file at scope exit unless it was handed on.
-struct TempFile {
-    std::string path;
-    bool keep = false;
-    ~TempFile() { if (!path.empty() && !keep) DeleteFileA(path.c_str()); }
-};
 
 // The file's bytes in a zero-filled buffer one byte longer than the file, so a
 // zero byte always ends the text; null when the size, the buffer or the read fails.
@@ -46,13 +20,11 @@ HGLOBAL ReadWholeFile(HANDLE file, DWORD& size) {
     size = GetFileSize(file, nullptr);
     if (size == INVALID_FILE_SIZE) return nullptr;
     GlobalBuffer buffer(GlobalAlloc(GPTR, size_t{size} + 1));
-    if (!buffer.h) return nullptr;
+    if (!buffer.Get()) return nullptr;
     DWORD read = 0;
     // The buffer starts zeroed, so a short read ends the text where it stopped.
-    if (!ReadFile(file, buffer.h, size, &read, nullptr)) return nullptr;
-    HGLOBAL bytes = buffer.h;
-    buffer.h = nullptr;
-    return bytes;
+    if (!ReadFile(file, buffer.Get(), size, &read, nullptr)) return nullptr;
+    return buffer.Release();
 }
 
 // Writes every byte or reports failure: TRUE alone does not promise the count.
@@ -62,43 +34,19 @@ bool WriteAndFlush(HANDLE file, std::string_view bytes) {
            written == bytes.size() && FlushFileBuffers(file);
 }
 
-uint64_t Ticks(const FILETIME& time) {
-    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-uint64_t Size(DWORD high, DWORD low) {
-    return (uint64_t{high} << 32) | low;
-}
-
-// The file's size and last-write time as the reader's open handle sees them.
-// The reader's sharing keeps writers out while the handle is open, so they
-// agree with the text read, and any later change comes after the moment taken.
-void StampSizeAndTime(HANDLE file, DWORD size, TipsFileStamp& stamp) {
-    FILETIME lastWrite;
-    if (!GetFileTime(file, nullptr, nullptr, &lastWrite)) return;
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    stamp.fileSize = size;
-    stamp.lastWrite = Ticks(lastWrite);
-    stamp.takenAt = Ticks(now);
-}
-
 // Opens the file to read and takes its bytes as ReadWholeFile does, waiting
 // for a program that holds it for a moment; a byte-range lock answers only
-// the read. The stamp gets the size and time the open handle sees. Null with
-// the last error kept when the file could not be opened (opened is false) or read.
-HGLOBAL ReadHeldFile(const char* path, DWORD& size, bool& opened, TipsFileStamp& stamp) {
+// the read. Null with the last error kept when the file could not be opened
+// (opened is false) or read.
+HGLOBAL ReadHeldFile(const char* path, const WaitBudget& budget, DWORD& size, bool& opened) {
     HGLOBAL bytes = nullptr;
-    RetryWhileHeld(HoldErrors::SharingOnly, [&] {
+    RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
         DWORD error;
         {
-            const FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-            opened = file.h != INVALID_HANDLE_VALUE;
-            if (opened) {
-                bytes = ReadWholeFile(file.h, size);
-                if (bytes) StampSizeAndTime(file.h, size, stamp);
-            }
+            const Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+            opened = file.Valid();
+            if (opened) bytes = ReadWholeFile(file.Get(), size);
             error = GetLastError();
         }
         SetLastError(error);
@@ -107,26 +55,11 @@ HGLOBAL ReadHeldFile(const char* path, DWORD& size, bool& opened, TipsFileStamp&
     return bytes;
 }
 
-// FAT keeps last-write times to 2 s, so a change made within 2 s of the stamp
-// can leave the stamped time as it was; then only the bytes tell.
-constexpr uint64_t kTimeResolution = 2 * 10000000ull;  // FILETIME ticks
-
-bool StampedTimeTellsChanges(const TipsFileStamp& stamp) {
-    return stamp.lastWrite + kTimeResolution <= stamp.takenAt ||
-           stamp.takenAt + kTimeResolution <= stamp.lastWrite;
-}
-
-// The stamp of the image just written, with the last-write time the writer
-// gave it. Nothing is read back from the path: another program's write
-// between the swap and a look at the file would be stamped as ours.
-TipsFileStamp StampOfWritten(std::string_view image, uint64_t tipsHash,
-                             const FILETIME& lastWrite) {
+// The stamp of the image just written. Nothing is read back from the path:
+// another program's write between the swap and a look at the file would be
+// stamped as ours.
+TipsFileStamp StampOfWritten(std::string_view image, uint64_t tipsHash) {
     TipsFileStamp stamp{};
-    stamp.fileSize = image.size();
-    stamp.lastWrite = Ticks(lastWrite);
-    // The time was set just now: a change within the file system's resolution
-    // after it could keep it, so the next comparison reads the tips part.
-    stamp.takenAt = stamp.lastWrite;
     stamp.tipsLength = TipsPartOf(image).size();
     stamp.tipsHash = tipsHash;
     return stamp;
@@ -134,14 +67,6 @@ TipsFileStamp StampOfWritten(std::string_view image, uint64_t tipsHash,
 
 bool NoSuchFile(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-// Sets the file's last-write time to now through the writing handle. NTFS
-// may settle the time only when the handle closes, and the stamp must hold the
-// time the file keeps; the rename keeps it too.
-bool SetWrittenNow(HANDLE file, FILETIME& lastWrite) {
-    GetSystemTimeAsFileTime(&lastWrite);
-    return SetFileTime(file, nullptr, nullptr, &lastWrite) != FALSE;
 }
 
 // The one name the new text is written under: tips.rc's own with its last
@@ -158,9 +83,9 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // Opens path as CreateFileA would, trying again while another program holds it.
 HANDLE OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD disposition,
-                          DWORD attributes) {
+                          DWORD attributes, HoldErrors holds, const WaitBudget& budget) {
     HANDLE file = INVALID_HANDLE_VALUE;
-    RetryWhileHeld(HoldErrors::SharingOnly, [&] {
+    RetryWhileHeld(holds, budget, [&] {
         file = CreateFileA(path, access, share, nullptr, disposition, attributes, nullptr);
         return file != INVALID_HANDLE_VALUE;
     });
@@ -174,11 +99,11 @@ enum class WriteWay { Swap, InPlace, Refuse };
 // fail; Wine's replaces it all the same, so the writer asks first. A user who
 // may write tips.rc but not delete it (special rights, or a legacy host's
 // folder under UAC virtualization) can only have it rewritten in place.
-WriteWay ChooseWriteWay(const char* fullPath) {
-    const FileHandle probe(OpenPastBriefHolds(
-        fullPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-        0));
-    if (probe.h != INVALID_HANDLE_VALUE) return WriteWay::Swap;
+WriteWay ChooseWriteWay(const char* fullPath, const WaitBudget& budget) {
+    const Handle probe(OpenPastBriefHolds(fullPath, DELETE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
+    if (probe.Valid()) return WriteWay::Swap;
     switch (GetLastError()) {
     case ERROR_ACCESS_DENIED:
         return WriteWay::InPlace;
@@ -189,43 +114,54 @@ WriteWay ChooseWriteWay(const char* fullPath) {
     }
 }
 
-enum class SwapEnd { Written, FolderRefuses, Failed };
-
 // Writes the image beside tips.rc and moves it over tips.rc in one rename, so a
 // failure at any step, or a crash, leaves the old file whole. The new file
-// carries tips.rc's hidden and system bits, which the rename keeps.
-SwapEnd SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
-               FILETIME& lastWrite) {
+// carries tips.rc's hidden and system bits, which the rename keeps. False when
+// it was not written; folderRefuses then says whether only a folder that takes
+// no new file was in the way.
+bool SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
+            const WaitBudget& budget, bool& folderRefuses) {
+    folderRefuses = false;
     TempFile temp;
     const std::string swapPath = SwapName(fullPath);
     {
+        const DWORD stray = GetFileAttributesA(swapPath.c_str());
+        // A file still pending deletion answers "access denied" where others
+        // answer "not found": its name is taken too.
+        const bool nameTaken = stray != INVALID_FILE_ATTRIBUTES || !NoSuchFile(GetLastError());
+        // The module never makes its file read-only: one that is belongs to
+        // someone else, and its bit is not ours to clear.
+        if (stray != INVALID_FILE_ATTRIBUTES && (stray & FILE_ATTRIBUTE_READONLY)) return false;
         // A crash may have left the file with other bits than tips.rc has now.
         // Windows' CREATE_ALWAYS refuses a hidden or system file unless asked
         // for the same bits, and Wine's keeps an existing file's bits.
         const DWORD attributes = keptBits ? keptBits : FILE_ATTRIBUTE_NORMAL;
-        const DWORD stray = GetFileAttributesA(swapPath.c_str());
-        if (stray != INVALID_FILE_ATTRIBUTES &&
-            (stray & (kKeptAttributes | FILE_ATTRIBUTE_READONLY)) != keptBits)
+        if (stray != INVALID_FILE_ATTRIBUTES && !(stray & FILE_ATTRIBUTE_DIRECTORY) &&
+            (stray & kKeptAttributes) != keptBits)
             SetFileAttributesA(swapPath.c_str(), attributes);
-        FileHandle file(
-            OpenPastBriefHolds(swapPath.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
-        if (file.h == INVALID_HANDLE_VALUE)
-            return GetLastError() == ERROR_ACCESS_DENIED ? SwapEnd::FolderRefuses
-                                                         : SwapEnd::Failed;
-        temp.path = swapPath;
-        if (!WriteAndFlush(file.h, image) || !SetWrittenNow(file.h, lastWrite))
-            return SwapEnd::Failed;
+        // Only where nothing had the name does "access denied" mean that the
+        // folder takes no new file. A taken name that cannot be created is
+        // pending deletion until a scanner lets go, or is no file of ours (a
+        // folder, or one we may not write): waited for, then refused.
+        const Handle file(OpenPastBriefHolds(
+            swapPath.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, attributes,
+            nameTaken ? HoldErrors::SharingOrDenied : HoldErrors::SharingOnly, budget));
+        if (!file.Valid()) {
+            folderRefuses = !nameTaken && GetLastError() == ERROR_ACCESS_DENIED;
+            return false;
+        }
+        temp.Own(swapPath);
+        if (!WriteAndFlush(file.Get(), image)) return false;
     }
     // A scanner's handle on tips.rc makes the rename fail with 32 or 5 for a
     // moment; the new file waits for it.
-    if (!RetryWhileHeld(HoldErrors::SharingOrDenied, [&] {
-            return MoveFileExA(temp.path.c_str(), fullPath,
+    if (!RetryWhileHeld(HoldErrors::SharingOrDenied, budget, [&] {
+            return MoveFileExA(temp.Path().c_str(), fullPath,
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
         }))
-        return SwapEnd::Failed;
-    // cppcheck-suppress unreadVariable ; TempFile's destructor reads it
-    temp.keep = true;
-    return SwapEnd::Written;
+        return false;
+    temp.Release();
+    return true;
 }
 
 bool SetLength(HANDLE file, uint64_t length) {
@@ -246,38 +182,37 @@ bool ReadEveryByte(HANDLE file, GlobalBuffer& bytes, DWORD& size) {
     DWORD high = 0;
     size = GetFileSize(file, &high);
     if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return false;
-    bytes.h = GlobalAlloc(GMEM_FIXED, size_t{size} + 1);
+    bytes.Reset(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
     DWORD read = 0;
-    return bytes.h && ReadFile(file, bytes.h, size, &read, nullptr) && read == size;
+    return bytes.Get() && ReadFile(file, bytes.Get(), size, &read, nullptr) && read == size;
 }
 
 // Rewrites tips.rc over its old text, for a folder that takes no new file or a
 // tips.rc that may not be deleted. The old bytes are held first, and the file
 // grows to its new length before any byte changes, so a full disk fails while
 // the old text is whole; a write that fails later puts the old bytes back.
-bool RewriteInPlace(const char* fullPath, const std::string& image, FILETIME& lastWrite) {
-    const FileHandle file(OpenPastBriefHolds(fullPath, GENERIC_READ | GENERIC_WRITE, 0,
-                                             OPEN_EXISTING, 0));
-    if (file.h == INVALID_HANDLE_VALUE) return false;
-    GlobalBuffer old(nullptr);
+bool RewriteInPlace(const char* fullPath, const std::string& image, const WaitBudget& budget) {
+    const Handle file(OpenPastBriefHolds(fullPath, GENERIC_READ | GENERIC_WRITE, 0,
+                                         OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
+    if (!file.Valid()) return false;
+    GlobalBuffer old;
     DWORD oldSize = 0;
-    if (!ReadEveryByte(file.h, old, oldSize)) return false;
+    if (!ReadEveryByte(file.Get(), old, oldSize)) return false;
 
     // A shorter text goes with the zero byte that ends every std::string's
     // characters: should the writer die before the cut, the reader's text ends
     // where the new one does.
     const bool shrinks = image.size() < oldSize;
     const std::string_view bytes(image.c_str(), image.size() + (shrinks ? 1 : 0));
-    if ((image.size() <= oldSize || SetLength(file.h, image.size())) &&
-        WriteFromStart(file.h, bytes) &&
-        (!shrinks || (SetLength(file.h, image.size()) && FlushFileBuffers(file.h))) &&
-        SetWrittenNow(file.h, lastWrite))
+    if ((image.size() <= oldSize || SetLength(file.Get(), image.size())) &&
+        WriteFromStart(file.Get(), bytes) &&
+        (!shrinks || (SetLength(file.Get(), image.size()) && FlushFileBuffers(file.Get()))))
         return true;
 
     const DWORD error = GetLastError();
-    if (WriteFromStart(file.h, std::string_view(static_cast<const char*>(old.h), oldSize)) &&
-        SetLength(file.h, oldSize))
-        FlushFileBuffers(file.h);
+    if (WriteFromStart(file.Get(), std::string_view(old.Bytes(), oldSize)) &&
+        SetLength(file.Get(), oldSize))
+        FlushFileBuffers(file.Get());
     SetLastError(error);
     return false;
 }
@@ -293,13 +228,14 @@ void FreeReadBuffer(char* block) {
 // leaves the list as it was. The stamp learns the tips part.
 TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
                          TipsFileStamp& stamp) {
-    char* text = static_cast<char*>(buffer.h);
+    char* text = buffer.Bytes();
     if (!text) {
         list.ReplaceAll({});
         return TipsReadResult::NoTipsOrFault;
     }
     CutLines lines = CutTipsLines(text, size);
     stamp.notShown = NotShownTextOf(text, size, lines);
+    if (stamp.notShown) stamp.notShownLines = NotShownLinesOf(text, size, lines);
     // Without tips the list keeps no block, so the buffer goes and what it
     // holds of the tips part is hashed now.
     const bool kept = lines.counterLine && !lines.tips.empty();
@@ -309,24 +245,24 @@ TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
         return lines.counterLine ? TipsReadResult::Read : TipsReadResult::NoTipsOrFault;
     }
     list.TakeBlock(text, size_t{size} + 1, FreeReadBuffer, std::move(lines.tips));
-    buffer.h = nullptr;
+    buffer.Release();
     return TipsReadResult::Read;
 }
 
 }  // namespace
 
-TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp& stamp) {
-    TipsFileStamp read{};
+TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileStamp& stamp,
+                              const WaitBudget& budget) {
     bool opened = false;
     DWORD size = 0;
-    GlobalBuffer buffer(ReadHeldFile(path, size, opened, read));
+    GlobalBuffer buffer(ReadHeldFile(path, budget, size, opened));
     if (!opened) {
         // The list and what the stamp says of it stay as they were.
         stamp.unread = true;
         return TipsReadResult::NotOpened;
     }
-    stamp = read;
-    stamp.unread = !buffer.h;
+    stamp = {};
+    stamp.unread = !buffer.Get();
     // Here the size bytes in the buffer are exactly what the file held, a zero
     // byte after them. GlobalAlloc's GPTR block is fixed, and its handle is its
     // address, so StoreTips uses the handle as the text's pointer to cut it up.
@@ -339,7 +275,8 @@ TipsReadResult ReadTipsFrom(const char* path, TipsListStore& list, TipsFileStamp
     }
 }
 
-TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFileStamp& stamp) {
+TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
+                                TipsFileStamp& stamp, const WaitBudget& budget) {
     char fullPath[MAX_PATH];
     const DWORD fullLength = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
     if (fullLength == 0 || fullLength >= MAX_PATH) return TipsWriteResult::NotWritten;
@@ -359,49 +296,39 @@ TipsWriteResult WriteTipsTo(const char* path, const TipsListStore& list, TipsFil
     }
 
     const DWORD keptBits = exists ? attributes & kKeptAttributes : 0;
-    WriteWay way = exists ? ChooseWriteWay(fullPath) : WriteWay::Swap;
-    FILETIME lastWrite{};
+    WriteWay way = exists ? ChooseWriteWay(fullPath, budget) : WriteWay::Swap;
     if (way == WriteWay::Swap) {
-        // Once the swap has started, a failure never falls back to writing in place.
-        switch (SwapIn(fullPath, image, keptBits, lastWrite)) {
-        case SwapEnd::Written:
-            break;
-        case SwapEnd::FolderRefuses:
-            way = WriteWay::InPlace;
-            break;
-        case SwapEnd::Failed:
-            return TipsWriteResult::NotWritten;
+        // Once the swap has started, a failure never falls back to writing in
+        // place: only a folder that takes no new file sends the text there.
+        bool folderRefuses;
+        if (SwapIn(fullPath, image, keptBits, budget, folderRefuses)) {
+            stamp = StampOfWritten(image, tipsHash);
+            return TipsWriteResult::Written;
         }
+        way = folderRefuses ? WriteWay::InPlace : WriteWay::Refuse;
     }
-    if (way == WriteWay::Refuse ||
-        (way == WriteWay::InPlace && !RewriteInPlace(fullPath, image, lastWrite)))
+    if (way == WriteWay::Refuse || !RewriteInPlace(fullPath, image, budget))
         return TipsWriteResult::NotWritten;
-    stamp = StampOfWritten(image, tipsHash, lastWrite);
+    stamp = StampOfWritten(image, tipsHash);
     return TipsWriteResult::Written;
 }
 
-TipsFileChange CompareTipsFile(const char* path, const TipsFileStamp& stamp,
-                               const TipsListStore& list, TipsFileStamp& seen) {
+TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
+                                 const TipsListStore& list, TipsFileStamp& seen,
+                                 const WaitBudget& budget) {
     seen = {};
-    WIN32_FILE_ATTRIBUTE_DATA now;
-    if (!RetryWhileHeld(HoldErrors::SharingOnly, [&] {
-            return GetFileAttributesExA(path, GetFileExInfoStandard, &now) != FALSE;
-        }))
-        return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
-    if (StampedTimeTellsChanges(stamp) &&
-        Size(now.nFileSizeHigh, now.nFileSizeLow) == stamp.fileSize &&
-        Ticks(now.ftLastWriteTime) == stamp.lastWrite)
-        return TipsFileChange::Unchanged;
-
     bool opened = false;
     DWORD size = 0;
-    const GlobalBuffer buffer(ReadHeldFile(path, size, opened, seen));
-    if (!buffer.h)
+    const GlobalBuffer buffer(ReadHeldFile(path, budget, size, opened));
+    if (!buffer.Get())
         return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
-    const std::string_view tips =
-        TipsPartOf(std::string_view(static_cast<const char*>(buffer.h), size));
+    const std::string_view tips = TipsPartOf(std::string_view(buffer.Bytes(), size));
     seen.tipsLength = tips.size();
     seen.tipsHash = HashTipsText(tips);
+    // A question about a list that never held the file's tips names them.
+    if (stamp.unread) seen.tipLines = CountCrLfLines(tips);
+    // The lengths differ far more often than the texts of equal length do,
+    // and they tell without hashing the list's block.
     uint64_t stamped = 0;
     return tips.size() == stamp.tipsLength && StampedHash(stamp, list, stamped) &&
                    seen.tipsHash == stamped

@@ -163,3 +163,38 @@ uint32_t NotShownTextOf(const char* text, size_t size, const CutLines& cut) {
     }
     return notShown;
 }
+
+namespace {
+
+// The lines in text as NotShownLinesOf counts them. Zero bytes are passed
+// over: a file saved as UTF-16 has one after every CR and LF, and its lines
+// are the ones a user sees in it.
+uint32_t CountLinesOfAnyEnd(std::string_view text) {
+    uint32_t lines = 0;
+    char last = '\n';  // the last byte other than zero; none yet ends no line
+    for (const char c : text) {
+        if (c == '\0') continue;
+        // An LF right after a CR ends the line the CR ended.
+        if (c == '\r' || (c == '\n' && last != '\r')) ++lines;
+        last = c;
+    }
+    return lines + (last != '\r' && last != '\n' ? 1 : 0);
+}
+
+}  // namespace
+
+uint32_t NotShownLinesOf(const char* text, size_t size, const CutLines& cut) {
+    const size_t tipsStart = size - CutTipsPartLength(size, cut);
+    const size_t tailStart = std::max(cut.linesEnd, tipsStart);
+    // Past linesEnd the cut changed nothing: the bytes are the file's.
+    return tailStart < size ? CountLinesOfAnyEnd(std::string_view(text + tailStart, size - tailStart))
+                            : 0;
+}
+
+uint32_t CountCrLfLines(std::string_view text) {
+    uint32_t lines = 0;
+    for (size_t at = text.find(kLineEnd); at != std::string_view::npos;
+         at = text.find(kLineEnd, at + kLineEnd.size()))
+        ++lines;
+    return lines;
+}

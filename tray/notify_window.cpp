@@ -8,6 +8,7 @@
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
+#include "tips/win_handles.h"
 
 namespace {
 
@@ -23,10 +24,10 @@ constexpr UINT kTrackFlags = TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
 // built still gives the host its opening and closed messages in pairs.
 void ShowTrayMenu() {
     const StayLoaded stay;
-    HMENU menu = CreatePopupMenu();
-    AppendMenuA(menu, MF_STRING, IDM_EDIT_TIPS, "&Edit Tips");
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, IDM_PROPERTIES, "&Properties");
+    const PopupMenu menu;
+    AppendMenuA(menu.Get(), MF_STRING, IDM_EDIT_TIPS, "&Edit Tips");
+    AppendMenuA(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu.Get(), MF_STRING, IDM_PROPERTIES, "&Properties");
 
     // A popup menu tracked while another program is in front never closes when
     // the user clicks elsewhere; the support library knows how to get in front.
@@ -36,9 +37,8 @@ void ShowTrayMenu() {
     GetCursorPos(&cursor);
 
     SendMessageA(g_hostInfo.hostWindow, HostMsgMenuOpening, 0, 0);
-    TrackPopupMenuEx(menu, kTrackFlags, cursor.x, cursor.y, NotifyWindow, nullptr);
+    TrackPopupMenuEx(menu.Get(), kTrackFlags, cursor.x, cursor.y, NotifyWindow, nullptr);
     SendMessageA(g_hostInfo.hostWindow, HostMsgMenuClosed, 0, 0);
-    DestroyMenu(menu);
 
     // Without a message after the menu, the next click on the tray icon can
     // open a menu that vanishes at once.
@@ -101,14 +101,21 @@ LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case TrayCallbackMessage:
         // The whole value: a mouse message number never has a high word.
-        if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) ShowTrayMenu();
+        if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN)
+            CatchAtBoundary(window, 0, [] {
+                ShowTrayMenu();
+                return 0;
+            });
         return 0;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDM_EDIT_TIPS:  OnEditTips(window); break;
-        case IDM_PROPERTIES: RequestProperties(); break;
-        default:             ShowCommandError(window, kNotMenuItemText); break;
-        }
+        CatchAtBoundary(window, 0, [&] {
+            switch (LOWORD(wParam)) {
+            case IDM_EDIT_TIPS:  OnEditTips(window); break;
+            case IDM_PROPERTIES: RequestProperties(); break;
+            default:             ShowCommandError(window, kNotMenuItemText); break;
+            }
+            return 0;
+        });
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -7,21 +7,13 @@
 
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
+#include "tips/win_handles.h"
 
 namespace {
 
 constexpr char kTrayTip[] = "Calvorin";
 // The module's own icon is always its small image, whatever the tray's size.
 constexpr int kFallbackIconSize = 16;
-
-// Local to this file: only the kind-2 picture needs an image list of its own.
-struct TemporaryImageList {
-    HIMAGELIST h;
-    explicit TemporaryImageList(HIMAGELIST list) : h(list) {}
-    ~TemporaryImageList() { if (h) ImageList_Destroy(h); }
-    TemporaryImageList(const TemporaryImageList&) = delete;
-    TemporaryImageList& operator=(const TemporaryImageList&) = delete;
-};
 
 HBITMAP AsBitmap(uint32_t handle) { return reinterpret_cast<HBITMAP>(handle); }
 
@@ -36,12 +28,12 @@ HICON IconFromBitmaps(const PictureRecord& picture) {
 
 // Passing the bitmaps through an image list of the tray's size scales them to it.
 HICON IconThroughImageList(const PictureRecord& picture) {
-    TemporaryImageList list(
-        ImageList_Create(picture.cx, picture.cy, ILC_MASK | ILC_COLORDDB, 1, 0));
-    if (!list.h) return nullptr;
-    const int index = ImageList_Add(list.h, AsBitmap(picture.handleA), AsBitmap(picture.handleB));
+    const ImageList list(ImageList_Create(picture.cx, picture.cy, ILC_MASK | ILC_COLORDDB, 1, 0));
+    if (!list.Get()) return nullptr;
+    const int index =
+        ImageList_Add(list.Get(), AsBitmap(picture.handleA), AsBitmap(picture.handleB));
     if (index == -1) return nullptr;
-    return ImageList_GetIcon(list.h, index, ILD_TRANSPARENT);
+    return ImageList_GetIcon(list.Get(), index, ILD_TRANSPARENT);
 }
 
 HICON IconFromImageList(const PictureRecord& picture) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "records/messages.h"
+
 namespace {
 
 struct OpenBox {
@@ -92,4 +94,8 @@ void EndOpenMessageBoxes() {
 
 void NoteModuleStopped() {
     ++g_stopCount;
+}
+
+void ShowOutOfMemory(HWND owner) {
+    ShowMessageBox(owner, kOutOfMemoryText, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
 }

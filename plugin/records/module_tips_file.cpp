@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <charconv>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -11,123 +12,183 @@
 #include "records/module_state.h"
 #include "tips/tips_file.h"
 #include "tips/tips_text.h"
+#include "tips/win_handles.h"
 
 namespace {
 
 constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST;
 
-// Longer than another instance's save takes even when each of its steps waits
-// out a brief holder, shorter than the 5 s after which Windows calls the
-// host's window not responding.
-constexpr DWORD kWriterWaitMs = 4000;
+// The start-up read may wait about as long as one step of a save.
+constexpr DWORD kStartUpWaitMs = 1000;
 
-struct KernelHandle {
-    HANDLE h;
-    explicit KernelHandle(HANDLE handle) : h(handle) {}
-    ~KernelHandle() { if (h) CloseHandle(h); }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-};
+// All the waits of one save, another host's save included: well short of the
+// 5 s after which Windows calls the host's window not responding, and long
+// enough for a scanner's look at each of the save's steps.
+constexpr DWORD kSaveWaitMs = 3000;
 
-// Owns the mutex from a successful wait to scope exit.
-struct MutexOwner {
-    HANDLE mutex;
-    bool owns;
-    explicit MutexOwner(HANDLE m) : mutex(m) {
-        const DWORD waited = WaitForSingleObject(m, kWriterWaitMs);
-        // A host that ended mid-save left tips.rc whole, as every write
-        // either swaps a complete file in or puts the old bytes back.
-        owns = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    }
-    ~MutexOwner() { if (owns) ReleaseMutex(mutex); }
-    MutexOwner(const MutexOwner&) = delete;
-    MutexOwner& operator=(const MutexOwner&) = delete;
-};
+void AppendHex(char*& out, uint64_t value, int digits) {
+    for (int digit = digits - 1; digit >= 0; --digit)
+        *out++ = "0123456789ABCDEF"[(value >> (4 * digit)) & 0xF];
+}
 
-// The mutex every instance of the module, in any host of the session, takes
-// to save the tips.rc at path. File names ignore case, so the name comes from
-// the case-folded full path; a hash of it keeps the name short whatever the
-// path's length. Null when it cannot be had.
+// The folder's volume serial number and file index: what identifies it
+// whichever way its path is spelled. False when it cannot be opened.
+bool FolderIdentity(std::string_view folder, BY_HANDLE_FILE_INFORMATION& identity) {
+    char path[MAX_PATH];
+    // A folder opens without its last separator, a drive's root ("C:\") with it.
+    size_t length = folder.size();
+    if (length > 1 && folder[length - 2] != ':') --length;
+    path[folder.copy(path, length)] = '\0';
+    const Handle handle(CreateFileA(path, 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle.Valid() && GetFileInformationByHandle(handle.Get(), &identity);
+}
+
+// Either way, a mutex is always made of the same parts.
+constexpr std::string_view kMutexPrefix = "Local\\Calvorin.tips.";
+
+// Opens the writers' mutex, made first by whichever host saves first. A host
+// running as administrator gives it a label a normal one may not create it
+// under, but may open it to wait on.
 HANDLE OpenWriterMutex(const char* path) {
-    char fullPath[MAX_PATH];
-    const DWORD length = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    CharUpperBuffA(fullPath, length);
-    const uint64_t hash = HashTipsText(std::string_view(fullPath, length));
-    constexpr std::string_view kPrefix = "Local\\Calvorin.tips.";
-    char name[kPrefix.size() + 17] = {};
-    kPrefix.copy(name, kPrefix.size());
-    for (size_t digit = 0; digit < 16; ++digit)
-        name[kPrefix.size() + digit] = "0123456789ABCDEF"[(hash >> (60 - 4 * digit)) & 0xF];
-    return CreateMutexA(nullptr, FALSE, name);
+    char name[kWriterMutexNameSize];
+    if (!WriterMutexName(path, name)) return nullptr;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (!mutex && GetLastError() == ERROR_ACCESS_DENIED)
+        mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
+    return mutex;
 }
 
 constexpr size_t kQuestionSize = 512;
 static_assert(sizeof kTipsNotShownText + sizeof kNotShownZeroByteItem +
-                      sizeof kNotShownLastLineItem + sizeof kNotShownLineEndsItem <
+                      sizeof kNotShownLastLineItem + sizeof kNotShownLineEndsItem +
+                      sizeof kLines + 10 <
                   kQuestionSize,
               "every question fits");
 
 struct TextBuilder {
     char (&text)[kQuestionSize];
     size_t length = 0;
-    void Append(std::string_view part) { length += part.copy(text + length, part.size()); }
+    void Append(std::string_view part) {
+        length += part.copy(text + length, kQuestionSize - 1 - length);
+        text[length] = '\0';
+    }
+    // The format with each "%s" replaced by the next of the parts.
+    void AppendFormatted(std::string_view format, std::initializer_list<std::string_view> parts) {
+        for (const std::string_view part : parts) {
+            const size_t at = format.find("%s");
+            Append(format.substr(0, at));
+            Append(part);
+            format.remove_prefix(at + 2);
+        }
+        Append(format);
+    }
 };
 
+// "the 1 tip", "the 20 tips" (pattern kTheTips, single kOneTip), and the like.
+std::string_view Counted(uint32_t count, std::string_view one, std::string_view many,
+                         char (&text)[kQuestionSize]) {
+    if (count == 1) return one;
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
+    TextBuilder counted{text};
+    counted.AppendFormatted(many, {std::string_view(digits, static_cast<size_t>(end - digits))});
+    return std::string_view(text, counted.length);
+}
+
 // kTipsNotShownText with a line for each kind of text the file holds.
-void NotShownQuestion(uint32_t notShown, char (&text)[kQuestionSize]) {
-    const std::string_view format = kTipsNotShownText;
-    const size_t lines = format.find("%s");
-    TextBuilder question{text};
-    question.Append(format.substr(0, lines));
+void NotShownQuestion(const TipsFileStamp& stamp, char (&text)[kQuestionSize]) {
+    char items[kQuestionSize] = "";
+    TextBuilder list{items};
     const char* separator = "";
     for (const auto& [kind, line] : {std::pair{kNotShownZeroByte, kNotShownZeroByteItem},
                                      std::pair{kNotShownLastLine, kNotShownLastLineItem},
                                      std::pair{kNotShownLineEnds, kNotShownLineEndsItem}}) {
-        if (!(notShown & kind)) continue;
-        question.Append(separator);
-        question.Append(line);
+        if (!(stamp.notShown & kind)) continue;
+        list.Append(separator);
+        list.Append(line);
         separator = "\n";
     }
-    question.Append(format.substr(lines + 2));
-    text[question.length] = '\0';
+    char lines[kQuestionSize];
+    TextBuilder question{text};
+    question.AppendFormatted(kTipsNotShownText,
+                             {std::string_view(items, list.length),
+                              Counted(stamp.notShownLines, kOneLine, kLines, lines)});
 }
 
 // The question to ask before the file is replaced, given what the comparison
-// found; false when none is needed.
-bool QuestionBeforeReplacing(TipsFileChange change, bool unreadableAccepted,
-                             char (&text)[kQuestionSize]) {
+// found and what it `seen` there; false when none is needed. While the list
+// holds none of the file's tips, that is what the question says, whatever
+// else is also true.
+bool QuestionBeforeReplacing(TipsFileChange change, const TipsFileStamp& seen,
+                             bool unreadableAccepted, char (&text)[kQuestionSize]) {
+    if (change == TipsFileChange::Vanished ||
+        (change == TipsFileChange::Unreadable && unreadableAccepted))
+        return false;
+    TextBuilder question{text};
+    char count[kQuestionSize];
+    if (g_tipsFileStamp.unread && change != TipsFileChange::Unchanged) {
+        question.AppendFormatted(kTipsUnreadAtStartText,
+                                 {change == TipsFileChange::Unreadable
+                                      ? std::string_view(kEveryTip)
+                                      : Counted(seen.tipLines, kOneTip, kTheTips, count)});
+        return true;
+    }
     switch (change) {
     case TipsFileChange::Unreadable:
-        if (unreadableAccepted) return false;
-        lstrcpynA(text, kTipsUncheckedText, kQuestionSize);
+        question.Append(kTipsUncheckedText);
         return true;
     case TipsFileChange::TipsChanged:
-        lstrcpynA(text, g_tipsFileStamp.unread ? kTipsUnreadAtStartText : kTipsChangedText,
-                  kQuestionSize);
+        question.Append(kTipsChangedText);
         return true;
-    case TipsFileChange::Unchanged:
+    default:
         if (!g_tipsFileStamp.notShown) return false;
-        NotShownQuestion(g_tipsFileStamp.notShown, text);
+        NotShownQuestion(g_tipsFileStamp, text);
         return true;
-    case TipsFileChange::Vanished:
-        break;
     }
-    return false;
 }
 
 }  // namespace
 
 TipsFileStamp g_tipsFileStamp;
 
+bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]) {
+    char fullPath[MAX_PATH];
+    char* fileName = nullptr;
+    const DWORD length = GetFullPathNameA(path, MAX_PATH, fullPath, &fileName);
+    if (length == 0 || length >= MAX_PATH || !fileName) return false;
+    // File names ignore case.
+    CharUpperBuffA(fileName, static_cast<DWORD>(fullPath + length - fileName));
+    char* out = name + kMutexPrefix.copy(name, kMutexPrefix.size());
+    BY_HANDLE_FILE_INFORMATION folder;
+    if (FolderIdentity(std::string_view(fullPath, static_cast<size_t>(fileName - fullPath)),
+                       folder)) {
+        AppendHex(out, folder.dwVolumeSerialNumber, 8);
+        AppendHex(out, (uint64_t{folder.nFileIndexHigh} << 32) | folder.nFileIndexLow, 16);
+        AppendHex(out, HashTipsText(fileName), 16);
+    } else {
+        // The folder's own spelling is all there is to go by. The comparison
+        // before the save still guards where two spellings meet.
+        CharUpperBuffA(fullPath, length);
+        AppendHex(out, HashTipsText(std::string_view(fullPath, length)), 16);
+    }
+    *out = '\0';
+    return true;
+}
+
 void ReadTipsFile() {
-    if (ReadTipsFrom(TipsPath, TipsList, g_tipsFileStamp) == TipsReadResult::NoTipsOrFault)
+    const WaitBudget budget(kStartUpWaitMs);
+    if (ReadTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget) ==
+        TipsReadResult::NoTipsOrFault)
         ShowMessageBox(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
 }
 
 TipsSave WriteTipsFile() {
-    const KernelHandle mutex(OpenWriterMutex(TipsPath));
-    if (!mutex.h) return TipsSave::Failed;
+    // Without a mutex (none could be made or opened) the save goes on: the
+    // comparison before it still finds another host's write, though not one
+    // that lands between the comparison and the swap.
+    const Handle mutex(OpenWriterMutex(TipsPath));
     bool unreadableAccepted = false;
     TipsWriteResult written = TipsWriteResult::NotWritten;
     for (;;) {
@@ -135,11 +196,14 @@ TipsSave WriteTipsFile() {
         TipsFileStamp seen;
         char question[kQuestionSize];
         {
-            const MutexOwner owner(mutex.h);
-            if (!owner.owns) return TipsSave::Failed;
-            change = CompareTipsFile(TipsPath, g_tipsFileStamp, TipsList, seen);
-            if (!QuestionBeforeReplacing(change, unreadableAccepted, question)) {
-                written = WriteTipsTo(TipsPath, TipsList, g_tipsFileStamp);
+            // The host's thread pumps its messages while a question is up, so
+            // the waits' time starts again after each.
+            const WaitBudget budget(kSaveWaitMs);
+            const MutexOwner owner(mutex.Get(), budget.Left());
+            if (mutex.Valid() && !owner.Owns()) return TipsSave::Failed;
+            change = CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, seen, budget);
+            if (!QuestionBeforeReplacing(change, seen, unreadableAccepted, question)) {
+                written = WriteTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget);
                 break;
             }
         }

@@ -34,29 +34,28 @@ private:
 };
 
 // What the tips part of a file (everything after its counter line) held when
-// the module last read or wrote it, and the file's size and last-write time
-// then. A size and time of 0 match no file, so the tips part is always compared.
+// the module last read or wrote it. Only the bytes tell a change: a size and
+// a time would also be the file's, but a network drive answers them from a
+// cache and FAT keeps times to 2 s.
 struct TipsFileStamp {
-    uint64_t fileSize;
-    uint64_t lastWrite;  // FILETIME ticks
-    // The system time (FILETIME ticks) at which fileSize and lastWrite were
-    // taken, before any other program could change the file again. A
-    // last-write time within 2 s of it may be shared by a later change.
-    uint64_t takenAt;
     uint64_t tipsLength;
     uint64_t tipsHash;   // HashTipsText of the tips part, unless it is pending
     // The kNotShown bits of tips_text.h: what the file's tips part held that
-    // the list read from it leaves out.
+    // the list read from it leaves out, and how many lines that is.
     uint32_t notShown;
+    uint32_t notShownLines;
+    // The lines ended by CR LF in the tips part; counted only where a question
+    // names them.
+    uint32_t tipLines;
     // The last read could not open or take the file: the list does not hold
     // what the file holds.
     bool unread;
     // A pending hash: the bytes the read cut up, which the list took over as
-    // its block. Hashing a whole file at every start-up would cost a pass over
-    // it, and most saves find the file's size and time unchanged and need no
-    // hash; so a read leaves the hash to StampedHash, which takes it from the
-    // list's block while the list still holds it. Only StampTipsPart and
-    // StampedHash use these; null readText: tipsHash holds the hash.
+    // its block. Hashing them at start-up would lengthen every start for the
+    // sake of a save that may never come, so a read leaves the hash to
+    // StampedHash, which takes it from the list's block while the list still
+    // holds it. Only StampTipsPart and StampedHash use these; null readText:
+    // tipsHash holds the hash.
     const char* readText;
     uint32_t readSize;
     uint32_t readFirstLineEnd;

@@ -56,3 +56,11 @@ constexpr uint32_t kNotShownLineEnds = 4;  // an LF or a CR alone where a line e
 // The not-shown bits of the tips part of `size` bytes that CutTipsLines cut
 // into `cut`; 0 when the tips part is exactly its tips, each followed by CR LF.
 uint32_t NotShownTextOf(const char* text, size_t size, const CutLines& cut);
+
+// How many lines the not-shown text of `size` bytes cut into `cut` takes up:
+// everything after the last line the list holds. A CR LF, or a lone CR or LF,
+// ends a line, and bytes after the last end are one more.
+uint32_t NotShownLinesOf(const char* text, size_t size, const CutLines& cut);
+
+// How many lines CR LF ends in the text: the tips a tips part holds.
+uint32_t CountCrLfLines(std::string_view text);

@@ -35,3 +35,18 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style
 // Cancel where it has no No), and counts the stop for StayLoaded.
 void EndOpenMessageBoxes();
 void NoteModuleStopped();
+
+// For a window procedure, dialog procedure, hook or entry point: whatever the
+// C++ runtime throws (running out of memory above all) must not unwind through
+// user32 or the host's frames. What work threw for is left undone, the user
+// is told in a box owned by `owner`, and `failed` is returned.
+void ShowOutOfMemory(HWND owner);
+template <typename Result, typename Work>
+Result CatchAtBoundary(HWND owner, Result failed, Work work) noexcept {
+    try {
+        return work();
+    } catch (...) {
+        ShowOutOfMemory(owner);
+        return failed;
+    }
+}

@@ -2,6 +2,8 @@
 // back from it, with the message boxes the user sees.
 #pragma once
 
+#include <cstddef>
+
 #include "tips/tips_stamp.h"
 
 // What tips.rc held when TipsList was last read from it or written to it, or
@@ -24,5 +26,12 @@ enum class TipsSave {
 // when the file's tips may be ones TipsList lacks: another program changed
 // them since they were read or written here, the file cannot be read to tell,
 // it could not be read at start-up, or it holds text the list does not show.
-// TipsList is never changed. The caller shows the failure, if any.
+// All its waits together end within about 3 s. TipsList is never changed.
+// It shows "Error caught" when the new text cannot be built in memory; every
+// other failure, and that one too, the caller reports.
 TipsSave WriteTipsFile();
+
+// The name of the mutex that instances of the module take to save the file at
+// path, the same for every spelling of that path; false when the path has none.
+constexpr size_t kWriterMutexNameSize = 80;
+bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]);

@@ -1,0 +1,2 @@
+calvorinor_test(records_tests
+    records/writer_mutex_test.cpp)

@@ -1,0 +1,130 @@
+// Owners of the Win32 handles the module makes: each gives back what it holds
+// when its scope ends, on every path out of the scope. Release() hands the
+// handle over to a new owner instead.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <utility>
+
+// A kernel object's handle. Files say "none" with INVALID_HANDLE_VALUE, most
+// other objects with null; both are none here.
+class Handle {
+public:
+    explicit Handle(HANDLE handle = nullptr) : h_(handle) {}
+    ~Handle() { if (Valid()) CloseHandle(h_); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    HANDLE Get() const { return h_; }
+    bool Valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
+    HANDLE Release() { return std::exchange(h_, nullptr); }
+
+private:
+    HANDLE h_;
+};
+
+// A block from GlobalAlloc. GPTR's blocks are fixed, and the handle is the address.
+class GlobalBuffer {
+public:
+    explicit GlobalBuffer(HGLOBAL memory = nullptr) : h_(memory) {}
+    ~GlobalBuffer() { if (h_) GlobalFree(h_); }
+    GlobalBuffer(const GlobalBuffer&) = delete;
+    GlobalBuffer& operator=(const GlobalBuffer&) = delete;
+
+    HGLOBAL Get() const { return h_; }
+    char* Bytes() const { return static_cast<char*>(h_); }
+    HGLOBAL Release() { return std::exchange(h_, nullptr); }
+    void Reset(HGLOBAL memory) {
+        if (h_) GlobalFree(h_);
+        h_ = memory;
+    }
+
+private:
+    HGLOBAL h_;
+};
+
+// A file that is deleted at scope exit unless it was handed on.
+class TempFile {
+public:
+    TempFile() = default;
+    ~TempFile() { if (!path_.empty()) DeleteFileA(path_.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    void Own(std::string path) { path_ = std::move(path); }
+    const std::string& Path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+// A mutex owned from a successful wait to scope exit. A holder that ended
+// without releasing it leaves it abandoned, and it is owned then too.
+class MutexOwner {
+public:
+    MutexOwner(HANDLE mutex, DWORD waitMs) : mutex_(mutex) {
+        const DWORD waited = mutex ? WaitForSingleObject(mutex, waitMs) : WAIT_FAILED;
+        owns_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~MutexOwner() { if (owns_) ReleaseMutex(mutex_); }
+    MutexOwner(const MutexOwner&) = delete;
+    MutexOwner& operator=(const MutexOwner&) = delete;
+
+    bool Owns() const { return owns_; }
+
+private:
+    HANDLE mutex_;
+    bool owns_;
+};
+
+class ImageList {
+public:
+    explicit ImageList(HIMAGELIST list) : h_(list) {}
+    ~ImageList() { if (h_) ImageList_Destroy(h_); }
+    ImageList(const ImageList&) = delete;
+    ImageList& operator=(const ImageList&) = delete;
+
+    HIMAGELIST Get() const { return h_; }
+
+private:
+    HIMAGELIST h_;
+};
+
+// A window's device context with a font selected into it; the old font goes
+// back in before the context is released.
+class WindowDcWithFont {
+public:
+    WindowDcWithFont(HWND window, HGDIOBJ font)
+        : window_(window), dc_(GetDC(window)), oldFont_(dc_ ? SelectObject(dc_, font) : nullptr) {}
+    ~WindowDcWithFont() {
+        if (!dc_) return;
+        SelectObject(dc_, oldFont_);
+        ReleaseDC(window_, dc_);
+    }
+    WindowDcWithFont(const WindowDcWithFont&) = delete;
+    WindowDcWithFont& operator=(const WindowDcWithFont&) = delete;
+
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ oldFont_;
+};
+
+class PopupMenu {
+public:
+    PopupMenu() : h_(CreatePopupMenu()) {}
+    ~PopupMenu() { if (h_) DestroyMenu(h_); }
+    PopupMenu(const PopupMenu&) = delete;
+    PopupMenu& operator=(const PopupMenu&) = delete;
+
+    HMENU Get() const { return h_; }
+
+private:
+    HMENU h_;
+};
