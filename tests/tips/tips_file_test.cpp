@@ -272,6 +272,7 @@ struct ChangeCase {
     const char* other;  // what another program left in tips.rc; null: it deleted the file
     bool asks;
     bool afterOwnSave = false;  // the module saved the file before the other program came
+    const char* whileAsked = nullptr;  // what it wrote while the question was up
 };
 
 const ChangeCase kChangeCases[] = {
@@ -282,6 +283,8 @@ const ChangeCase kChangeCases[] = {
     {"the counter line alone, after our own save", "0003// current line\r\nA\r\nB\r\n", false,
      true},
     {"the file deleted", nullptr, false},
+    {"a tip added again while asked", "0002// current line\r\nA\r\nB\r\nX\r\n", true, false,
+     "0002// current line\r\nA\r\nB\r\nX\r\nY\r\n"},
 };
 
 TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
@@ -301,14 +304,23 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
                 DeleteFileA(tipsPath.c_str());
             }
             g_boxes.clear();
-            if (c.asks) g_steps.push_back([answer](HWND box) { Click(box, answer); });
+            if (c.asks) {
+                g_steps.push_back([&](HWND box) {
+                    if (c.whileAsked) {
+                        WriteBytes(tipsPath, c.whileAsked);
+                        // A Yes agrees to the file as asked about: this change asks again.
+                        if (answer == IDYES) g_steps.push_back([](HWND again) { Click(again, IDYES); });
+                    }
+                    Click(box, answer);
+                });
+            }
 
             const TipsSave saved = WriteTipsFile();
 
             const bool replaced = !c.asks || answer == IDYES;
             EXPECT_EQ(replaced ? TipsSave::Written : TipsSave::Declined, saved);
-            EXPECT_EQ(replaced ? ours : c.other, ReadBytes(tipsPath));
-            EXPECT_EQ(c.asks ? 1u : 0u, g_boxes.size());
+            EXPECT_EQ(replaced ? ours : c.whileAsked ? c.whileAsked : c.other, ReadBytes(tipsPath));
+            EXPECT_EQ(!c.asks ? 0u : c.whileAsked && answer == IDYES ? 2u : 1u, g_boxes.size());
             EXPECT_EQ((Tips{"A", "B", "ours"}), TipsNow());
         }
         // Once written, the file holds what was last stamped: no question.
@@ -415,12 +427,15 @@ Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
 
 // Where the last new file was asked for.
 std::string g_newFilePath;
+// Set at every read of tips.rc, when there is one.
+HANDLE g_readStarted;
 
 HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                 HANDLE model) {
     const Step step = OpenStep(path, access, disposition);
     if (step == Step::NewFile) g_newFilePath = path;
+    if (step == Step::Read && g_readStarted) SetEvent(g_readStarted);
     if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
     // Windows truncates a hidden or system file only when asked for the same bits.
     const DWORD existing = GetFileAttributesA(path);
@@ -661,6 +676,86 @@ TEST_F(TipsFile, AnEditThatLeavesTheSizeAndTimeAsTheyWereIsFound) {
         EXPECT_TRUE(SetLastWriteTime(tipsPath, stamped));
         g_steps.push_back(Answer(IDNO, kTipsChangedText));
         EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
+    }
+}
+
+// Another host of the same session, played by a thread of this program that
+// takes the writers' mutex by the name the module gives it.
+enum class OtherHost { SavesWhileThisWaits, EndedHoldingTheMutex, WaitsWhileThisSaves };
+
+struct TurnCase {
+    const char* name;
+    OtherHost other;
+    bool mutexDenied;  // this host may only open the mutex the other one made
+    TipsSave saved;
+};
+
+const TurnCase kTurnCases[] = {
+    {"another host saves while this one waits", OtherHost::SavesWhileThisWaits, false,
+     TipsSave::Declined},
+    {"the same, the mutex only opened", OtherHost::SavesWhileThisWaits, true, TipsSave::Declined},
+    {"another host ended holding the mutex", OtherHost::EndedHoldingTheMutex, false,
+     TipsSave::Written},
+    {"another host waits while this one saves", OtherHost::WaitsWhileThisSaves, false,
+     TipsSave::Written},
+};
+
+struct OtherHostThread {
+    OtherHost role;
+    std::string path;
+    HANDLE mutex;
+    HANDLE holding;  // set once it holds the mutex
+    std::string seen;  // what it found in tips.rc once its turn came
+};
+
+DWORD WINAPI PlayOtherHost(void* parameter) {
+    auto& host = *static_cast<OtherHostThread*>(parameter);
+    if (host.role == OtherHost::WaitsWhileThisSaves) {
+        // Its turn comes while this host's save is under way, not before.
+        WaitForSingleObject(g_readStarted, 5000);
+        if (WaitForSingleObject(host.mutex, 5000) != WAIT_OBJECT_0) return 1;
+        host.seen = ReadBytes(host.path);
+        ReleaseMutex(host.mutex);
+        return 0;
+    }
+    WaitForSingleObject(host.mutex, INFINITE);
+    SetEvent(host.holding);
+    if (host.role == OtherHost::EndedHoldingTheMutex) return 0;
+    Sleep(300);
+    WriteBytes(host.path, "0000// current line\r\nthe other host's\r\n");
+    ReleaseMutex(host.mutex);
+    return 0;
+}
+
+TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
+    for (const TurnCase& c : kTurnCases) {
+        SCOPED_TRACE(c.name);
+        WriteOldFile();
+        char name[kWriterMutexNameSize];
+        ASSERT_TRUE(WriterMutexName(TipsPath, name));
+        OtherHostThread host{c.other, tipsPath, CreateMutexA(nullptr, FALSE, name),
+                             CreateEventA(nullptr, TRUE, FALSE, nullptr), ""};
+        g_readStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
+        if (c.other == OtherHost::EndedHoldingTheMutex)
+            WaitForSingleObject(thread, 5000);
+        else if (c.other == OtherHost::SavesWhileThisWaits)
+            WaitForSingleObject(host.holding, 5000);
+        TipsSave saved;
+        {
+            const PlayWindows windows{c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways}
+                                                    : Fault{}};
+            g_slowDisk = 100;  // the other host's turn would come in the middle of the save
+            if (c.saved == TipsSave::Declined) g_steps.push_back(Answer(IDNO, kTipsChangedText));
+            saved = WriteTipsFile();
+        }
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+        EXPECT_EQ(c.saved, saved);
+        if (c.other == OtherHost::WaitsWhileThisSaves) {
+            EXPECT_EQ(BuildTipsImage(TipsList), host.seen);
+        }
+        for (HANDLE handle : {thread, host.mutex, host.holding, g_readStarted}) CloseHandle(handle);
+        g_readStarted = nullptr;
     }
 }
 
