@@ -2,4 +2,5 @@ calvorinor_test(tips_tests
     tips/tips_list_test.cpp
     tips/tips_text_test.cpp
     tips/tips_location_test.cpp
-    tips/tips_file_test.cpp)
+    tips/tips_file_test.cpp
+    tips/tips_file_processes_test.cpp)

@@ -1,0 +1,242 @@
+#include "records/module_tips_file.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "records/messages.h"
+#include "records/module_state.h"
+#include "tests/shared/file_times.h"
+#include "tests/shared/tips_readback.h"
+#include "tests/shared/tips_text_helpers.h"
+#include "tests/support/dialog_steps.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/tips_file_fixture.h"
+#include "tests/support/windows_answers.h"
+
+namespace {
+
+struct ChangeCase {
+    const char* name;
+    const char* other;  // what another program left in tips.rc; null: it deleted the file
+    bool asks;
+    bool afterOwnSave = false;  // the module saved the file before the other program came
+    const char* whileAsked = nullptr;  // what it wrote while the question was up
+};
+
+const ChangeCase kChangeCases[] = {
+    {"a tip line changed, same length", "0002// current line\r\nA\r\nX\r\n", true},
+    {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
+    {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
+    {"the host's counter line alone", "0003// current line\r\nA\r\nB\r\n", false},
+    {"the counter line alone, after our own save", "0003// current line\r\nA\r\nB\r\n", false,
+     true},
+    {"the file deleted", nullptr, false},
+    {"a tip added again while asked", "0002// current line\r\nA\r\nB\r\nX\r\n", true, false,
+     "0002// current line\r\nA\r\nB\r\nX\r\nY\r\n"},
+};
+
+TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
+    const std::string ours = "0000// current line\r\nA\r\nB\r\nours\r\n";
+    for (const ChangeCase& c : kChangeCases) {
+        for (const int answer : {IDNO, IDYES}) {
+            SCOPED_TRACE(std::string(c.name) + (answer == IDYES ? ", Yes" : ", No"));
+            WriteBytes(tipsPath, "0002// current line\r\nA\r\nB\r\n");
+            ReadTipsFile();
+            if (c.afterOwnSave) {
+                EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+            }
+            TipsList.Append("ours");
+            if (c.other) {
+                WriteBytes(tipsPath, c.other);
+            } else {
+                DeleteFileA(tipsPath.c_str());
+            }
+            g_boxes.clear();
+            if (c.asks) {
+                g_steps.push_back([&](HWND box) {
+                    if (c.whileAsked) {
+                        WriteBytes(tipsPath, c.whileAsked);
+                        // A Yes agrees to the file as asked about: this change asks again.
+                        if (answer == IDYES) g_steps.push_back([](HWND again) { Click(again, IDYES); });
+                    }
+                    Click(box, answer);
+                });
+            }
+
+            const TipsSave saved = WriteTipsFile();
+
+            const bool replaced = !c.asks || answer == IDYES;
+            EXPECT_EQ(replaced ? TipsSave::Written : TipsSave::Declined, saved);
+            EXPECT_EQ(replaced ? ours : c.whileAsked ? c.whileAsked : c.other, ReadBytes(tipsPath));
+            EXPECT_EQ(!c.asks ? 0u : c.whileAsked && answer == IDYES ? 2u : 1u, g_boxes.size());
+            EXPECT_EQ((Tips{"A", "B", "ours"}), TipsNow());
+        }
+        // Once written, the file holds what was last stamped: no question.
+        g_boxes.clear();
+        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+        EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+
+struct HeldReadCase {
+    const char* name;
+    int refusedAtStart;  // reads of tips.rc refused at start-up; kAlways: every one
+    int refusedAtSave;   // and at the comparison before the save
+    DWORD error;
+    int opens;           // of tips.rc to read, at the save if its reads are refused
+    const char* drops;   // what the start-up question says is dropped; null: no such question
+    const char* question = nullptr;  // any other question
+};
+
+const HeldReadCase kHeldReadCases[] = {
+    {"start-up read held twice", 2, 0, ERROR_SHARING_VIOLATION, 3, nullptr},
+    {"start-up read locked twice", 2, 0, ERROR_LOCK_VIOLATION, 3, nullptr},
+    {"start-up read held throughout", kAlways, 0, ERROR_SHARING_VIOLATION, 7, "the 2 tips"},
+    {"start-up read denied", kAlways, 0, ERROR_ACCESS_DENIED, 1, "the 2 tips"},
+    {"start-up read and comparison held throughout", kAlways, kAlways, ERROR_SHARING_VIOLATION,
+     7, "every tip"},
+    {"comparison held twice", 0, 2, ERROR_SHARING_VIOLATION, 3, nullptr},
+    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, 7, nullptr,
+     kTipsUncheckedText},
+    {"comparison's path not found", 0, kAlways, ERROR_PATH_NOT_FOUND, 1, nullptr},
+};
+
+TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
+    const std::string clean = "0002// current line\r\nA\r\nB\r\n";
+    for (const HeldReadCase& c : kHeldReadCases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(tipsPath, clean);
+        TipsList.ReplaceAll({"prior"});
+        g_tipsFileStamp = {};  // as the module starts
+        WithReadsHeld(c.refusedAtStart, c.error, [] { ReadTipsFile(); });
+        const int opensAtStart = Calls(Step::Read);
+        const bool read = c.refusedAtStart != kAlways;
+        EXPECT_EQ((read ? Tips{"A", "B"} : Tips{"prior"}), TipsNow());
+        EXPECT_TRUE(g_boxes.empty());  // start-up says nothing of a file it cannot open
+
+        const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
+        if (!question.empty()) g_steps.push_back(Answer(IDNO, question));
+        const TipsSave saved = WithReadsHeld(c.refusedAtSave, c.error, [] { return WriteTipsFile(); });
+        EXPECT_EQ(c.opens, c.refusedAtSave ? Calls(Step::Read) : opensAtStart);
+        if (!question.empty()) {
+            EXPECT_EQ(TipsSave::Declined, saved);
+            EXPECT_EQ(clean, ReadBytes(tipsPath));
+            // After a Yes the next save asks nothing.
+            g_steps.push_back(Answer(IDYES, question));
+            EXPECT_EQ(TipsSave::Written,
+                      WithReadsHeld(c.refusedAtSave, c.error, [] { return WriteTipsFile(); }));
+            g_boxes.clear();
+            EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+            EXPECT_TRUE(g_boxes.empty());
+        } else {
+            EXPECT_EQ(TipsSave::Written, saved);
+        }
+        EXPECT_EQ(BuildTipsImage(TipsList), ReadBytes(tipsPath));
+        g_boxes.clear();
+    }
+}
+
+// A network drive answers path queries from its cache, and FAT keeps times to
+// 2 s: another program's edit of the same size can leave the size and time the
+// read saw. The stand-in here is SetFileTime.
+TEST_F(TipsFile, AnEditThatLeavesTheSizeAndTimeAsTheyWereIsFound) {
+    for (const int fileAge : {0, 3, 600}) {  // seconds before the read
+        SCOPED_TRACE(fileAge);
+        WriteBytes(tipsPath, "0000// current line\r\nA\r\n");
+        const FILETIME stamped = SecondsFromNow(-fileAge);
+        EXPECT_TRUE(SetLastWriteTime(tipsPath, stamped));
+        ReadTipsFile();
+        TipsList.Append("ours");
+        WriteBytes(tipsPath, "0000// current line\r\nX\r\n");
+        EXPECT_TRUE(SetLastWriteTime(tipsPath, stamped));
+        g_steps.push_back(Answer(IDNO, kTipsChangedText));
+        EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
+    }
+}
+
+// Another host of the same session, played by a thread of this program that
+// takes the writers' mutex by the name the module gives it.
+enum class OtherHost { SavesWhileThisWaits, EndedHoldingTheMutex, WaitsWhileThisSaves };
+
+struct TurnCase {
+    const char* name;
+    OtherHost other;
+    bool mutexDenied;  // this host may only open the mutex the other one made
+    TipsSave saved;
+};
+
+const TurnCase kTurnCases[] = {
+    {"another host saves while this one waits", OtherHost::SavesWhileThisWaits, false,
+     TipsSave::Declined},
+    {"the same, the mutex only opened", OtherHost::SavesWhileThisWaits, true, TipsSave::Declined},
+    {"another host ended holding the mutex", OtherHost::EndedHoldingTheMutex, false,
+     TipsSave::Written},
+    {"another host waits while this one saves", OtherHost::WaitsWhileThisSaves, false,
+     TipsSave::Written},
+};
+
+struct OtherHostThread {
+    OtherHost role;
+    std::string path;
+    HANDLE mutex;
+    HANDLE holding;  // set once it holds the mutex
+    std::string seen;  // what it found in tips.rc once its turn came
+};
+
+DWORD WINAPI PlayOtherHost(void* parameter) {
+    auto& host = *static_cast<OtherHostThread*>(parameter);
+    if (host.role == OtherHost::WaitsWhileThisSaves) {
+        // Its turn comes while this host's save is under way, not before.
+        WaitForSingleObject(g_readStarted, 5000);
+        if (WaitForSingleObject(host.mutex, 5000) != WAIT_OBJECT_0) return 1;
+        host.seen = ReadBytes(host.path);
+        ReleaseMutex(host.mutex);
+        return 0;
+    }
+    WaitForSingleObject(host.mutex, INFINITE);
+    SetEvent(host.holding);
+    if (host.role == OtherHost::EndedHoldingTheMutex) return 0;
+    Sleep(300);
+    WriteBytes(host.path, "0000// current line\r\nthe other host's\r\n");
+    ReleaseMutex(host.mutex);
+    return 0;
+}
+
+TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
+    for (const TurnCase& c : kTurnCases) {
+        SCOPED_TRACE(c.name);
+        WriteOldFile();
+        char name[kWriterMutexNameSize];
+        ASSERT_TRUE(WriterMutexName(TipsPath, name));
+        OtherHostThread host{c.other, tipsPath, CreateMutexA(nullptr, FALSE, name),
+                             CreateEventA(nullptr, TRUE, FALSE, nullptr), ""};
+        g_readStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
+        if (c.other == OtherHost::EndedHoldingTheMutex)
+            WaitForSingleObject(thread, 5000);
+        else if (c.other == OtherHost::SavesWhileThisWaits)
+            WaitForSingleObject(host.holding, 5000);
+        TipsSave saved;
+        {
+            const PlayWindows windows{c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways}
+                                                    : Fault{}};
+            g_slowDisk = 100;  // the other host's turn would come in the middle of the save
+            if (c.saved == TipsSave::Declined) g_steps.push_back(Answer(IDNO, kTipsChangedText));
+            saved = WriteTipsFile();
+        }
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+        EXPECT_EQ(c.saved, saved);
+        if (c.other == OtherHost::WaitsWhileThisSaves) {
+            EXPECT_EQ(BuildTipsImage(TipsList), host.seen);
+        }
+        for (HANDLE handle : {thread, host.mutex, host.holding, g_readStarted}) CloseHandle(handle);
+        g_readStarted = nullptr;
+    }
+}
+
+
+}  // namespace

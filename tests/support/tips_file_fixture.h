@@ -1,0 +1,87 @@
+// The fixture of the tests that read and write tips.rc through the module's
+// ReadTipsFile and WriteTipsFile: a tips.rc of its own in a fresh folder, the
+// dialogs and message boxes watched, and the questions a save may ask.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "records/messages.h"
+#include "records/module_state.h"
+#include "records/module_tips_file.h"
+#include "tests/shared/tips_readback.h"
+#include "tests/support/dialog_steps.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/temp_folder.h"
+
+class TipsFile : public testing::Test {
+protected:
+    TempFolder folder;
+    std::string tipsPath = folder.File("tips.rc");
+    const std::string old = "0007// current line\r\nkeep me\r\n";
+
+    void SetUp() override {
+        WatchDialogs();
+        RecordMessageBoxes(GetModuleHandleA(nullptr));
+        g_boxes.clear();
+        lstrcpynA(TipsPath, tipsPath.c_str(), kTipsPathSize);
+        TipsList.ReplaceAll({"prior"});
+    }
+    void TearDown() override { StopWatchingDialogs(); }
+
+    // The next message box must be the given one; it is closed with OK.
+    void ExpectBox(const char* text, const char* caption) {
+        g_steps.push_back([text, caption](HWND box) {
+            EXPECT_EQ(text, ItemText(box, 0xFFFF));
+            EXPECT_EQ(caption, WindowText(box));
+            Click(box, IDOK);
+        });
+    }
+
+    // The next message box must be the given question; it gets the answer.
+    static DialogStep Answer(int answer, std::string question) {
+        return [answer, question](HWND box) {
+            EXPECT_EQ(question, ItemText(box, 0xFFFF));
+            Click(box, answer);
+        };
+    }
+
+    // The question kTipsNotShownText asks for these items and this many lines.
+    static std::string NotShownQuestion(const char* items, int lines) {
+        return Formatted(kTipsNotShownText,
+                         {items, lines == 1 ? "1 line" : std::to_string(lines) + " lines"});
+    }
+    // The question asked while the list holds none of the file's tips; what
+    // it drops: "every tip", "the 1 tip", "the 2 tips".
+    static std::string UnreadQuestion(const std::string& drops) {
+        return Formatted(kTipsUnreadAtStartText, {drops});
+    }
+    static std::string Formatted(std::string text, std::initializer_list<std::string> parts) {
+        for (const std::string& part : parts) text.replace(text.find("%s"), 2, part);
+        return text;
+    }
+
+    void ExpectLastBoxUnowned(UINT style) {
+        ASSERT_EQ(1u, g_boxes.size());
+        EXPECT_EQ(nullptr, g_boxes[0].owner);
+        EXPECT_EQ(style, g_boxes[0].style);
+    }
+
+    // For a write that must be refused: an old file, and other tips to write,
+    // edited as the manager edits them.
+    void WriteOldFile() {
+        WriteBytes(tipsPath, old);
+        ReadTipsFile();
+        TipsList.ReplaceAt(0, "replacement");
+    }
+    // A refused write leaves the old file byte-identical and no file behind.
+    void ExpectOldFileAlone() {
+        EXPECT_EQ(old, ReadBytes(tipsPath));
+        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+        EXPECT_EQ(Tips{"replacement"}, TipsNow());
+    }
+};
