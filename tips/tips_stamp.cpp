@@ -1,5 +1,6 @@
 #include "tips/tips_stamp.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -94,11 +95,18 @@ uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
     const size_t length = CutTipsPartLength(size, cut);
     const size_t start = size - length;
     if (length == 0) return 0;
-    // Step by step, each step's bytes copied with the cut CRs put back.
+    // Step by step, each step's bytes copied whole and the cut CRs put back:
+    // a step holds a cut at most every few dozen bytes, and a zero is found
+    // a word at a time.
     const auto copyStep = [&](size_t from, size_t count, char* step) {
-        for (size_t k = 0; k < count; ++k) {
-            const size_t at = start + from + k;
-            step[k] = at < cut.textEnd && text[at] == '\0' ? '\r' : text[at];
+        std::memcpy(step, text + start + from, count);
+        const size_t cutEnd = cut.textEnd > start + from ? cut.textEnd - start - from : 0;
+        for (size_t k = 0; k < count && k < cutEnd; k += 4) {
+            uint32_t word = 0;
+            std::memcpy(&word, step + k, std::min<size_t>(4, count - k));
+            if (!((word - 0x01010101u) & ~word & 0x80808080u) && count - k >= 4) continue;
+            for (size_t b = k; b < k + 4 && b < count && b < cutEnd; ++b)
+                if (step[b] == '\0') step[b] = '\r';
         }
     };
     HashLanes lanes = kHashStart;
