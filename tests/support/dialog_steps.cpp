@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/shared/dialog_windows.h"
+#include "records/dialog_windows.h"
 
 std::deque<DialogStep> g_steps;
 
@@ -36,7 +36,7 @@ LRESULT CALLBACK WatchNewDialogs(int code, WPARAM wp, LPARAM lp) {
 }
 
 BOOL CALLBACK CloseDialog(HWND hwnd, LPARAM) {
-    if (IsDialog(hwnd)) {
+    if (IsDialogWindow(hwnd)) {
         ADD_FAILURE() << "the window \"" << WindowText(hwnd) << "\" was still open";
         PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         PostMessageA(hwnd, WM_COMMAND, IDNO, 0);
