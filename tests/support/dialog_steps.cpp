@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "records/dialog_windows.h"
+#include "tests/support/message_box_recorder.h"
 
 std::deque<DialogStep> g_steps;
 
@@ -83,6 +84,12 @@ void WatchDialogs() {
     g_hook = SetWindowsHookExA(WH_CBT, WatchNewDialogs, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(g_hook);
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
+}
+
+void WatchDialogsAndBoxes(HMODULE module) {
+    WatchDialogs();
+    RecordMessageBoxes(module);
+    g_boxes.clear();
 }
 
 void StopWatchingDialogs() {
