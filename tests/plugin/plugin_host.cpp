@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "tests/support/crash_guard.h"
+#include "host/crash_guard.h"
 
 namespace {
 
