@@ -1,7 +1,8 @@
 #include "dialogs/dialogs.h"
 
-#include <cstring>
 #include <vector>
+
+#include "records/dialog_windows.h"
 
 namespace {
 
@@ -9,9 +10,7 @@ namespace {
 constexpr LONG_PTR kEndedByShutDown = 1;
 
 DLGPROC DialogProcOf(HWND window) {
-    char className[8] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(className, "#32770") != 0) return nullptr;
+    if (!IsDialogWindow(window)) return nullptr;
     return reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
 }
 

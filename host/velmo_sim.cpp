@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "host/crash_guard.h"
 #include "host/host_record.h"
 #include "plugin/plugin_exports.h"
 
@@ -115,6 +116,7 @@ bool LoadPlugin(const std::string& path) {
         Log("Cannot load %s (error %lu)", path.c_str(), GetLastError());
         return false;
     }
+    GuardModule(g_plugin.module);
     Log("Loaded %s", path.c_str());
     g_plugin.getPluginInfo = Export<GetPluginInfoFn>("GetPluginInfo");
     g_plugin.initGlobalModule = Export<InitGlobalModuleFn>("InitGlobalModule");
@@ -287,6 +289,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The fault goes to the host's log, where scripts/run and the tests look, and
+// to the standard error.
+void ReportFault(const char* what) {
+    std::fprintf(stderr, "velmo_sim: %s\n", what);
+    Log("The host ends: %s", what);
+}
+
 bool CreateMainWindow() {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = MainWindowProc;
@@ -325,6 +334,7 @@ std::string SecondTipsPlace() {
 }
 
 int main(int argc, char** argv) {
+    InstallCrashGuard(ReportFault);
     if (!ParseOptions(argc, argv, g_options)) {
         MessageBoxA(nullptr,
                     "velmo_sim.exe [--demo] [--shots FOLDER] [--log FILE] [--plugin FILE] "

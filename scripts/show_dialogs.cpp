@@ -9,9 +9,9 @@
 #include <string>
 
 #include "dialogs/dialogs.h"
+#include "records/dialog_windows.h"
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
-#include "tests/shared/dialog_windows.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "records/modal_loops.h"
 
-#include <cstring>
+#include "records/dialog_windows.h"
 
 #include "records/messages.h"
 
@@ -25,21 +25,14 @@ UINT g_newBoxStyle;
 // How often the plug-in has been stopped since it was loaded.
 unsigned g_stopCount;
 
-bool IsTopLevelDialog(HWND window, const CBT_CREATEWNDA& created) {
-    char className[8] = "";
-    GetClassNameA(window, className, sizeof className);
-    return std::strcmp(className, "#32770") == 0 && !(created.lpcs->style & WS_CHILD);
-}
-
 // MessageBoxA gives no handle to its box, so the box is recognised as the
 // first dialog window the thread creates after the call begins.
 LRESULT CALLBACK NoteNewBox(int code, WPARAM wParam, LPARAM lParam) {
     HHOOK hook = g_newBoxHook;
     const LRESULT next = CallNextHookEx(hook, code, wParam, lParam);
-    HWND window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_CREATEWND && hook &&
-        IsTopLevelDialog(window, *reinterpret_cast<const CBT_CREATEWNDA*>(lParam))) {
-        if (g_openBoxCount < kMaxOpenBoxes) g_openBoxes[g_openBoxCount++] = {window, g_newBoxStyle};
+    if (code == HCBT_CREATEWND && hook && IsNewTopLevelDialog(wParam, lParam)) {
+        if (g_openBoxCount < kMaxOpenBoxes)
+            g_openBoxes[g_openBoxCount++] = {reinterpret_cast<HWND>(wParam), g_newBoxStyle};
         UnhookWindowsHookEx(hook);
         g_newBoxHook = nullptr;
     }

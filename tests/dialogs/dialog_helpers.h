@@ -22,9 +22,7 @@
 class DialogTest : public testing::Test {
 protected:
     void SetUp() override {
-        WatchDialogs();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
+        WatchDialogsAndBoxes();
     }
     void TearDown() override {
         g_instance = GetModuleHandleA(nullptr);

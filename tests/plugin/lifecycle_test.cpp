@@ -77,31 +77,9 @@ TEST_F(PluginHost, PluginInfoIsOneRecordWithTheSameContentsBeforeAndAfterStartUp
     ExpectTheModulesRecord(first);
 }
 
-TEST_F(PluginHost, HostRecordBelow112BytesIsRejectedWithABoxAndNothingElse) {
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
-    for (const uint32_t size : {0u, 111u}) {
-        SCOPED_TRACE(size);
-        g_boxes.clear();
-        host.size = size;
-        g_steps.push_back([](HWND box) {
-            EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, 0xFFFF));
-            Click(box, IDOK);
-        });
-        uint32_t leftOnStack = 99;
-        EXPECT_EQ(static_cast<uint32_t>(IDOK),
-                  CallCountingStack(initGlobalModule, &host, leftOnStack));
-        EXPECT_EQ(0u, leftOnStack) << "the callee removes its argument";
-        ASSERT_EQ(1u, g_boxes.size());
-        EXPECT_EQ(nullptr, g_boxes[0].owner);
-        EXPECT_EQ("Calvorin", g_boxes[0].caption);
-        EXPECT_EQ(static_cast<UINT>(MB_TOPMOST), g_boxes[0].style);
-        EXPECT_TRUE(g_addCalls.empty());
-        EXPECT_FALSE(ClassRegistered());
-        EXPECT_EQ(nullptr, NotifyWindowOfModule());
-    }
-}
-
-TEST_F(PluginHost, HostRecordOf112BytesOrMoreIsAcceptedAndOnlyItsFirst112BytesRead) {
+// Below 112 bytes the record is refused with a box and nothing else; from 112
+// bytes on only its first 112 are read.
+TEST_F(PluginHost, HostRecordSizeDecidesStartUpAndOnlyItsFirst112BytesAreRead) {
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
     // The record ends where readable memory ends: reading past its first 112
     // bytes would fault.
@@ -114,14 +92,34 @@ TEST_F(PluginHost, HostRecordOf112BytesOrMoreIsAcceptedAndOnlyItsFirst112BytesRe
     ASSERT_TRUE(VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &old));
     auto* atEdge = reinterpret_cast<HostInfo*>(pages + system.dwPageSize - kHostInfoSize);
 
-    for (const uint32_t size : {112u, 113u, 4096u}) {
-        SCOPED_TRACE(size);
+    const struct {
+        uint32_t size;
+        bool accepted;
+    } cases[] = {{0, false}, {111, false}, {112, true}, {113, true}, {4096, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        g_boxes.clear();
         g_addCalls.clear();
         *atEdge = host;
-        atEdge->size = size;
-        EXPECT_EQ(7u, Start(*atEdge));
-        EXPECT_EQ(1u, g_addCalls.size());
-        EXPECT_TRUE(g_boxes.empty());
+        atEdge->size = c.size;
+        if (!c.accepted)
+            g_steps.push_back([](HWND box) {
+                EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, 0xFFFF));
+                Click(box, IDOK);
+            });
+        uint32_t leftOnStack = 99;
+        EXPECT_EQ(c.accepted ? 7u : static_cast<uint32_t>(IDOK),
+                  CallCountingStack(initGlobalModule, atEdge, leftOnStack));
+        EXPECT_EQ(0u, leftOnStack) << "the callee removes its argument";
+        EXPECT_EQ(c.accepted ? 1u : 0u, g_addCalls.size());
+        EXPECT_EQ(c.accepted, ClassRegistered());
+        EXPECT_EQ(c.accepted, NotifyWindowOfModule() != nullptr);
+        EXPECT_EQ(c.accepted ? 0u : 1u, g_boxes.size());
+        for (const RecordedBox& box : g_boxes) {
+            EXPECT_EQ(nullptr, box.owner);
+            EXPECT_EQ("Calvorin", box.caption);
+            EXPECT_EQ(static_cast<UINT>(MB_TOPMOST), box.style);
+        }
         doneModule();
     }
     VirtualFree(pages, 0, MEM_RELEASE);
@@ -177,46 +175,46 @@ TEST_F(PluginHost, NoTipsFileInEitherPlaceClosesThePlugInAgain) {
     EXPECT_EQ(Tips{"now there"}, RowsShownByManager(g_addCalls.back().record.hWnd));
 }
 
-TEST_F(PluginHost, ConfiguredPictureBecomesTheTrayIconAndIsDestroyedOnceAdded) {
+// A configured picture becomes an icon of the tray's size that is destroyed as
+// soon as the host has added it; without one the module's own small icon is
+// shared and stays.
+TEST_F(PluginHost, TrayIconIsTheConfiguredPictureOrTheModulesOwn) {
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
     WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
-    trayIconSize = 24;
-    for (const char* form : {"1", "2"}) {
-        for (const uint32_t added : {7u, 0u}) {
-            SCOPED_TRACE(testing::Message() << "form " << form << ", add returns " << added);
-            WriteBytes(config, std::string("[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=") + form +
-                                   "\r\n");
-            host = FreshHostRecord();
-            g_addCalls.clear();
-            g_removeCalls.clear();
-            g_addResult = added;
-            EXPECT_EQ(1u, Start()) << "the result of destroying the built icon";
-            ASSERT_EQ(1u, g_addCalls.size());
-            EXPECT_TRUE(g_addCalls[0].iconValid);
-            EXPECT_EQ(24, g_addCalls[0].iconWidth);
-            EXPECT_EQ(24, g_addCalls[0].iconHeight);
-            ICONINFO info;
-            EXPECT_FALSE(GetIconInfo(g_addCalls[0].record.hIcon, &info))
-                << "the built icon outlived the add routine";
-            doneModule();
-            EXPECT_EQ(added ? 1u : 0u, g_removeCalls.size());
-        }
+    const struct {
+        const char* form;  // IconForm; null: no picture configured
+        int32_t traySize;
+        uint32_t added;    // what the add routine returns
+        uint32_t started;  // DestroyIcon's result for a built icon, else the add routine's
+        int edge;
+    } cases[] = {
+        {"1", 24, 7, 1, 24}, {"1", 24, 0, 1, 24}, {"2", 24, 7, 1, 24},
+        {"2", 24, 0, 1, 24}, {nullptr, 32, 7, 7, 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "form " << (c.form ? c.form : "none")
+                                        << ", add returns " << c.added);
+        WriteBytes(config, c.form ? std::string("[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=") +
+                                        c.form + "\r\n"
+                                  : std::string("[Calvorin]\r\n"));
+        trayIconSize = c.traySize;
+        host = FreshHostRecord();
+        g_addCalls.clear();
+        g_removeCalls.clear();
+        g_addResult = c.added;
+        EXPECT_EQ(c.started, Start());
+        ASSERT_EQ(1u, g_addCalls.size());
+        EXPECT_TRUE(g_addCalls[0].iconValid);
+        EXPECT_EQ(c.edge, g_addCalls[0].iconWidth);
+        EXPECT_EQ(c.edge, g_addCalls[0].iconHeight);
+        ICONINFO info{};
+        EXPECT_EQ(!c.form, GetIconInfo(g_addCalls[0].record.hIcon, &info) != FALSE)
+            << "a built icon outlived the add routine, or a shared one did not stay";
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        doneModule();
+        EXPECT_EQ(c.added ? 1u : 0u, g_removeCalls.size());
     }
-}
-
-TEST_F(PluginHost, WithoutAPictureTheModulesOwnSmallIconIsUsedAndKept) {
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
-    trayIconSize = 32;
-    host = FreshHostRecord();
-    EXPECT_EQ(7u, Start()) << "the add routine's result";
-    ASSERT_EQ(1u, g_addCalls.size());
-    EXPECT_TRUE(g_addCalls[0].iconValid);
-    EXPECT_EQ(16, g_addCalls[0].iconWidth);
-    EXPECT_EQ(16, g_addCalls[0].iconHeight);
-    ICONINFO info;
-    ASSERT_TRUE(GetIconInfo(g_addCalls[0].record.hIcon, &info)) << "a shared icon stays";
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
 }
 
 }  // namespace

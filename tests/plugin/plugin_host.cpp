@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "tests/support/crash_guard.h"
-#include "tests/support/message_box_recorder.h"
+#include "host/crash_guard.h"
 
 namespace {
 
@@ -26,12 +25,10 @@ std::string ShippedModule() {
 }
 
 void PluginHost::SetUp() {
-    WatchDialogs();
-    g_boxes.clear();
     module = LoadLibraryA(ShippedModule().c_str());
     ASSERT_TRUE(module) << "cannot load Calvorinor.plg, error " << GetLastError();
     GuardModule(module);
-    RecordMessageBoxes(module);
+    WatchDialogsAndBoxes(module);
     getPluginInfo = Export<GetPluginInfoFn>(module, "GetPluginInfo");
     initGlobalModule = Export<InitGlobalModuleFn>(module, "InitGlobalModule");
     doneModule = Export<DoneModuleFn>(module, "DoneModule");

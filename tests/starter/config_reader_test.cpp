@@ -24,72 +24,77 @@ protected:
     }
 };
 
-TEST_F(Configuration, RelativePictureCountsFromTheConfigurationsFolder) {
+// Each row's configuration is read with another folder current, one that
+// neither the profile functions nor LoadImage would look in on their own.
+struct FoundCase {
+    const char* name;
+    const char* config;  // '*' stands for the full path of a picture in a folder of its own
+    bool openedByName;   // from its own folder, then read from the other
+};
+
+const FoundCase kFoundCases[] = {
+    {"a relative picture counts from the configuration's folder",
+     "[Other]\r\nIcon=elsewhere.bmp\r\n[Calvorin]\r\nIcon=pictures\\tray.bmp\r\n", false},
+    {"an absolute picture, the configuration opened by a relative path",
+     "[Calvorin]\r\nIcon=*\r\n", true},
+    {"section and key match whatever their case", "[CALVORIN]\r\nicon=tray.bmp\r\n", false},
+    {"a plain setting", "[Calvorin]\r\nIcon=tray.bmp\r\n", false},
+};
+
+TEST_F(Configuration, SettingNamesAPictureAndLeavesTheCallersWordsAlone) {
+    TempFolder elsewhere, pictures;
     CreateDirectoryA(folder.File("pictures").c_str(), nullptr);
-    WriteBytes(folder.File("pictures\\tray.bmp"), BitmapFile(16, 16));
-    WriteConfig("[Other]\r\nIcon=elsewhere.bmp\r\n[Calvorin]\r\nIcon=pictures\\tray.bmp\r\n");
-    // Not the folder the profile functions or LoadImage would look in on their own.
-    TempFolder elsewhere;
+    for (const std::string& path :
+         {folder.File("tray.bmp"), folder.File("pictures\\tray.bmp"), pictures.File("tray.bmp")})
+        WriteBytes(path, BitmapFile(16, 16));
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
-    SetCurrentDirectoryA(elsewhere.path.c_str());
-
-    EXPECT_EQ(1, ReadPicture(picture));
-    EXPECT_EQ(kPictureNone, picture.kind) << "described, not loaded yet";
-    EXPECT_TRUE(NamesLoadablePicture());
+    int round = 0;
+    for (const FoundCase& c : kFoundCases) {
+        SCOPED_TRACE(c.name);
+        // A new name each time: the profile functions may cache a file they read.
+        const std::string name = "velmo" + std::to_string(++round) + ".ini";
+        config = folder.File(name);
+        std::string text = c.config;
+        if (const size_t at = text.find('*'); at != std::string::npos)
+            text.replace(at, 1, pictures.File("tray.bmp"));
+        WriteConfig(text);
+        FreePicture(&picture);
+        picture = PictureRecord{kPictureNone, 0, 0, 24, 20, {}, 0x21, {}};
+        SetCurrentDirectoryA((c.openedByName ? folder : elsewhere).path.c_str());
+        CfgReader reader;
+        EXPECT_EQ(1, OpenCFGr(reinterpret_cast<DWORD>((c.openedByName ? name : config).c_str()),
+                              &reader));
+        SetCurrentDirectoryA(elsewhere.path.c_str());
+        EXPECT_EQ(1, FindSection("Calvorin", 0, &reader));
+        EXPECT_EQ(1, GetCFGPic("Icon", &picture, &reader));
+        EXPECT_EQ(1, CloseCFGr(&reader));
+        EXPECT_EQ(kPictureNone, picture.kind) << "described, not loaded yet";
+        EXPECT_EQ(24, picture.cx);
+        EXPECT_EQ(20, picture.cy);
+        EXPECT_EQ(0x21u, picture.flags);
+        EXPECT_TRUE(NamesLoadablePicture());
+    }
     SetCurrentDirectoryA(previous);
+    DeleteFileA(folder.File("pictures\\tray.bmp").c_str());
     RemoveDirectoryA(folder.File("pictures").c_str());
-}
-
-TEST_F(Configuration, AbsolutePictureAndRelativeConfigurationPath) {
-    TempFolder pictures;
-    WriteBytes(pictures.File("tray.bmp"), BitmapFile(16, 16));
-    WriteConfig("[Calvorin]\r\nIcon=" + pictures.File("tray.bmp") + "\r\n");
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    SetCurrentDirectoryA(folder.path.c_str());
-    CfgReader reader;
-    EXPECT_EQ(1, OpenCFGr(reinterpret_cast<DWORD>("velmo.ini"), &reader));
-    SetCurrentDirectoryA(previous);
-
-    EXPECT_EQ(1, FindSection("Calvorin", 0, &reader));
-    EXPECT_EQ(1, GetCFGPic("Icon", &picture, &reader));
-    EXPECT_EQ(1, CloseCFGr(&reader));
-    EXPECT_TRUE(NamesLoadablePicture());
-}
-
-TEST_F(Configuration, SectionAndKeyMatchWhateverTheirCase) {
-    WriteBytes(folder.File("tray.bmp"), BitmapFile(16, 16));
-    WriteConfig("[CALVORIN]\r\nicon=tray.bmp\r\n");
-    EXPECT_EQ(1, ReadPicture(picture, "Calvorin", "Icon"));
-    EXPECT_TRUE(NamesLoadablePicture());
-}
-
-TEST_F(Configuration, ReadingLeavesTheCallersWordsAlone) {
-    WriteBytes(folder.File("tray.bmp"), BitmapFile(16, 16));
-    WriteConfig("[Calvorin]\r\nIcon=tray.bmp\r\n");
-    picture.cx = 24;
-    picture.cy = 20;
-    picture.flags = 0x21;
-    EXPECT_EQ(1, ReadPicture(picture));
-    EXPECT_EQ(24, picture.cx);
-    EXPECT_EQ(20, picture.cy);
-    EXPECT_EQ(0x21u, picture.flags);
 }
 
 struct MissingCase {
     const char* name;
     const char* config;  // null: no configuration file at all
+    bool folder;         // the configuration's path names a folder
     int opened, found;
 };
 
 const MissingCase kMissingCases[] = {
-    {"no file", nullptr, 0, 0},
-    {"no section", "[Other]\r\nIcon=tray.bmp\r\n", 1, 0},
-    {"no key", "[Calvorin]\r\nPicture=tray.bmp\r\n[Other]\r\nIcon=tray.bmp\r\n", 1, 1},
-    {"empty section", "[Calvorin]\r\n[Other]\r\nIcon=tray.bmp\r\n", 1, 1},
-    {"empty value", "[Calvorin]\r\nIcon=\r\n", 1, 1},
-    {"empty file", "", 1, 0},
+    {"no file", nullptr, false, 0, 0},
+    {"a folder", nullptr, true, 0, 0},
+    {"no section", "[Other]\r\nIcon=tray.bmp\r\n", false, 1, 0},
+    {"no key", "[Calvorin]\r\nPicture=tray.bmp\r\n[Other]\r\nIcon=tray.bmp\r\n", false, 1, 1},
+    {"empty section", "[Calvorin]\r\n[Other]\r\nIcon=tray.bmp\r\n", false, 1, 1},
+    {"empty value", "[Calvorin]\r\nIcon=\r\n", false, 1, 1},
+    {"empty file", "", false, 1, 0},
 };
 
 TEST_F(Configuration, MissingSettingLeavesNoPicture) {
@@ -98,9 +103,11 @@ TEST_F(Configuration, MissingSettingLeavesNoPicture) {
     for (const MissingCase& c : kMissingCases) {
         SCOPED_TRACE(c.name);
         // A new name each time: the profile functions may cache a file they read.
-        config = folder.File("velmo" + std::to_string(++round) + ".ini");
+        config = c.folder ? folder.path : folder.File("velmo" + std::to_string(++round) + ".ini");
         if (c.config) WriteConfig(c.config);
+        // As a caller that never set it up leaves it: every row must be safe with it.
         CfgReader reader;
+        memset(&reader, 0xCD, sizeof reader);
         EXPECT_EQ(c.opened, OpenCFGr(reinterpret_cast<DWORD>(config.c_str()), &reader));
         EXPECT_EQ(c.found, FindSection("Calvorin", 0, &reader));
         EXPECT_EQ(0, GetCFGPic("Icon", &picture, &reader));
@@ -109,21 +116,6 @@ TEST_F(Configuration, MissingSettingLeavesNoPicture) {
         EXPECT_EQ(kPictureNone, picture.kind);
         EXPECT_EQ(0u, picture.handleA);
     }
-}
-
-TEST_F(Configuration, FolderIsNoConfiguration) {
-    CfgReader reader;
-    EXPECT_EQ(0, OpenCFGr(reinterpret_cast<DWORD>(folder.path.c_str()), &reader));
-    EXPECT_EQ(0, FindSection("Calvorin", 0, &reader));
-}
-
-TEST_F(Configuration, ReaderLeftUninitialisedByTheCallerIsSafe) {
-    CfgReader reader;
-    memset(&reader, 0xCD, sizeof reader);
-    EXPECT_EQ(0, OpenCFGr(reinterpret_cast<DWORD>(folder.File("none.ini").c_str()), &reader));
-    EXPECT_EQ(0, FindSection("Calvorin", 0, &reader));
-    EXPECT_EQ(0, GetCFGPic("Icon", &picture, &reader));
-    EXPECT_EQ(0, CloseCFGr(&reader));
 }
 
 TEST_F(Configuration, ClosedReaderReadsNothing) {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/shared/dialog_windows.h"
+#include "records/dialog_windows.h"
+#include "tests/support/message_box_recorder.h"
 
 std::deque<DialogStep> g_steps;
 
@@ -36,7 +37,7 @@ LRESULT CALLBACK WatchNewDialogs(int code, WPARAM wp, LPARAM lp) {
 }
 
 BOOL CALLBACK CloseDialog(HWND hwnd, LPARAM) {
-    if (IsDialog(hwnd)) {
+    if (IsDialogWindow(hwnd)) {
         ADD_FAILURE() << "the window \"" << WindowText(hwnd) << "\" was still open";
         PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         PostMessageA(hwnd, WM_COMMAND, IDNO, 0);
@@ -83,6 +84,12 @@ void WatchDialogs() {
     g_hook = SetWindowsHookExA(WH_CBT, WatchNewDialogs, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(g_hook);
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
+}
+
+void WatchDialogsAndBoxes(HMODULE module) {
+    WatchDialogs();
+    RecordMessageBoxes(module);
+    g_boxes.clear();
 }
 
 void StopWatchingDialogs() {

@@ -26,6 +26,9 @@ void PumpMessages();
 // cannot hang CI.
 void WatchDialogs();
 void StopWatchingDialogs();
+// WatchDialogs, with the module's message boxes recorded in g_boxes from none
+// on: by default the test program's own, whose code is the module's.
+void WatchDialogsAndBoxes(HMODULE module = GetModuleHandleA(nullptr));
 // Gives the watchdog its few seconds anew, for a test that opens dialogs one
 // after another for longer than that.
 void RestartDialogWatchdog();

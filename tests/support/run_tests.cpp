@@ -7,7 +7,16 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/support/crash_guard.h"
+#include "host/crash_guard.h"
+
+namespace {
+
+// A fault fails the running test; CTest shows the output up to it.
+void FailTheRunningTest(const char* what) {
+    ADD_FAILURE() << what;
+}
+
+}  // namespace
 
 int RunTests(int argc, char** argv) {
     // The foreground window and the keyboard focus belong to a desktop: on one
@@ -20,7 +29,7 @@ int RunTests(int argc, char** argv) {
         std::fprintf(stderr, "cannot switch to a desktop of our own, error %lu\n", GetLastError());
         return 1;
     }
-    InstallCrashGuard();
+    InstallCrashGuard(FailTheRunningTest);
     testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     // A filter that names no test would otherwise pass.

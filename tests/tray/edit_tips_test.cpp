@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "records/dialog_windows.h"
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
-#include "tests/shared/dialog_windows.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/tray/tray_test.h"
 
@@ -26,7 +26,7 @@ DialogStep RemoveFirstThen(int button) {
 }
 
 BOOL CALLBACK CountManagers(HWND window, LPARAM count) {
-    if (IsDialog(window) && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
+    if (IsDialogWindow(window) && WindowText(window) == "Tips") ++*reinterpret_cast<int*>(count);
     return TRUE;
 }
 

@@ -104,6 +104,17 @@ std::vector<COLORREF> Drawn(HICON icon, int cx, int cy, std::vector<POINT> at) {
     return colours;
 }
 
+// An icon of edge by edge pixels from PictureBitmaps: the ink on its left, the
+// paper through its right.
+void ExpectInkLeftPaperRightThenDestroy(HICON icon, int edge) {
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(edge, IconSize(icon).cx);
+    EXPECT_EQ(edge, IconSize(icon).cy);
+    EXPECT_EQ((std::vector<COLORREF>{kInk, kPaper}),
+              Drawn(icon, edge, edge, {{edge / 8, edge / 2}, {edge * 7 / 8, edge / 2}}));
+    EXPECT_TRUE(DestroyIcon(icon));
+}
+
 PictureRecord Picture(int32_t kind, HANDLE a, UINT_PTR b, int32_t cx, int32_t cy) {
     PictureRecord picture{};
     picture.kind = kind;
@@ -138,63 +149,63 @@ protected:
     PictureRecord picture{};
 };
 
-TEST_F(TrayIconImage, BitmapsMakeAnIconOfTheirOwnSize) {
-    PictureBitmaps bitmaps(20, 20, kInk);
-    picture = Picture(kPictureBitmaps, bitmaps.colour, Handle(bitmaps.mask), 32, 32);
-    HICON icon = IconFromPicture(&picture);
-    ASSERT_TRUE(icon);
-    EXPECT_EQ(20, IconSize(icon).cx);
-    EXPECT_EQ(20, IconSize(icon).cy);
-    EXPECT_EQ((std::vector<COLORREF>{kInk, kPaper}), Drawn(icon, 20, 20, {{2, 10}, {17, 10}}));
-    EXPECT_EQ(0, g_calls.created);
-    // The picture's bitmaps stay the picture's.
-    EXPECT_TRUE(DestroyIcon(icon));
-    EXPECT_TRUE(StillABitmap(bitmaps.colour));
-    EXPECT_TRUE(StillABitmap(bitmaps.mask));
-}
+// Each row's picture is made of fresh bitmaps, handed over or not as the row
+// says. The other kinds come with valid bitmaps throughout, so a bit test on
+// the kind would make an icon.
+struct PictureCase {
+    const char* name;
+    int32_t kind;
+    int edge;           // of the bitmaps
+    bool colour, mask;  // handed over in the picture
+    int32_t asked;      // the picture's cx and cy: the tray's icon size
+    int icon;           // the icon's edge; 0: no icon
+    int listsCreated;   // temporary image lists, asked for at the tray's size
+    size_t listsMade;   // of those, the ones made; each is destroyed again
+};
 
-TEST_F(TrayIconImage, BitmapsWithoutAMaskMakeNone) {
-    PictureBitmaps bitmaps(16, 16, kInk);
-    picture = Picture(kPictureBitmaps, bitmaps.colour, 0, 16, 16);
-    EXPECT_EQ(nullptr, IconFromPicture(&picture));
-}
+const PictureCase kPictureCases[] = {
+    {"bitmaps make an icon of their own size", kPictureBitmaps, 20, true, true, 32, 20, 0, 0},
+    {"bitmaps without a mask make none", kPictureBitmaps, 16, true, false, 16, 0, 0, 0},
+    {"list bitmaps pass through a temporary list of the tray size", kPictureListBitmaps, 24,
+     true, true, 24, 24, 1, 1},
+    {"list bitmaps that cannot be added still free the list", kPictureListBitmaps, 24, false,
+     false, 24, 0, 1, 1},
+    {"a list that cannot be made gives none", kPictureListBitmaps, 16, true, true, -1, 0, 1, 0},
+    {"kind 0", 0, 16, true, true, 16, 0, 0, 0},
+    {"kind 3", 3, 16, true, true, 16, 0, 0, 0},
+    {"kind 5", 5, 16, true, true, 16, 0, 0, 0},
+    {"kind 6", 6, 16, true, true, 16, 0, 0, 0},
+    {"kind 7", 7, 16, true, true, 16, 0, 0, 0},
+    {"kind 0x101", 0x101, 16, true, true, 16, 0, 0, 0},
+    {"kind 0x102", 0x102, 16, true, true, 16, 0, 0, 0},
+    {"kind 0x104", 0x104, 16, true, true, 16, 0, 0, 0},
+    {"kind -1", -1, 16, true, true, 16, 0, 0, 0},
+};
 
-TEST_F(TrayIconImage, ListBitmapsPassThroughATemporaryListOfTheTraySize) {
-    PictureBitmaps bitmaps(24, 24, kInk);
-    picture = Picture(kPictureListBitmaps, bitmaps.colour, Handle(bitmaps.mask), 24, 24);
-    HICON icon = IconFromPicture(&picture);
-    ASSERT_TRUE(icon);
-    EXPECT_EQ(24, IconSize(icon).cx);
-    EXPECT_EQ(24, IconSize(icon).cy);
-    EXPECT_EQ((std::vector<COLORREF>{kInk, kPaper}), Drawn(icon, 24, 24, {{3, 12}, {20, 12}}));
-    EXPECT_TRUE(DestroyIcon(icon));
-
-    EXPECT_EQ(1, g_calls.created);
-    EXPECT_EQ(24, g_calls.cx);
-    EXPECT_EQ(24, g_calls.cy);
-    EXPECT_EQ(0xFFu, g_calls.flags);
-    EXPECT_EQ(1, g_calls.initial);
-    EXPECT_EQ(0, g_calls.grow);
-    EXPECT_EQ(g_calls.made, g_calls.destroyed);
-    EXPECT_TRUE(StillABitmap(bitmaps.colour));
-    EXPECT_TRUE(StillABitmap(bitmaps.mask));
-}
-
-TEST_F(TrayIconImage, ListBitmapsThatCannotBeAddedStillFreeTheList) {
-    picture = Picture(kPictureListBitmaps, nullptr, 0, 24, 24);
-    EXPECT_EQ(nullptr, IconFromPicture(&picture));
-    EXPECT_EQ(1, g_calls.created);
-    ASSERT_EQ(1u, g_calls.made.size());
-    EXPECT_EQ(g_calls.made, g_calls.destroyed);
-}
-
-TEST_F(TrayIconImage, ListThatCannotBeMadeGivesNone) {
-    PictureBitmaps bitmaps(16, 16, kInk);
-    picture = Picture(kPictureListBitmaps, bitmaps.colour, Handle(bitmaps.mask), -1, -1);
-    EXPECT_EQ(nullptr, IconFromPicture(&picture));
-    EXPECT_EQ(1, g_calls.created);
-    EXPECT_TRUE(g_calls.made.empty());
-    EXPECT_TRUE(g_calls.destroyed.empty());
+TEST_F(TrayIconImage, PictureKindsMakeTheirIconsOrNone) {
+    for (const PictureCase& c : kPictureCases) {
+        SCOPED_TRACE(c.name);
+        g_calls = {};
+        PictureBitmaps bitmaps(c.edge, c.edge, kInk);
+        picture = Picture(c.kind, c.colour ? bitmaps.colour : nullptr,
+                          c.mask ? Handle(bitmaps.mask) : 0, c.asked, c.asked);
+        HICON icon = IconFromPicture(&picture);
+        EXPECT_EQ(c.listsCreated, g_calls.created);
+        if (c.listsCreated) {
+            EXPECT_EQ(c.asked, g_calls.cx);
+            EXPECT_EQ(c.asked, g_calls.cy);
+            EXPECT_EQ(0xFFu, g_calls.flags);
+            EXPECT_EQ(1, g_calls.initial);
+            EXPECT_EQ(0, g_calls.grow);
+        }
+        EXPECT_EQ(c.listsMade, g_calls.made.size());
+        EXPECT_EQ(g_calls.made, g_calls.destroyed);
+        if (c.icon) ExpectInkLeftPaperRightThenDestroy(icon, c.icon);
+        else EXPECT_EQ(nullptr, icon);
+        // The picture's bitmaps stay the picture's, even once the icon is gone.
+        EXPECT_TRUE(StillABitmap(bitmaps.colour));
+        EXPECT_TRUE(StillABitmap(bitmaps.mask));
+    }
 }
 
 TEST_F(TrayIconImage, AnImageListGivesTheIndexedImageAndSurvives) {
@@ -206,11 +217,7 @@ TEST_F(TrayIconImage, AnImageListGivesTheIndexedImageAndSurvives) {
     g_calls = {};
 
     picture = Picture(kPictureImageList, list, 1, 16, 16);
-    HICON icon = IconFromPicture(&picture);
-    ASSERT_TRUE(icon);
-    EXPECT_EQ(32, IconSize(icon).cx);
-    EXPECT_EQ((std::vector<COLORREF>{kInk, kPaper}), Drawn(icon, 32, 32, {{4, 16}, {28, 16}}));
-    EXPECT_TRUE(DestroyIcon(icon));
+    ExpectInkLeftPaperRightThenDestroy(IconFromPicture(&picture), 32);
     EXPECT_EQ(0, g_calls.created);
     EXPECT_TRUE(g_calls.destroyed.empty());
     EXPECT_EQ(2, ImageList_GetImageCount(list));
@@ -218,17 +225,6 @@ TEST_F(TrayIconImage, AnImageListGivesTheIndexedImageAndSurvives) {
     picture.handleB = 2;   // past the end
     EXPECT_EQ(nullptr, IconFromPicture(&picture));
     ImageList_Destroy(list);
-}
-
-TEST_F(TrayIconImage, OtherKindsGiveNone) {
-    // Valid bitmaps throughout, so a bit test on the kind would make an icon.
-    PictureBitmaps bitmaps(16, 16, kInk);
-    for (int32_t kind : {0, 3, 5, 6, 7, 0x101, 0x102, 0x104, -1}) {
-        SCOPED_TRACE(kind);
-        picture = Picture(kind, bitmaps.colour, Handle(bitmaps.mask), 16, 16);
-        EXPECT_EQ(nullptr, IconFromPicture(&picture));
-    }
-    EXPECT_EQ(0, g_calls.created);
 }
 
 }  // namespace

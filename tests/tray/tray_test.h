@@ -26,9 +26,7 @@ const std::string kSeededTips = "0002// current line\r\nfirst\r\nsecond\r\nthird
 class TrayTest : public testing::Test {
 protected:
     void SetUp() override {
-        WatchDialogs();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
+        WatchDialogsAndBoxes();
         host = OpenRecordingHost();
         HostSide side = {};
         side.window = host;
