@@ -25,9 +25,7 @@ protected:
     const std::string old = "0007// current line\r\nkeep me\r\n";
 
     void SetUp() override {
-        WatchDialogs();
-        RecordMessageBoxes(GetModuleHandleA(nullptr));
-        g_boxes.clear();
+        WatchDialogsAndBoxes();
         lstrcpynA(TipsPath, tipsPath.c_str(), kTipsPathSize);
         TipsList.ReplaceAll({"prior"});
     }
