@@ -11,5 +11,6 @@ using FaultReport = void (*)(const char* what);
 
 // Guards the program's own code from now on.
 void InstallCrashGuard(FaultReport report);
-// Faults at addresses inside this module end the program too.
+// Faults at addresses inside this module end the program too, for the rest of
+// the program's life: a host that unloads and loads a module again guards it anew.
 void GuardModule(HMODULE module);
