@@ -18,7 +18,7 @@
 #include "records/messages.h"
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
-#include "tests/shared/dialog_windows.h"
+#include "records/dialog_windows.h"
 #include "tests/shared/import_patch.h"
 #include "tips/tips_text.h"
 
