@@ -22,9 +22,9 @@ struct OpenDialogs {
 // Out of memory, the dialogs found so far are all there is to go by: the
 // exception must not unwind through EnumThreadWindows.
 BOOL CALLBACK CollectOpenDialog(HWND window, LPARAM found) {
-    auto& open = *reinterpret_cast<OpenDialogs*>(found);
     const DLGPROC proc = DialogProcOf(window);
     try {
+        auto& open = *reinterpret_cast<OpenDialogs*>(found);
         if (proc == ManagerDialogProc)
             open.managers.push_back(window);
         else if (proc == TipEditorAddProc || proc == TipEditorEditProc)

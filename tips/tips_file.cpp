@@ -178,6 +178,7 @@ bool WriteFromStart(HANDLE file, std::string_view bytes) {
 }
 
 // All of the file's bytes, or false.
+// cppcheck-suppress constParameter ; Reset gives it the block
 bool ReadEveryByte(HANDLE file, GlobalBuffer& bytes, DWORD& size) {
     DWORD high = 0;
     size = GetFileSize(file, &high);

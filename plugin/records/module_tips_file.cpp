@@ -127,8 +127,8 @@ bool QuestionBeforeReplacing(TipsFileChange change, const TipsFileStamp& seen,
         (change == TipsFileChange::Unreadable && unreadableAccepted))
         return false;
     TextBuilder question{text};
-    char count[kQuestionSize];
     if (g_tipsFileStamp.unread && change != TipsFileChange::Unchanged) {
+        char count[kQuestionSize];
         question.AppendFormatted(kTipsUnreadAtStartText,
                                  {change == TipsFileChange::Unreadable
                                       ? std::string_view(kEveryTip)
