@@ -177,15 +177,16 @@ bool WriteFromStart(HANDLE file, std::string_view bytes) {
     return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAndFlush(file, bytes);
 }
 
-// All of the file's bytes, or false.
-// cppcheck-suppress constParameter ; Reset gives it the block
-bool ReadEveryByte(HANDLE file, GlobalBuffer& bytes, DWORD& size) {
+// All of the file's bytes in a block of their own, or null.
+HGLOBAL ReadEveryByte(HANDLE file, DWORD& size) {
     DWORD high = 0;
     size = GetFileSize(file, &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return false;
-    bytes.Reset(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return nullptr;
+    GlobalBuffer bytes(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
     DWORD read = 0;
-    return bytes.Get() && ReadFile(file, bytes.Get(), size, &read, nullptr) && read == size;
+    if (!bytes.Get() || !ReadFile(file, bytes.Get(), size, &read, nullptr) || read != size)
+        return nullptr;
+    return bytes.Release();
 }
 
 // Rewrites tips.rc over its old text, for a folder that takes no new file or a
@@ -196,9 +197,9 @@ bool RewriteInPlace(const char* fullPath, const std::string& image, const WaitBu
     const Handle file(OpenPastBriefHolds(fullPath, GENERIC_READ | GENERIC_WRITE, 0,
                                          OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
     if (!file.Valid()) return false;
-    GlobalBuffer old;
     DWORD oldSize = 0;
-    if (!ReadEveryByte(file.Get(), old, oldSize)) return false;
+    const GlobalBuffer old(ReadEveryByte(file.Get(), oldSize));
+    if (!old.Get()) return false;
 
     // A shorter text goes with the zero byte that ends every std::string's
     // characters: should the writer die before the cut, the reader's text ends
@@ -297,19 +298,16 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
     }
 
     const DWORD keptBits = exists ? attributes & kKeptAttributes : 0;
-    WriteWay way = exists ? ChooseWriteWay(fullPath, budget) : WriteWay::Swap;
-    if (way == WriteWay::Swap) {
-        // Once the swap has started, a failure never falls back to writing in
-        // place: only a folder that takes no new file sends the text there.
-        bool folderRefuses;
-        if (SwapIn(fullPath, image, keptBits, budget, folderRefuses)) {
-            stamp = StampOfWritten(image, tipsHash);
-            return TipsWriteResult::Written;
-        }
-        way = folderRefuses ? WriteWay::InPlace : WriteWay::Refuse;
-    }
-    if (way == WriteWay::Refuse || !RewriteInPlace(fullPath, image, budget))
-        return TipsWriteResult::NotWritten;
+    const WriteWay way = exists ? ChooseWriteWay(fullPath, budget) : WriteWay::Swap;
+    // Once the swap has started, a failure never falls back to writing in
+    // place: only a folder that takes no new file sends the text there.
+    bool folderRefuses = false;
+    const bool written =
+        way == WriteWay::Swap
+            ? SwapIn(fullPath, image, keptBits, budget, folderRefuses) ||
+                  (folderRefuses && RewriteInPlace(fullPath, image, budget))
+            : way == WriteWay::InPlace && RewriteInPlace(fullPath, image, budget);
+    if (!written) return TipsWriteResult::NotWritten;
     stamp = StampOfWritten(image, tipsHash);
     return TipsWriteResult::Written;
 }

@@ -95,19 +95,15 @@ uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
     const size_t length = CutTipsPartLength(size, cut);
     const size_t start = size - length;
     if (length == 0) return 0;
-    // Step by step, each step's bytes copied whole and the cut CRs put back:
-    // a step holds a cut at most every few dozen bytes, and a zero is found
-    // a word at a time.
+    // Step by step, each step's bytes copied whole and the cut CRs put back.
     const auto copyStep = [&](size_t from, size_t count, char* step) {
         std::memcpy(step, text + start + from, count);
         const size_t cutEnd = cut.textEnd > start + from ? cut.textEnd - start - from : 0;
-        for (size_t k = 0; k < count && k < cutEnd; k += 4) {
-            uint32_t word = 0;
-            std::memcpy(&word, step + k, std::min<size_t>(4, count - k));
-            if (!((word - 0x01010101u) & ~word & 0x80808080u) && count - k >= 4) continue;
-            for (size_t b = k; b < k + 4 && b < count && b < cutEnd; ++b)
-                if (step[b] == '\0') step[b] = '\r';
-        }
+        char* const end = step + std::min(count, cutEnd);
+        for (char* zero = step;
+             (zero = static_cast<char*>(std::memchr(zero, '\0', static_cast<size_t>(end - zero))));
+             ++zero)
+            *zero = '\r';
     };
     HashLanes lanes = kHashStart;
     char step[kHashStep];

@@ -45,7 +45,7 @@ bool FolderIdentity(std::string_view folder, BY_HANDLE_FILE_INFORMATION& identit
     return handle.Valid() && GetFileInformationByHandle(handle.Get(), &identity);
 }
 
-// Either way, a mutex is always made of the same parts.
+// Every writers' mutex is named so; the rest of the name says which tips.rc.
 constexpr std::string_view kMutexPrefix = "Local\\Calvorin.tips.";
 
 // Opens the writers' mutex, made first by whichever host saves first. A host

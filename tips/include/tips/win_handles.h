@@ -37,10 +37,6 @@ public:
     HGLOBAL Get() const { return h_; }
     char* Bytes() const { return static_cast<char*>(h_); }
     HGLOBAL Release() { return std::exchange(h_, nullptr); }
-    void Reset(HGLOBAL memory) {
-        if (h_) GlobalFree(h_);
-        h_ = memory;
-    }
 
 private:
     HGLOBAL h_;
