@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -18,9 +19,10 @@
 #include "records/messages.h"
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
-#include "records/dialog_windows.h"
+#include "tests/shared/dialog_hook.h"
 #include "tests/shared/import_patch.h"
-#include "tips/tips_text.h"
+#include "tests/shared/temp_folder.h"
+#include "tests/shared/tips_contents.h"
 
 namespace {
 
@@ -81,59 +83,17 @@ double FastestOf(int runs, Work work) {
     return best;
 }
 
-// Message boxes the reader shows are recorded and closed with OK, so a box
+// Each box the module shows is recorded and closed with OK, so a wrong result
 // cannot hold the benchmark up.
 struct SeenBox {
     std::string caption;
     std::string text;
 };
 std::vector<SeenBox> g_boxes;
-HWND g_openedBox;
 
-void CALLBACK CloseOpenedBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    char caption[64] = "";
-    char text[128] = "";
-    GetWindowTextA(g_openedBox, caption, sizeof caption);
-    GetDlgItemTextA(g_openedBox, 0xFFFF, text, sizeof text);
-    g_boxes.push_back({caption, text});
-    PostMessageA(g_openedBox, WM_COMMAND, IDOK, 0);
-}
-
-LRESULT CALLBACK WatchForBoxes(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND && IsNewTopLevelDialog(wp, lp)) {
-        g_openedBox = reinterpret_cast<HWND>(wp);
-        SetTimer(nullptr, 0, 0, CloseOpenedBox);
-    }
-    return CallNextHookEx(nullptr, code, wp, lp);
-}
-
-// A tips.rc as the writer makes it: the counter line, then `count` tips of
-// 50 to 70 bytes (about 60 on average), each ended by CR LF.
-std::string TipsImage(uint32_t count) {
-    std::string image(kCounterLine);
-    image.append(kLineEnd);
-    image.reserve(image.size() + size_t{count} * 62);
-    for (uint32_t i = 0; i < count; ++i) {
-        char head[24];
-        const int length = snprintf(head, sizeof head, "Tip %u: ", i);
-        const size_t tipLength = 50 + i % 21;
-        image.append(head, static_cast<size_t>(length));
-        image.append(tipLength - static_cast<size_t>(length), static_cast<char>('a' + i % 26));
-        image.append(kLineEnd);
-    }
-    return image;
-}
-
-bool WriteRaw(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+void RecordAndClose(HWND box) {
+    g_boxes.push_back({WindowText(box), ItemText(box, 0xFFFF)});
+    Click(box, IDOK);
 }
 
 // The least a save can do and still never leave a half-written file: a new
@@ -188,27 +148,12 @@ size_t ReadRawAndCountLines(const std::string& path) {
     return lines;
 }
 
-std::string TempFolderPath() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    std::string folder = std::string(base) + "tips_file_bench\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
-struct SizeFigures {
-    double readRatio;
-};
-
-SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* label) {
+// Returns the reader's ratio.
+double MeasureSize(const std::string& folder, uint32_t count, const char* label) {
     const std::string tipsPath = folder + "tips.rc";
     const std::string safePath = folder + "safe.rc";
-    const std::string image = TipsImage(count);
-    if (!WriteRaw(tipsPath, image)) {
-        printf("%s: could not write %s\n", label, tipsPath.c_str());
-        g_missed = true;
-        return {0};
-    }
+    const std::string image = TipsFileText(NumberedTips(count));
+    WriteBytes(tipsPath, image);
     lstrcpynA(TipsPath, tipsPath.c_str(), kTipsPathSize);
     const int runs = count >= 1000000 ? 3 : count >= 100000 ? 7 : 25;
 
@@ -246,7 +191,8 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
     // save after a start-up read, whose stamp the list's block still holds,
     // and the save right after the writer's own save.
     double floor = 1e30, writer = 1e30, again = 1e30;
-    bool wrote = WriteRaw(safePath, image);
+    WriteBytes(safePath, image);
+    bool wrote = true;
     for (int i = 0; i < std::max(runs, 9); ++i) {
         const auto save = [&] { wrote &= WriteTipsFile() == TipsSave::Written; };
         again = std::min(again, FastestOf(1, save));
@@ -276,7 +222,7 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
 
     DeleteFileA(safePath.c_str());
     DeleteFileA(tipsPath.c_str());
-    return {reader / raw};
+    return reader / raw;
 }
 
 // A tips.rc of about 1.5 GB of real tips: more than the 2 GB address space can
@@ -284,7 +230,7 @@ SizeFigures MeasureSize(const std::string& folder, uint32_t count, const char* l
 // with its box and return.
 void ReadHugeFile(const std::string& folder) {
     const std::string tipsPath = folder + "huge.rc";
-    const std::string block = TipsImage(200000);  // about 12 MB, whole lines
+    const std::string block = TipsFileText(NumberedTips(200000));  // about 12 MB, whole lines
     const unsigned blocks = static_cast<unsigned>((1536ull << 20) / block.size());
     HANDLE file = CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -351,17 +297,22 @@ int main() {
         printf("tips_file_bench: cannot count GlobalAlloc / GlobalFree\n");
         return 1;
     }
-    HHOOK hook = SetWindowsHookExA(WH_CBT, WatchForBoxes, nullptr, GetCurrentThreadId());
-
-    const std::string folder = TempFolderPath();
-    const double small = MeasureSize(folder, 10000, "10k").readRatio;
-    MeasureSize(folder, 100000, "100k");
-    const double large = MeasureSize(folder, 1000000, "1M").readRatio;
-    // Linear: the reader's cost per byte stays what it is for a small file.
-    if (small > 0) Report("ReadTipsFile ratio growth 10k -> 1M tips", large / small, 1.2);
-    ReadHugeFile(folder);
-
-    UnhookWindowsHookEx(hook);
-    RemoveDirectoryA(folder.c_str());
+    if (!HookNewDialogs(RecordAndClose)) {
+        printf("tips_file_bench: cannot watch for message boxes\n");
+        return 1;
+    }
+    try {
+        const TempFolder folder;
+        const double small = MeasureSize(folder.path, 10000, "10k");
+        MeasureSize(folder.path, 100000, "100k");
+        const double large = MeasureSize(folder.path, 1000000, "1M");
+        // Linear: the reader's cost per byte stays what it is for a small file.
+        Report("ReadTipsFile ratio growth 10k -> 1M tips", large / small, 1.2);
+        ReadHugeFile(folder.path);
+    } catch (const std::exception& error) {
+        printf("tips_file_bench: %s\n", error.what());
+        g_missed = true;
+    }
+    UnhookNewDialogs();
     return g_missed ? 1 : 0;
 }

@@ -7,6 +7,10 @@
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
 
+int32_t EditIndex;
+EditorMetrics AddModeMetrics;
+EditorMetrics EditModeMetrics;
+
 namespace {
 
 // The editor can be narrowed to this many pixels, whatever the font makes of

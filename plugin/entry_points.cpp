@@ -21,9 +21,6 @@ constexpr char kIconSetting[] = "Icon";
 // The one setting, followed by twelve zero bytes for a host that reads past it.
 const SettingDescriptor kSettings[2] = {{kIconSetting, kPictureSettingKind, kIconSetting}, {}};
 
-// What GetPluginInfo hands out; the host may hold the address for good.
-PluginInfo g_pluginInfo;
-
 // The host's own tips.rc beside localPath wins over the one in hostDir.
 bool LocateTipsFile(char (&found)[kTipsPathSize]) {
     const TipsFileCandidates candidates =

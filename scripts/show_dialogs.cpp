@@ -9,9 +9,9 @@
 #include <string>
 
 #include "dialogs/dialogs.h"
-#include "records/dialog_windows.h"
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
+#include "tests/shared/dialog_hook.h"
 
 namespace {
 
@@ -21,10 +21,8 @@ constexpr UINT kCloseMs = 8000;
 const char* g_rectFile;
 HWND g_dialog;
 
-LRESULT CALLBACK WatchNewDialog(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_CREATEWND && !g_dialog && IsNewTopLevelDialog(wp, lp))
-        g_dialog = reinterpret_cast<HWND>(wp);
-    return CallNextHookEx(nullptr, code, wp, lp);
+void NoteDialog(HWND dialog) {
+    if (!g_dialog) g_dialog = dialog;
 }
 
 void CALLBACK WriteRect(HWND, UINT, UINT_PTR id, DWORD) {
@@ -69,7 +67,7 @@ int main(int argc, char** argv) {
     });
     EditIndex = 1;
 
-    HHOOK hook = SetWindowsHookExA(WH_CBT, WatchNewDialog, nullptr, GetCurrentThreadId());
+    HookNewDialogs(NoteDialog);
     SetTimer(nullptr, 0, kShownMs, WriteRect);
     SetTimer(nullptr, 0, kCloseMs, CloseDialog);
     INT_PTR result = -1;
@@ -81,6 +79,6 @@ int main(int argc, char** argv) {
         result = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIP_EDIT), nullptr,
                                  which == "add" ? TipEditorAddProc : TipEditorEditProc, 0);
     }
-    UnhookWindowsHookEx(hook);
+    UnhookNewDialogs();
     return result == -1 ? 1 : 0;
 }

@@ -1,29 +1,10 @@
 #include "records/modal_loops.h"
 
 #include "records/dialog_windows.h"
-
 #include "records/messages.h"
+#include "records/module_state.h"
 
 namespace {
-
-struct OpenBox {
-    HWND window;
-    UINT style;
-};
-
-// Boxes nest only when one is shown while another is up; a few levels cover
-// every way the plug-in can do that. A deeper box is shown all the same, but
-// a shut-down does not close it.
-constexpr unsigned kMaxOpenBoxes = 8;
-OpenBox g_openBoxes[kMaxOpenBoxes];
-unsigned g_openBoxCount;
-
-// Set from just before a box is asked for until the box's window exists.
-HHOOK g_newBoxHook;
-UINT g_newBoxStyle;
-
-// How often the plug-in has been stopped since it was loaded.
-unsigned g_stopCount;
 
 // MessageBoxA gives no handle to its box, so the box is recognised as the
 // first dialog window the thread creates after the call begins.

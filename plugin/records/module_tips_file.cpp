@@ -151,8 +151,6 @@ bool QuestionBeforeReplacing(TipsFileChange change, const TipsFileStamp& seen,
 
 }  // namespace
 
-TipsFileStamp g_tipsFileStamp;
-
 bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]) {
     char fullPath[MAX_PATH];
     char* fileName = nullptr;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "tests/plugin/plugin_host.h"
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 
 namespace {
 

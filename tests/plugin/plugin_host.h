@@ -18,7 +18,7 @@
 #include "tests/support/dialog_steps.h"
 #include "tests/support/menu_steps.h"
 #include "tests/support/recording_host.h"
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 
 using GetPluginInfoFn = const PluginInfo*(WINAPI*)();
 using InitGlobalModuleFn = uint32_t(WINAPI*)(const HostInfo*);

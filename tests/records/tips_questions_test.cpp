@@ -12,7 +12,7 @@
 #include "tests/shared/tips_readback.h"
 #include "tests/shared/tips_text_helpers.h"
 #include "tests/support/dialog_steps.h"
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 #include "tests/support/tips_file_fixture.h"
 #include "tests/support/windows_answers.h"
 

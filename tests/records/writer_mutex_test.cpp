@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "records/starter_api.h"
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 
 struct StarterFiles {
     TempFolder folder;

@@ -1,6 +1,5 @@
-// Drives modal dialogs and message boxes as a user would. A CBT hook sees each
-// new top-level dialog or message box; a zero-delay thread timer then runs the
-// next scripted step inside its modal loop.
+// Drives modal dialogs and message boxes as a user would: each new top-level
+// dialog or message box runs the next scripted step inside its modal loop.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "tests/shared/dialog_hook.h"
+
 using DialogStep = std::function<void(HWND)>;
 extern std::deque<DialogStep> g_steps;
-
-// Sends the command a click on the dialog's button would send.
-void Click(HWND dialog, int id);
-// A message box's text (its static control 0xFFFF), or any control's text.
-std::string ItemText(HWND dialog, int id);
-std::string WindowText(HWND window);
-// Handles the messages waiting for this thread without blocking.
-void PumpMessages();
 
 // For a fixture's SetUp and TearDown: hooks this thread's new dialogs with no
 // steps queued, fails the test when a dialog has no step or a step is left

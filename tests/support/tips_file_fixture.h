@@ -16,7 +16,7 @@
 #include "tests/shared/tips_readback.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/message_box_recorder.h"
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 
 class TipsFile : public testing::Test {
 protected:

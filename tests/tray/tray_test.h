@@ -18,7 +18,7 @@
 #include "tests/support/menu_steps.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/recording_host.h"
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 #include "tray/notify_window.h"
 
 const std::string kSeededTips = "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n";

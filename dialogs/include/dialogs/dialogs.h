@@ -3,6 +3,20 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
+// Position in TipsList of the tip the editor edits in edit mode.
+extern int32_t EditIndex;
+
+// Heights measured when a tip editor opens, in pixels, frame included.
+struct EditorMetrics {
+    int32_t windowHeight;
+    int32_t editHeight;
+    int32_t buttonHeight;
+};
+extern EditorMetrics AddModeMetrics;
+extern EditorMetrics EditModeMetrics;
+
 // Places a window's centre at the primary screen's centre.
 void CenterOnScreen(HWND window);
 

@@ -1,10 +1,14 @@
-// The module-wide records. All are zero at load and live until unload; only the
-// host's user-interface thread touches them, so none is locked.
+// Every module-wide variable. All are zero at load and live until unload; only
+// the host's user-interface thread touches them, so none is locked.
 //
 // Naming: the records the whole module knows by name keep their established
 // names (TipsList, TipsPath, NotifyWindow, TrayIconId, EditIndex,
 // AddModeMetrics, EditModeMetrics); every other module-wide variable starts
 // with g_.
+//
+// Only the tip editor and the manager use EditIndex, AddModeMetrics and
+// EditModeMetrics, so dialogs/dialogs.h declares them; they are listed at the
+// end of this file all the same.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +19,7 @@
 #include "records/starter_api.h"
 #include "tips/tips_list.h"
 #include "tips/tips_location.h"
+#include "tips/tips_stamp.h"
 
 // The module's own instance: window class, dialog templates and icon come from it.
 extern HINSTANCE g_instance;
@@ -39,14 +44,36 @@ extern HWND NotifyWindow;
 extern TrayIconRecord g_trayIcon;
 extern uint32_t TrayIconId;
 
-// Position in TipsList of the tip the editor edits in edit mode.
-extern int32_t EditIndex;
+// What GetPluginInfo hands out; the host may hold the address for good.
+extern PluginInfo g_pluginInfo;
 
-// Heights measured when a tip editor opens, in pixels, frame included.
-struct EditorMetrics {
-    int32_t windowHeight;
-    int32_t editHeight;
-    int32_t buttonHeight;
+// What tips.rc held when TipsList was last read from it or written to it, or
+// that it could not be read: the writer asks before replacing tips that
+// TipsList may lack. Only the tips file's own code and its tests look at it.
+extern TipsFileStamp g_tipsFileStamp;
+
+// The message boxes ShowMessageBox has open, innermost last, with the style
+// each was asked for, so a shut-down can answer each as the user's No would.
+// Boxes nest only when one is shown while another is up; a few levels cover
+// every way the plug-in can do that. A deeper box is shown all the same, but
+// a shut-down does not close it.
+struct OpenBox {
+    HWND window;
+    UINT style;
 };
-extern EditorMetrics AddModeMetrics;
-extern EditorMetrics EditModeMetrics;
+constexpr unsigned kMaxOpenBoxes = 8;
+extern OpenBox g_openBoxes[kMaxOpenBoxes];
+extern unsigned g_openBoxCount;
+
+// The hook that recognises the next box's window, and that box's style; set
+// from just before a box is asked for until the box's window exists.
+extern HHOOK g_newBoxHook;
+extern UINT g_newBoxStyle;
+
+// How often the plug-in has been stopped since it was loaded.
+extern unsigned g_stopCount;
+
+// In dialogs/dialogs.h:
+//   EditIndex        the position in TipsList of the tip the editor edits;
+//   AddModeMetrics   heights measured when the editor opens in add mode;
+//   EditModeMetrics  the same in edit mode.

@@ -4,13 +4,6 @@
 
 #include <cstddef>
 
-#include "tips/tips_stamp.h"
-
-// What tips.rc held when TipsList was last read from it or written to it, or
-// that it could not be read: the writer asks before replacing tips that
-// TipsList may lack. Only the tips file's own code and its tests look at it.
-extern TipsFileStamp g_tipsFileStamp;
-
 // Fills TipsList from the file at TipsPath. A file that cannot be opened leaves
 // TipsList as it was; a file without any line empties it and says so.
 void ReadTipsFile();

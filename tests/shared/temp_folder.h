@@ -1,5 +1,7 @@
 // A fresh folder under the system's temporary folder, removed with its files
-// at scope exit, and whole-file helpers for the tests' real files.
+// at scope exit, and whole-file helpers for the tests' and benchmarks' real
+// files. What cannot be made or written throws, which fails a test and ends a
+// benchmark.
 #pragma once
 
 #include <string>

@@ -1,11 +1,10 @@
-#include "tests/support/temp_folder.h"
+#include "tests/shared/temp_folder.h"
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 TempFolder::TempFolder() {
     char base[MAX_PATH];
@@ -15,10 +14,7 @@ TempFolder::TempFolder() {
         path = std::string(base) + "calv" + std::to_string(GetCurrentProcessId()) + "_" +
                std::to_string(++counter) + "\\";
         if (CreateDirectoryA(path.c_str(), nullptr)) break;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            ADD_FAILURE() << "cannot make " << path;
-            break;
-        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot make " + path);
     }
 }
 
@@ -34,7 +30,7 @@ TempFolder::~TempFolder() {
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << "cannot write " << path;
+    if (!out.good()) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadBytes(const std::string& path) {
