@@ -323,14 +323,12 @@ TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
         return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
     const std::string_view tips = TipsPartOf(std::string_view(buffer.Bytes(), size));
     seen.tipsLength = tips.size();
-    seen.tipsHash = HashTipsText(tips);
     // A question about a list that never held the file's tips names them.
     if (stamp.unread) seen.tipLines = CountCrLfLines(tips);
-    // The lengths differ far more often than the texts of equal length do,
-    // and they tell without hashing the list's block.
-    uint64_t stamped = 0;
-    return tips.size() == stamp.tipsLength && StampedHash(stamp, list, stamped) &&
-                   seen.tipsHash == stamped
+    // Still the bytes the list was read from: one pass over both, no hash.
+    if (PendingTipsPartIs(stamp, list, tips)) return TipsFileChange::Unchanged;
+    seen.tipsHash = HashTipsText(tips);
+    return !stamp.readText && tips.size() == stamp.tipsLength && seen.tipsHash == stamp.tipsHash
                ? TipsFileChange::Unchanged
                : TipsFileChange::TipsChanged;
 }

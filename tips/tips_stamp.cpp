@@ -130,15 +130,23 @@ void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const Cu
     stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
 }
 
-bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t& hash) {
-    if (!stamp.readText) {
-        hash = stamp.tipsHash;
-        return true;
+bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
+                       std::string_view tips) {
+    if (!stamp.readText || list.Block() != stamp.readText || tips.size() != stamp.tipsLength)
+        return false;
+    const size_t start = stamp.readSize - tips.size();
+    const char* const cutPart = stamp.readText + start;
+    // Up to textEnd each zero was a CR the cut turned into a tip's end; the
+    // bytes between them, and every byte after textEnd, are the file's own.
+    const size_t cutEnd =
+        stamp.readTextEnd > start ? std::min<size_t>(stamp.readTextEnd - start, tips.size()) : 0;
+    for (size_t at = 0; at < cutEnd;) {
+        const void* zero = std::memchr(cutPart + at, '\0', cutEnd - at);
+        const size_t to = zero ? static_cast<size_t>(static_cast<const char*>(zero) - cutPart)
+                               : cutEnd;
+        if (std::memcmp(cutPart + at, tips.data() + at, to - at) != 0) return false;
+        if (zero && tips[to] != '\r') return false;
+        at = to + 1;
     }
-    if (list.Block() != stamp.readText) return false;
-    CutLines cut;
-    cut.firstLineEnd = stamp.readFirstLineEnd;
-    cut.textEnd = stamp.readTextEnd;
-    hash = HashCutTipsPart(stamp.readText, stamp.readSize, cut);
-    return true;
+    return std::memcmp(cutPart + cutEnd, tips.data() + cutEnd, tips.size() - cutEnd) == 0;
 }

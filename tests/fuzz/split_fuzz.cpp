@@ -1,13 +1,15 @@
 // Any bytes as the text of tips.rc: the split must not fault, and the tips it
 // yields never hold a line end or a zero byte, and lose no byte of the text.
 // The tips part's hash taken from the cut bytes is the hash of the bytes as
-// they were, and what the cut leaves out of the tips part is named.
+// they were, the cut bytes compare equal to them, and what the cut leaves out
+// of the tips part is named.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "tests/shared/tips_text_helpers.h"
 #include "tips/tips_stamp.h"
@@ -38,6 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view tipsPart = TipsPartOf(std::string_view(bytes, size));
     if (CutTipsPartLength(size, cutLines) != tipsPart.size()) abort();
     if (HashCutTipsPart(cut.data(), size, cutLines) != HashTipsText(tipsPart)) abort();
+    // Read into a list's block, the cut bytes compare equal to the tips part
+    // and unequal to it with any one byte changed.
+    {
+        std::string block(bytes, size);
+        CutLines kept = CutTipsLines(block.data(), size);
+        TipsFileStamp stamp{};
+        StampTipsPart(stamp, block.data(), size, kept, true);
+        TipsListStore list;
+        list.TakeBlock(block.data(), size, [](char*) {}, std::move(kept.tips));
+        if (!PendingTipsPartIs(stamp, list, tipsPart)) abort();
+        if (!tipsPart.empty()) {
+            std::string changed(tipsPart);
+            changed[size % changed.size()] ^= 1;
+            if (PendingTipsPartIs(stamp, list, changed)) abort();
+        }
+    }
 
     // Nothing is left out exactly when the tips part is the tips, each ended by
     // CR LF, as the writer would write them back; a zero byte is named when it

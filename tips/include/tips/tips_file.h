@@ -48,7 +48,8 @@ enum class TipsFileChange {
 // Whether the tips part of the file at path is still the stamped one, read
 // from the file itself every time. The list is the one the stamp's read
 // filled; once it holds other text than that read's, the tips part counts as
-// changed. Once the file was read, `seen` records what it holds now.
+// changed. Once the file was read, `seen` records the length of its tips part,
+// and their hash when they changed.
 TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
                                  const TipsListStore& list, TipsFileStamp& seen,
                                  const WaitBudget& budget);

@@ -50,12 +50,12 @@ struct TipsFileStamp {
     // The last read could not open or take the file: the list does not hold
     // what the file holds.
     bool unread;
-    // A pending hash: the bytes the read cut up, which the list took over as
+    // A pending stamp: the bytes the read cut up, which the list took over as
     // its block. Hashing them at start-up would lengthen every start for the
-    // sake of a save that may never come, so a read leaves the hash to
-    // StampedHash, which takes it from the list's block while the list still
-    // holds it. Only StampTipsPart and StampedHash use these; null readText:
-    // tipsHash holds the hash.
+    // sake of a save that may never come, so a read leaves them to
+    // PendingTipsPartIs, which compares a file's tips part with the list's
+    // block while the list still holds it. Only StampTipsPart and
+    // PendingTipsPartIs use these; null readText: tipsHash holds the hash.
     const char* readText;
     uint32_t readSize;
     uint32_t readFirstLineEnd;
@@ -68,9 +68,11 @@ struct TipsFileStamp {
 void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const CutLines& cut,
                    bool keptByList);
 
-// The stamp's hash of the tips part; a pending one is taken now from the
-// list's block. False when the list no longer holds the block it was read into.
-bool StampedHash(const TipsFileStamp& stamp, const TipsListStore& list, uint64_t& hash);
+// Whether `tips` is byte for byte the tips part a pending stamp recorded,
+// taken from the list's block with the cut CRs put back. False when the stamp
+// is not pending, or the list no longer holds the block it was read into.
+bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
+                       std::string_view tips);
 
 // HashTipsText of the tips part of `size` bytes as they were before
 // CutTipsLines cut them into `cut`, taken from the cut bytes with the cut CRs
