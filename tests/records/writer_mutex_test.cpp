@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/shared/tips_contents.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -24,7 +25,7 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     const std::string longFolder = folder.File("a folder with a long name");
     ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), nullptr));
     const std::string path = longFolder + "\\tips.rc";
-    WriteBytes(path, "0000// current line\r\n");
+    WriteBytes(path, TipsFileText({}));
     char shortFolder[MAX_PATH] = "";
     GetShortPathNameA(longFolder.c_str(), shortFolder, MAX_PATH);
     std::string slashes = path;

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "records/starter_api.h"
+#include "tests/shared/tips_contents.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 TEST(FileExistsTest, FilesOnlyNotFoldersNorBadPaths) {
     TempFolder folder;
-    WriteBytes(folder.File("tips.rc"), "0000// current line\r\n");
+    WriteBytes(folder.File("tips.rc"), TipsFileText({}));
     const std::string longPath = folder.path + std::string(300, 'x');
     struct Case {
         const char* name;
@@ -40,7 +41,7 @@ TEST(FileExistsTest, FilesOnlyNotFoldersNorBadPaths) {
 TEST(FileExistsTest, FileHeldOpenWithoutSharingStillExists) {
     TempFolder folder;
     const std::string file = folder.File("tips.rc");
-    WriteBytes(file, "0000// current line\r\n");
+    WriteBytes(file, TipsFileText({}));
     HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);

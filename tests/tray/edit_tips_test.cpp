@@ -41,14 +41,14 @@ using EditTips = TrayTest;
 TEST_F(EditTips, OkRewritesTheFile) {
     g_steps.push_back(RemoveFirstThen(IDOK));
     Command(IDM_EDIT_TIPS);
-    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"second", "third"}), ReadBytes(tips));
     EXPECT_TRUE(g_boxes.empty());
 }
 
 TEST_F(EditTips, AnAcceleratorsHighWordStillRunsIt) {
     g_steps.push_back(RemoveFirstThen(IDOK));
     Command(MAKEWPARAM(IDM_EDIT_TIPS, 1));
-    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"second", "third"}), ReadBytes(tips));
 }
 
 TEST_F(EditTips, CancelWritesNothingAndKeepsTheEdits) {
@@ -66,7 +66,7 @@ TEST_F(EditTips, CancelWritesNothingAndKeepsTheEdits) {
     });
     Command(IDM_EDIT_TIPS);
     EXPECT_EQ((Tips{"second", "third"}), shown);
-    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"second", "third"}), ReadBytes(tips));
 }
 
 TEST_F(EditTips, AFailedWriteIsReportedOnce) {
@@ -129,7 +129,7 @@ TEST_F(EditTips, ChosenAgainFromTheMenuBringsTheOpenManagerForward) {
     EXPECT_EQ(1, managers);
     EXPECT_NE(nullptr, first);
     EXPECT_EQ(first, foreground);
-    EXPECT_EQ("0000// current line\r\nfirst\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"first", "second", "third"}), ReadBytes(tips));
 }
 
 TEST_F(EditTips, ChosenAgainWhileTheEditorRunsBringsTheEditorForward) {
