@@ -216,15 +216,6 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
 }
 
 
-TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
-    WriteOldFile();
-    {
-        const PlayWindows windows{{Step::Write, ERROR_SUCCESS, kAlways}};
-        EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
-    }
-    ExpectOldFileAlone();
-}
-
 TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     WriteOldFile();
     // Tips that fit in a 32-bit process while one string holding them all cannot.
@@ -269,11 +260,7 @@ TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
             SetFileAttributesA(tipsPath.c_str(), c.attributes);
         }
         TipsList.ReplaceAt(0, "new");
-        int32_t result;
-        {
-            const PlayWindows windows{kNoNewFile};
-            result = WriteTipsFile() == TipsSave::Written;
-        }
+        const int32_t result = SavedAnswering({kNoNewFile});
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(c.result, result);
         if (c.attributes) {
@@ -324,6 +311,7 @@ const BehaviourCase kBehaviourCases[] = {
      false},
     {"the folder takes no new file", kNoNewFile, 1, 1, 1, true},
     {"the disk is full", {Step::NewFile, ERROR_DISK_FULL, kAlways}, 0, 1, 1, false},
+    {"a short write reported as success", {Step::Write, ERROR_SUCCESS, kAlways}, 0, 1, 1, false},
     {"the new file's name pending deletion for a moment", {Step::NewFile, ERROR_ACCESS_DENIED, 2},
      1, 3, 3, false, Stray::File},
     {"the new file's name pending deletion throughout", {Step::NewFile, ERROR_ACCESS_DENIED,
@@ -352,12 +340,7 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
         // An administrator's host made the mutex first: it may be opened, not created.
         const HANDLE othersMutex = CreateMutexA(nullptr, FALSE, mutexName);
         const DWORD start = GetTickCount();
-        int32_t result;
-        {
-            const PlayWindows windows{c.fault};
-            g_holdEachStepMs = c.holdEachStepMs;
-            result = WriteTipsFile() == TipsSave::Written;
-        }
+        const int32_t result = SavedAnswering({c.fault}, c.holdEachStepMs);
         const DWORD took = GetTickCount() - start;
         CloseHandle(othersMutex);
         EXPECT_EQ(c.result, result);
@@ -414,12 +397,8 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
         TipsList.ReplaceAt(0, c.tip);
-        int32_t result;
-        {
-            const PlayWindows windows{kNoNewFile, c.fault};
-            result = WriteTipsFile() == TipsSave::Written;
-        }
-        EXPECT_EQ(0, result);  // the "&Edit Tips" command says it failed
+        // The "&Edit Tips" command says it failed.
+        EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault}));
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd) {
             EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}),
@@ -473,12 +452,7 @@ TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
             WriteBytes(stray, "left by a crash");
             ASSERT_TRUE(SetFileAttributesA(stray.c_str(), c.stray));
         }
-        int32_t result;
-        {
-            const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
-            result = WriteTipsFile() == TipsSave::Written;
-        }
-        EXPECT_EQ(1, result);
+        EXPECT_EQ(1, SavedAnswering({c.inPlace ? kNoNewFile : Fault{}}));
         EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
