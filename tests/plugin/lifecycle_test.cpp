@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "resources/resource_ids.h"
 #include "tests/plugin/plugin_host.h"
 #include "tests/support/message_box_recorder.h"
 
@@ -43,18 +42,6 @@ void ExpectTheModulesRecord(const PluginInfo* info) {
     // A host reading further meets zeros, not another record's bytes.
     const SettingDescriptor none = {};
     EXPECT_EQ(0, std::memcmp(&none, &info->settings[1], sizeof none));
-}
-
-// Opens the tips manager through the module's window and returns its rows.
-Tips RowsShownByManager(HWND notifyWindow) {
-    Tips rows;
-    g_steps.push_back([&rows](HWND manager) {
-        rows = Rows(manager);
-        Click(manager, IDCANCEL);
-    });
-    PostMessageA(notifyWindow, WM_COMMAND, IDM_EDIT_TIPS, 0);
-    PumpMessages();
-    return rows;
 }
 
 TEST_F(PluginHost, PluginInfoIsOneRecordWithTheSameContentsBeforeAndAfterStartUp) {
@@ -141,7 +128,7 @@ TEST_F(PluginHost, TipsBesideLocalPathWinOverThoseInHostDir) {
         if (c.beside) WriteBytes(localFolder.File("tips.rc"), TipsFileText({"beside localPath"}));
         if (c.inHostDir) WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"in hostDir"}));
         ASSERT_EQ(7u, Start());
-        EXPECT_EQ(c.shown, RowsShownByManager(g_addCalls.back().record.hWnd));
+        EXPECT_EQ(c.shown, ManagerRows());
         doneModule();
     }
 }
@@ -172,7 +159,7 @@ TEST_F(PluginHost, NoTipsFileInEitherPlaceClosesThePlugInAgain) {
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"now there"}));
     EXPECT_EQ(7u, Start());
     EXPECT_EQ(1u, g_addCalls.size());
-    EXPECT_EQ(Tips{"now there"}, RowsShownByManager(g_addCalls.back().record.hWnd));
+    EXPECT_EQ(Tips{"now there"}, ManagerRows());
 }
 
 // A configured picture becomes an icon of the tray's size that is destroyed as
