@@ -13,29 +13,23 @@ namespace {
 TEST(FileExistsTest, FilesOnlyNotFoldersNorBadPaths) {
     TempFolder folder;
     WriteBytes(folder.File("tips.rc"), TipsFileText({}));
-    const std::string longPath = folder.path + std::string(300, 'x');
-    struct Case {
+    const struct {
         const char* name;
-        const char* path;
+        std::string path;
         int exists;
     } cases[] = {
-        {"file", nullptr, 1},
-        {"folder", folder.path.c_str(), 0},
-        {"missing", nullptr, 0},
-        {"in a missing folder", nullptr, 0},
-        {"null", nullptr, 0},
+        {"file", folder.File("tips.rc"), 1},
+        {"folder", folder.path, 0},
+        {"missing", folder.File("none.rc"), 0},
+        {"in a missing folder", folder.File("none\\tips.rc"), 0},
         {"empty", "", 0},
-        {"over-long", longPath.c_str(), 0},
+        {"over-long", folder.path + std::string(300, 'x'), 0},
     };
-    const std::string file = folder.File("tips.rc"), missing = folder.File("none.rc"),
-                      deeper = folder.File("none\\tips.rc");
-    cases[0].path = file.c_str();
-    cases[2].path = missing.c_str();
-    cases[3].path = deeper.c_str();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.exists, FileExists(c.path) != 0);
+        EXPECT_EQ(c.exists, FileExists(c.path.c_str()) != 0);
     }
+    EXPECT_EQ(0, FileExists(nullptr));
 }
 
 TEST(FileExistsTest, FileHeldOpenWithoutSharingStillExists) {
