@@ -77,14 +77,13 @@ std::string Upper(std::string s) {
 }
 
 // Only the United States English version counts: that is the one the module ships.
-Template LoadTemplate(int id, size_t* size) {
+Template LoadTemplate(int id) {
     HMODULE self = GetModuleHandleA(nullptr);
     HRSRC found = FindResourceExA(self, MAKEINTRESOURCEA(5) /* RT_DIALOG */, MAKEINTRESOURCEA(id),
                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     EXPECT_TRUE(found) << "no English (United States) dialog " << id;
     Template t{};
     if (!found) return t;
-    *size = SizeofResource(self, found);
     Reader r(static_cast<const BYTE*>(LockResource(LoadResource(self, found))));
     t.version = r.Take<WORD>();
     t.signature = r.Take<WORD>();
@@ -122,7 +121,7 @@ Template LoadTemplate(int id, size_t* size) {
         item.extraBytes = r.Take<WORD>();
         t.items.push_back(item);
     }
-    EXPECT_LE(r.Offset(), *size) << "the template runs past its resource";
+    EXPECT_LE(r.Offset(), SizeofResource(self, found)) << "the template runs past its resource";
     return t;
 }
 
@@ -178,8 +177,7 @@ void ExpectItems(const Template& t, const std::vector<ExpectedItem>& expected) {
 constexpr DWORD kControl = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 
 TEST(DialogTemplates, ManagerMatchesItsTable) {
-    size_t size = 0;
-    const Template t = LoadTemplate(IDD_TIPS, &size);
+    const Template t = LoadTemplate(IDD_TIPS);
     ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 206, 185,
                  "Tips");
     ExpectItems(t, {
@@ -196,8 +194,7 @@ TEST(DialogTemplates, ManagerMatchesItsTable) {
 }
 
 TEST(DialogTemplates, EditorMatchesItsTable) {
-    size_t size = 0;
-    const Template t = LoadTemplate(IDD_TIP_EDIT, &size);
+    const Template t = LoadTemplate(IDD_TIP_EDIT);
     ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT, 186, 23, "");
     ExpectItems(t, {
         {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 0, 13, 93, 10},

@@ -254,6 +254,11 @@ TEST_F(TipEditor, ProceduresReturnWhatTheDialogManagerExpects) {
 // Geometry: each mode measures its own heights at opening.
 class EditorGeometry : public DialogTest, public testing::WithParamInterface<bool> {
 protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        SeedTips({"t"});
+        EditIndex = 0;
+    }
     DLGPROC Mode() const { return GetParam() ? TipEditorEditProc : TipEditorAddProc; }
     const EditorMetrics& Metrics() const { return GetParam() ? EditModeMetrics : AddModeMetrics; }
 };
@@ -265,8 +270,6 @@ int OuterHeight(HWND window) {
 }
 
 TEST_P(EditorGeometry, MeasuresItsHeightsAndLimitsTheTrackSize) {
-    SeedTips({"t"});
-    EditIndex = 0;
     g_steps.push_back([this](HWND editor) {
         EXPECT_EQ(OuterHeight(editor), Metrics().windowHeight);
         EXPECT_EQ(OuterHeight(EditBox(editor)), Metrics().editHeight);
@@ -325,8 +328,6 @@ void ExpectLayoutForClientWidth(HWND editor, const EditorMetrics& metrics, int w
 }
 
 TEST_P(EditorGeometry, KeepsTheEditBoxFullWidthAndTheButtonsHalfEach) {
-    SeedTips({"t"});
-    EditIndex = 0;
     g_steps.push_back([this](HWND editor) {
         ExpectLayoutForClientWidth(editor, Metrics(), 300, 150);
         // An odd width leaves a strip of three pixels at the right.
@@ -338,8 +339,6 @@ TEST_P(EditorGeometry, KeepsTheEditBoxFullWidthAndTheButtonsHalfEach) {
 }
 
 TEST_P(EditorGeometry, OpensCentredOnTheScreen) {
-    SeedTips({"t"});
-    EditIndex = 0;
     g_steps.push_back([](HWND editor) {
         ExpectCentredOnScreen(editor);
         Click(editor, IDCANCEL);

@@ -55,10 +55,14 @@ struct PeFile {
         return nt->OptionalHeader.DataDirectory[index];
     }
 
+    template <typename Entry>
+    const Entry* DirectoryAt(int index) const {
+        return reinterpret_cast<const Entry*>(At(Directory(index).VirtualAddress));
+    }
+
     std::vector<std::string> ExportNames() const {
         std::vector<std::string> names;
-        const auto* dir = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-            At(Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress));
+        const auto* dir = DirectoryAt<IMAGE_EXPORT_DIRECTORY>(IMAGE_DIRECTORY_ENTRY_EXPORT);
         if (!dir) return names;
         const auto* nameRvas = reinterpret_cast<const DWORD*>(At(dir->AddressOfNames));
         for (DWORD i = 0; nameRvas && i < dir->NumberOfNames; ++i) names.emplace_back(At(nameRvas[i]));
@@ -66,8 +70,7 @@ struct PeFile {
     }
 
     DWORD ExportedFunctionCount() const {
-        const auto* dir = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-            At(Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress));
+        const auto* dir = DirectoryAt<IMAGE_EXPORT_DIRECTORY>(IMAGE_DIRECTORY_ENTRY_EXPORT);
         return dir ? dir->NumberOfFunctions : 0;
     }
 
@@ -75,8 +78,7 @@ struct PeFile {
     // "library #n" for one imported by number alone.
     std::set<std::string> ImportedFunctions() const {
         std::set<std::string> names;
-        const auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
-            At(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress));
+        const auto* desc = DirectoryAt<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
         for (; desc && desc->Name; ++desc) {
             const std::string library = Lower(At(desc->Name));
             const DWORD lookup = desc->OriginalFirstThunk ? desc->OriginalFirstThunk
@@ -126,8 +128,7 @@ struct PeFile {
 
     std::vector<std::string> ImportedLibraries() const {
         std::vector<std::string> names;
-        const auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
-            At(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress));
+        const auto* desc = DirectoryAt<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
         for (; desc && desc->Name; ++desc) names.emplace_back(At(desc->Name));
         return names;
     }
@@ -163,6 +164,8 @@ protected:
         ASSERT_TRUE(file.Parse()) << "Calvorinor.plg is not a PE file";
     }
     PeFile file;
+    const std::set<std::string> approved =
+        ApprovedImports(ReadBytes(BuildFolder() + "approved_imports.txt"));
 };
 
 TEST_F(BuiltModule, IsA32BitWindowsLibrary) {
@@ -202,8 +205,6 @@ TEST_F(BuiltModule, AsksForNoWindowsLaterThanXp) {
 // An import that XP lacks stops the module from loading there at all; a new one
 // must be checked and added to the list first.
 TEST_F(BuiltModule, ImportsExactlyTheApprovedFunctions) {
-    const std::set<std::string> approved =
-        ApprovedImports(ReadBytes(BuildFolder() + "approved_imports.txt"));
     ASSERT_FALSE(approved.empty()) << "approved_imports.txt is missing beside the tests";
     const std::set<std::string> imported = file.ImportedFunctions();
     for (const std::string& name : imported)
@@ -217,8 +218,6 @@ TEST_F(BuiltModule, ImportsExactlyTheApprovedFunctions) {
 // A tips editor never needs these: the first two tie it to Vista and later, the
 // rest make a module loaded into another program look like one that hijacks it.
 TEST_F(BuiltModule, NeitherImportsNorApprovesThreadControl) {
-    const std::set<std::string> approved =
-        ApprovedImports(ReadBytes(BuildFolder() + "approved_imports.txt"));
     const std::set<std::string> imported = file.ImportedFunctions();
     for (const char* name : {"kernel32.dll GetTickCount64", "kernel32.dll InitOnceExecuteOnce",
                              "kernel32.dll SuspendThread", "kernel32.dll GetThreadContext",

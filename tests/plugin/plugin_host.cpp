@@ -72,6 +72,17 @@ void PluginHost::PressOnIcon(UINT mouseMessage) {
     PumpMessages();
 }
 
+Tips PluginHost::ManagerRows() {
+    Tips rows;
+    g_menuSteps.push_back(Choose('E'));
+    g_steps.push_back([&rows](HWND manager) {
+        rows = Rows(manager);
+        Click(manager, IDCANCEL);
+    });
+    PressOnIcon(WM_RBUTTONDOWN);
+    return rows;
+}
+
 bool PluginHost::ClassRegistered() const {
     WNDCLASSA info;
     return GetClassInfoA(module, "Calvorin", &info) != FALSE;

@@ -44,6 +44,8 @@ protected:
     // Sends the tray callback with a mouse message, as the host's tray area
     // does, to the window the add routine was given; then handles what it posted.
     void PressOnIcon(UINT mouseMessage);
+    // The rows of the tips manager opened from the tray menu, then cancelled.
+    Tips ManagerRows();
     HWND NotifyWindowOfModule() const { return NotifyWindowOf(hostWindow); }
     bool ClassRegistered() const;
 

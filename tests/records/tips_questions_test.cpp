@@ -50,7 +50,7 @@ const ChangeCase kChangeCases[] = {
 };
 
 TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
-    const std::string ours = "0000// current line\r\nA\r\nB\r\nours\r\n";
+    const std::string ours = TipsFileText({"A", "B", "ours"});
     for (const ChangeCase& c : kChangeCases) {
         for (const int answer : {IDNO, IDYES}) {
             SCOPED_TRACE(std::string(c.name) + (answer == IDYES ? ", Yes" : ", No"));
@@ -202,7 +202,7 @@ DWORD WINAPI PlayOtherHost(void* parameter) {
     SetEvent(host.holding);
     if (host.role == OtherHost::EndedHoldingTheMutex) return 0;
     Sleep(300);
-    WriteBytes(host.path, "0000// current line\r\nthe other host's\r\n");
+    WriteBytes(host.path, TipsFileText({"the other host's"}));
     ReleaseMutex(host.mutex);
     return 0;
 }

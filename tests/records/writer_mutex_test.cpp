@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/shared/temp_folder.h"
+#include "tests/shared/tips_contents.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     const std::string longFolder = folder.File("a folder with a long name");
     ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), nullptr));
     const std::string path = longFolder + "\\tips.rc";
-    WriteBytes(path, "0000// current line\r\n");
+    WriteBytes(path, TipsFileText({}));
     char shortFolder[MAX_PATH] = "";
     GetShortPathNameA(longFolder.c_str(), shortFolder, MAX_PATH);
     std::string slashes = path;

@@ -6,41 +6,36 @@
 
 #include "records/starter_api.h"
 #include "tests/shared/temp_folder.h"
+#include "tests/shared/tips_contents.h"
 
 namespace {
 
 TEST(FileExistsTest, FilesOnlyNotFoldersNorBadPaths) {
     TempFolder folder;
-    WriteBytes(folder.File("tips.rc"), "0000// current line\r\n");
-    const std::string longPath = folder.path + std::string(300, 'x');
-    struct Case {
+    WriteBytes(folder.File("tips.rc"), TipsFileText({}));
+    const struct {
         const char* name;
-        const char* path;
+        std::string path;
         int exists;
     } cases[] = {
-        {"file", nullptr, 1},
-        {"folder", folder.path.c_str(), 0},
-        {"missing", nullptr, 0},
-        {"in a missing folder", nullptr, 0},
-        {"null", nullptr, 0},
+        {"file", folder.File("tips.rc"), 1},
+        {"folder", folder.path, 0},
+        {"missing", folder.File("none.rc"), 0},
+        {"in a missing folder", folder.File("none\\tips.rc"), 0},
         {"empty", "", 0},
-        {"over-long", longPath.c_str(), 0},
+        {"over-long", folder.path + std::string(300, 'x'), 0},
     };
-    const std::string file = folder.File("tips.rc"), missing = folder.File("none.rc"),
-                      deeper = folder.File("none\\tips.rc");
-    cases[0].path = file.c_str();
-    cases[2].path = missing.c_str();
-    cases[3].path = deeper.c_str();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.exists, FileExists(c.path) != 0);
+        EXPECT_EQ(c.exists, FileExists(c.path.c_str()) != 0);
     }
+    EXPECT_EQ(0, FileExists(nullptr));
 }
 
 TEST(FileExistsTest, FileHeldOpenWithoutSharingStillExists) {
     TempFolder folder;
     const std::string file = folder.File("tips.rc");
-    WriteBytes(file, "0000// current line\r\n");
+    WriteBytes(file, TipsFileText({}));
     HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);

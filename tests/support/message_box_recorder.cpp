@@ -21,6 +21,14 @@ int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT sty
 
 }  // namespace
 
+void ExpectOneBox(HWND owner, const std::string& text, const std::string& caption, UINT style) {
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_EQ(owner, g_boxes[0].owner);
+    EXPECT_EQ(text, g_boxes[0].text);
+    EXPECT_EQ(caption, g_boxes[0].caption);
+    EXPECT_EQ(style, g_boxes[0].style);
+}
+
 void RecordMessageBoxes(HMODULE module) {
     void* previous = PatchImport(module, "user32.dll", "MessageBoxA",
                                  reinterpret_cast<void*>(&RecordingMessageBox));

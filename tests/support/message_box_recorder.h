@@ -18,5 +18,8 @@ struct RecordedBox {
 
 extern std::vector<RecordedBox> g_boxes;
 
+// The module showed one box since g_boxes was last cleared, and this one.
+void ExpectOneBox(HWND owner, const std::string& text, const std::string& caption, UINT style);
+
 // Starts recording the given module's message boxes (idempotent per module).
 void RecordMessageBoxes(HMODULE module);

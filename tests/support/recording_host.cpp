@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "tests/shared/icon_pixels.h"
 #include "tests/support/menu_steps.h"
 
 HostTraffic g_hostTraffic;
@@ -24,20 +25,8 @@ constexpr char kNotifyClass[] = "Calvorin";
 HHOOK g_callHook;
 
 IconCall Observe(TrayIconRecord* record) {
-    IconCall call = {record, *record, false, 0, 0};
-    ICONINFO info;
-    if (record->hIcon && GetIconInfo(record->hIcon, &info)) {
-        call.iconValid = true;
-        BITMAP bitmap;
-        if (GetObjectA(info.hbmMask, sizeof bitmap, &bitmap)) {
-            call.iconWidth = bitmap.bmWidth;
-            // A mask without a colour bitmap holds both halves, one above the other.
-            call.iconHeight = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
-        }
-        if (info.hbmColor) DeleteObject(info.hbmColor);
-        if (info.hbmMask) DeleteObject(info.hbmMask);
-    }
-    return call;
+    const SIZE size = IconSize(record->hIcon);
+    return {record, *record, size.cx > 0, size.cx, size.cy};
 }
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

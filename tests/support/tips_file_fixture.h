@@ -17,6 +17,7 @@
 #include "tests/support/dialog_steps.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/shared/temp_folder.h"
+#include "tests/support/windows_answers.h"
 
 class TipsFile : public testing::Test {
 protected:
@@ -75,6 +76,13 @@ protected:
         WriteBytes(tipsPath, old);
         ReadTipsFile();
         TipsList.ReplaceAt(0, "replacement");
+    }
+    // The module's save with Windows answering as the faults say, each step on
+    // tips.rc and its new file held that long at first: 1 when it wrote tips.rc.
+    static int32_t SavedAnswering(std::initializer_list<Fault> faults, DWORD holdEachStepMs = 0) {
+        const PlayWindows windows{faults};
+        g_holdEachStepMs = holdEachStepMs;
+        return WriteTipsFile() == TipsSave::Written;
     }
     // A refused write leaves the old file byte-identical and no file behind.
     void ExpectOldFileAlone() {

@@ -120,7 +120,7 @@ TEST(TwoHosts, DISABLED_SaveOftenAnsweringYes) {
 TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
     TempFolder folder;
     const std::string path = folder.File("tips.rc");
-    WriteBytes(path, "0000// current line\r\nseed\r\n");
+    WriteBytes(path, TipsFileText({"seed"}));
     const std::string start = "calvorin.race." + std::to_string(GetCurrentProcessId());
     HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, start.c_str());
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, (start + ".go").c_str());

@@ -37,21 +37,21 @@ std::string ThousandTipsZeroInTheSecond() {
 }
 
 const ReadCase kReadCases[] = {
-    {"two tips", "0000// current line\r\nA\r\nB\r\n", {"A", "B"}, false, nullptr},
+    {"two tips", TipsFileText({"A", "B"}), {"A", "B"}, false, nullptr},
     {"other counter value", "0042// current line\r\nA\r\n", {"A"}, false, nullptr},
-    {"last tip without CR LF", "0000// current line\r\nA\r\nB", {"A"}, false, kLastLine, 1},
-    {"LF-ended lines after the CR LF ones", "0000// current line\r\nA\r\nB\nC\n", {"A"}, false,
-     kLineEnds, 2},
-    {"lines of both kinds after the CR LF ones", "0000// current line\r\nA\r\nB\rC", {"A"},
-     false, "- a last line without a line end\n- line ends other than CR LF", 2},
-    {"lone CR inside a tip", "0000// current line\r\nA\rB\r\n", {"A\rB"}, false, nullptr},
-    {"zero byte ends the text", std::string("0000// current line\r\nA\r\nB\0B\r\n", 30), {"A"},
-     false, kZeroByte, 1},
+    {"last tip without CR LF", TipsFileText({"A"}) + "B", {"A"}, false, kLastLine, 1},
+    {"LF-ended lines after the CR LF ones", TipsFileText({"A"}) + "B\nC\n", {"A"}, false, kLineEnds,
+     2},
+    {"lines of both kinds after the CR LF ones", TipsFileText({"A"}) + "B\rC", {"A"}, false,
+     "- a last line without a line end\n- line ends other than CR LF", 2},
+    {"lone CR inside a tip", TipsFileText({"A\rB"}), {"A\rB"}, false, nullptr},
+    {"zero byte ends the text", TipsFileText({"A", std::string("B\0B", 3)}), {"A"}, false, kZeroByte,
+     1},
     {"a zero byte in the second of 1,000 tips", ThousandTipsZeroInTheSecond(), {"tip 1"}, false,
      kZeroByte, 999},
     {"byte-order mark goes with the counter line", "\xEF\xBB\xBF" "0000\r\nA\r\n", {"A"}, false,
      nullptr},
-    {"only the counter line", "0000// current line\r\n", {}, false, nullptr},
+    {"only the counter line", TipsFileText({}), {}, false, nullptr},
     {"LF-only line ends", "0000// current line\nA\nB\n", {}, true, kLineEnds, 3},
     {"no line at all", "one tip", {}, true, kLastLine, 1},
     {"UTF-16 as Notepad saves it", std::string("\xFF\xFE" "0\0\r\0\n\0A\0\r\0\n\0", 14), {}, true,
@@ -101,7 +101,7 @@ TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     ReadTipsFile();  // no file yet
     EXPECT_EQ(Tips{"prior"}, TipsNow());
 
-    WriteBytes(tipsPath, "0000// current line\r\nA\r\n");
+    WriteBytes(tipsPath, TipsFileText({"A"}));
     HANDLE writer = CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                                 nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
@@ -130,7 +130,7 @@ TEST_F(TipsFile, WriterRoundTripsByteForByte) {
 }
 
 TEST_F(TipsFile, EditsAfterAReadReachTheFile) {
-    WriteBytes(tipsPath, "0000// current line\r\nA\r\nB\r\nC\r\nD\r\n");
+    WriteBytes(tipsPath, TipsFileText({"A", "B", "C", "D"}));
     ReadTipsFile();
     TipsList.ReplaceAt(1, "b, longer than B was");
     TipsList.EraseAt(0);
@@ -140,17 +140,17 @@ TEST_F(TipsFile, EditsAfterAReadReachTheFile) {
     EXPECT_EQ((Tips{"b, longer than B was", "", "E"}), TipsNow());
 
     EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-    EXPECT_EQ("0000// current line\r\nb, longer than B was\r\n\r\nE\r\n", ReadBytes(tipsPath));
+    EXPECT_EQ(TipsFileText({"b, longer than B was", "", "E"}), ReadBytes(tipsPath));
 }
 
 TEST_F(TipsFile, WriterFileLengthIsTheCounterLineAndEveryTipWithItsCrLf) {
     TipsList.ReplaceAll({});
     EXPECT_EQ(TipsSave::Written, WriteTipsFile());  // a missing file is created
-    EXPECT_EQ("0000// current line\r\n", ReadBytes(tipsPath));
+    EXPECT_EQ(TipsFileText({}), ReadBytes(tipsPath));
 
     TipsList.ReplaceAll({"A", "", "B"});
     EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-    EXPECT_EQ("0000// current line\r\nA\r\n\r\nB\r\n", ReadBytes(tipsPath));
+    EXPECT_EQ(TipsFileText({"A", "", "B"}), ReadBytes(tipsPath));
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -158,14 +158,14 @@ TEST_F(TipsFile, WriterWorksWithARelativePath) {
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(folder.path.c_str()));
-    WriteBytes(tipsPath, "0000// current line\r\nold\r\n");
+    WriteBytes(tipsPath, TipsFileText({"old"}));
     lstrcpyA(TipsPath, "tips.rc");
     ReadTipsFile();
     TipsList.ReplaceAt(0, "new");
     const int32_t result = WriteTipsFile() == TipsSave::Written;
     SetCurrentDirectoryA(previous);
     EXPECT_EQ(1, result);
-    EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(tipsPath));
+    EXPECT_EQ(TipsFileText({"new"}), ReadBytes(tipsPath));
 }
 
 TEST_F(TipsFile, WriterRewritesATipsPathOfTheFullLength) {
@@ -176,12 +176,12 @@ TEST_F(TipsFile, WriterRewritesATipsPathOfTheFullLength) {
     const std::string longPath = sub + "\\tips.rc";
     ASSERT_EQ(259u, longPath.size());
     ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
-    WriteBytes(longPath, "0000// current line\r\nold\r\n");
+    WriteBytes(longPath, TipsFileText({"old"}));
     lstrcpyA(TipsPath, longPath.c_str());
     ReadTipsFile();
     TipsList.ReplaceAt(0, "new");
     EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-    EXPECT_EQ("0000// current line\r\nnew\r\n", ReadBytes(longPath));
+    EXPECT_EQ(TipsFileText({"new"}), ReadBytes(longPath));
     EXPECT_EQ(Tips{"tips.rc"}, FilesIn(sub + "\\"));
     for (const std::string& name : FilesIn(sub + "\\")) DeleteFileA((sub + "\\" + name).c_str());
     RemoveDirectoryA(sub.c_str());
@@ -216,15 +216,6 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
 }
 
 
-TEST_F(RefusedWrite, ShortWriteReportedAsSuccess) {
-    WriteOldFile();
-    {
-        const PlayWindows windows{{Step::Write, ERROR_SUCCESS, kAlways}};
-        EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
-    }
-    ExpectOldFileAlone();
-}
-
 TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     WriteOldFile();
     // Tips that fit in a 32-bit process while one string holding them all cannot.
@@ -258,7 +249,7 @@ const NoNewFileCase kNoNewFileCases[] = {
 };
 
 TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
-    const std::string old = "0000// current line\r\nold\r\n";
+    const std::string old = TipsFileText({"old"});
     for (const NoNewFileCase& c : kNoNewFileCases) {
         SCOPED_TRACE(c.name);
         DeleteFileA(tipsPath.c_str());
@@ -269,15 +260,11 @@ TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
             SetFileAttributesA(tipsPath.c_str(), c.attributes);
         }
         TipsList.ReplaceAt(0, "new");
-        int32_t result;
-        {
-            const PlayWindows windows{kNoNewFile};
-            result = WriteTipsFile() == TipsSave::Written;
-        }
+        const int32_t result = SavedAnswering({kNoNewFile});
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(c.result, result);
         if (c.attributes) {
-            EXPECT_EQ(c.result ? "0000// current line\r\nnew\r\n" : old, ReadBytes(tipsPath));
+            EXPECT_EQ(c.result ? TipsFileText({"new"}) : old, ReadBytes(tipsPath));
         }
         EXPECT_EQ(c.attributes ? Tips{"tips.rc"} : Tips{}, FilesIn(folder.path));
         EXPECT_TRUE(g_boxes.empty());
@@ -324,6 +311,7 @@ const BehaviourCase kBehaviourCases[] = {
      false},
     {"the folder takes no new file", kNoNewFile, 1, 1, 1, true},
     {"the disk is full", {Step::NewFile, ERROR_DISK_FULL, kAlways}, 0, 1, 1, false},
+    {"a short write reported as success", {Step::Write, ERROR_SUCCESS, kAlways}, 0, 1, 1, false},
     {"the new file's name pending deletion for a moment", {Step::NewFile, ERROR_ACCESS_DENIED, 2},
      1, 3, 3, false, Stray::File},
     {"the new file's name pending deletion throughout", {Step::NewFile, ERROR_ACCESS_DENIED,
@@ -352,12 +340,7 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
         // An administrator's host made the mutex first: it may be opened, not created.
         const HANDLE othersMutex = CreateMutexA(nullptr, FALSE, mutexName);
         const DWORD start = GetTickCount();
-        int32_t result;
-        {
-            const PlayWindows windows{c.fault};
-            g_holdEachStepMs = c.holdEachStepMs;
-            result = WriteTipsFile() == TipsSave::Written;
-        }
+        const int32_t result = SavedAnswering({c.fault}, c.holdEachStepMs);
         const DWORD took = GetTickCount() - start;
         CloseHandle(othersMutex);
         EXPECT_EQ(c.result, result);
@@ -382,7 +365,7 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
                                                  : DeleteFileA(strayPath.c_str()));
         }
         if (c.result)
-            EXPECT_EQ("0000// current line\r\nreplacement\r\n", ReadBytes(tipsPath));
+            EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
         else
             ExpectOldFileAlone();
         EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
@@ -414,15 +397,11 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
         TipsList.ReplaceAt(0, c.tip);
-        int32_t result;
-        {
-            const PlayWindows windows{kNoNewFile, c.fault};
-            result = WriteTipsFile() == TipsSave::Written;
-        }
-        EXPECT_EQ(0, result);  // the "&Edit Tips" command says it failed
+        // The "&Edit Tips" command says it failed.
+        EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault}));
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd) {
-            EXPECT_EQ(c.oldAtFault ? old : "0000// current line\r\n" + std::string(c.tip) + "\r\n",
+            EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}),
                       g_atFailedCut.substr(0, g_atFailedCut.find('\0')));
         }
         TipsList.ReplaceAt(0, "replacement");
@@ -438,7 +417,7 @@ TEST_F(TipsFile, WriterStampsWhatItWroteNotWhatCameAfter) {
     TipsList.ReplaceAll({"mine"});
     {
         const PlayWindows windows{};
-        g_afterReplace = [](LPCSTR path) { WriteBytes(path, "0000// current line\r\nthem\r\n"); };
+        g_afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
     TipsFileStamp seen;
@@ -473,15 +452,10 @@ TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
             WriteBytes(stray, "left by a crash");
             ASSERT_TRUE(SetFileAttributesA(stray.c_str(), c.stray));
         }
-        int32_t result;
-        {
-            const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
-            result = WriteTipsFile() == TipsSave::Written;
-        }
-        EXPECT_EQ(1, result);
+        EXPECT_EQ(1, SavedAnswering({c.inPlace ? kNoNewFile : Fault{}}));
         EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);
         SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ("0000// current line\r\nreplacement\r\n", ReadBytes(tipsPath));
+        EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
         EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
     }
 }

@@ -94,7 +94,7 @@ TEST(TipsList, TipsTakenInABlockTakeEditsLikeAnyOthers) {
     {
         TipsListStore list;
         list.Append("before");
-        TakeText(list, "0000// current line\r\nA\r\nB\rb\r\n\r\nD\r\ntail");
+        TakeText(list, TipsFileText({"A", "B\rb", "", "D"}) + "tail");
         EXPECT_EQ((Tips{"A", "B\rb", "", "D"}), Contents(list));
 
         list.ReplaceAt(1, "edited");

@@ -41,14 +41,14 @@ using EditTips = TrayTest;
 TEST_F(EditTips, OkRewritesTheFile) {
     g_steps.push_back(RemoveFirstThen(IDOK));
     Command(IDM_EDIT_TIPS);
-    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"second", "third"}), ReadBytes(tips));
     EXPECT_TRUE(g_boxes.empty());
 }
 
 TEST_F(EditTips, AnAcceleratorsHighWordStillRunsIt) {
     g_steps.push_back(RemoveFirstThen(IDOK));
     Command(MAKEWPARAM(IDM_EDIT_TIPS, 1));
-    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"second", "third"}), ReadBytes(tips));
 }
 
 TEST_F(EditTips, CancelWritesNothingAndKeepsTheEdits) {
@@ -66,7 +66,7 @@ TEST_F(EditTips, CancelWritesNothingAndKeepsTheEdits) {
     });
     Command(IDM_EDIT_TIPS);
     EXPECT_EQ((Tips{"second", "third"}), shown);
-    EXPECT_EQ("0000// current line\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"second", "third"}), ReadBytes(tips));
 }
 
 TEST_F(EditTips, AFailedWriteIsReportedOnce) {
@@ -76,11 +76,8 @@ TEST_F(EditTips, AFailedWriteIsReportedOnce) {
     Command(IDM_EDIT_TIPS);
     EXPECT_EQ(kSeededTips, ReadBytes(tips));
     EXPECT_EQ((Tips{"second", "third"}), TipsNow());
-    ASSERT_EQ(1u, g_boxes.size());
-    EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
-    EXPECT_EQ("Failed to write new tips.rc file", g_boxes[0].text);
-    EXPECT_EQ("Error", g_boxes[0].caption);
-    EXPECT_EQ(UINT{MB_ICONERROR | MB_TOPMOST}, g_boxes[0].style);
+    ExpectOneBox(NotifyWindow, "Failed to write new tips.rc file", "Error",
+                 MB_ICONERROR | MB_TOPMOST);
 }
 
 TEST_F(EditTips, OkAsksBeforeReplacingTipsAnotherProgramWrote) {
@@ -91,13 +88,11 @@ TEST_F(EditTips, OkAsksBeforeReplacingTipsAnotherProgramWrote) {
     Command(IDM_EDIT_TIPS);
     EXPECT_EQ(theirs, ReadBytes(tips));
     EXPECT_EQ((Tips{"second", "third"}), TipsNow());
-    ASSERT_EQ(1u, g_boxes.size());  // a No is no failure
-    EXPECT_EQ(NotifyWindow, g_boxes[0].owner);
-    EXPECT_EQ("Another program has changed the tips in tips.rc since they were last read or "
-              "saved.\n\nReplace them with your edited list?",
-              g_boxes[0].text);
-    EXPECT_EQ("Edit Tips", g_boxes[0].caption);
-    EXPECT_EQ(UINT{MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST}, g_boxes[0].style);
+    // The question alone: a No is no failure.
+    ExpectOneBox(NotifyWindow,
+                 "Another program has changed the tips in tips.rc since they were last read or "
+                 "saved.\n\nReplace them with your edited list?",
+                 "Edit Tips", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TOPMOST);
     // Yes, and the saves after it, are the tips file's own tests.
 }
 
@@ -129,7 +124,7 @@ TEST_F(EditTips, ChosenAgainFromTheMenuBringsTheOpenManagerForward) {
     EXPECT_EQ(1, managers);
     EXPECT_NE(nullptr, first);
     EXPECT_EQ(first, foreground);
-    EXPECT_EQ("0000// current line\r\nfirst\r\nsecond\r\nthird\r\n", ReadBytes(tips));
+    EXPECT_EQ(TipsFileText({"first", "second", "third"}), ReadBytes(tips));
 }
 
 TEST_F(EditTips, ChosenAgainWhileTheEditorRunsBringsTheEditorForward) {

@@ -8,6 +8,7 @@
 
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
+#include "tests/shared/icon_pixels.h"
 
 namespace {
 
@@ -61,25 +62,8 @@ TEST(PluginIcon, HoldsA32AndA16ImageIn16Colours) {
 
 // Each pixel of the icon as drawn, or CLR_INVALID where the background shows.
 std::vector<COLORREF> Pixels(HICON icon, int size) {
-    std::vector<COLORREF> on[2];
-    const COLORREF backgrounds[2] = {RGB(0x12, 0x34, 0x56), RGB(0xED, 0xCB, 0xA9)};
-    HDC screen = GetDC(nullptr);
-    for (int b = 0; b < 2; ++b) {
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP canvas = CreateCompatibleBitmap(screen, size, size);
-        HGDIOBJ old = SelectObject(dc, canvas);
-        HBRUSH brush = CreateSolidBrush(backgrounds[b]);
-        RECT all{0, 0, size, size};
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) on[b].push_back(GetPixel(dc, x, y));
-        SelectObject(dc, old);
-        DeleteObject(canvas);
-        DeleteDC(dc);
-    }
-    ReleaseDC(nullptr, screen);
+    const std::vector<COLORREF> on[2] = {IconDrawnOn(icon, size, RGB(0x12, 0x34, 0x56)),
+                                         IconDrawnOn(icon, size, RGB(0xED, 0xCB, 0xA9))};
     std::vector<COLORREF> pixels(on[0].size());
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = on[0][i] == on[1][i] ? on[0][i] : CLR_INVALID;

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "tests/shared/icon_pixels.h"
 #include "tests/shared/import_patch.h"
 #include "tray/tray_icon.h"
 
@@ -74,44 +75,16 @@ struct PictureBitmaps {
     }
 };
 
-SIZE IconSize(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info)) return {0, 0};
-    BITMAP bitmap{};
-    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return {bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2};
-}
-
-// The icon drawn on paper: what shows at the given pixels.
-std::vector<COLORREF> Drawn(HICON icon, int cx, int cy, std::vector<POINT> at) {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP canvas = CreateCompatibleBitmap(screen, cx, cy);
-    HGDIOBJ old = SelectObject(dc, canvas);
-    HBRUSH brush = CreateSolidBrush(kPaper);
-    RECT all{0, 0, cx, cy};
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(dc, 0, 0, icon, cx, cy, 0, nullptr, DI_NORMAL);
-    std::vector<COLORREF> colours;
-    for (POINT p : at) colours.push_back(GetPixel(dc, p.x, p.y));
-    SelectObject(dc, old);
-    DeleteObject(canvas);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return colours;
-}
-
 // An icon of edge by edge pixels from PictureBitmaps: the ink on its left, the
 // paper through its right.
 void ExpectInkLeftPaperRightThenDestroy(HICON icon, int edge) {
     ASSERT_TRUE(icon);
     EXPECT_EQ(edge, IconSize(icon).cx);
     EXPECT_EQ(edge, IconSize(icon).cy);
-    EXPECT_EQ((std::vector<COLORREF>{kInk, kPaper}),
-              Drawn(icon, edge, edge, {{edge / 8, edge / 2}, {edge * 7 / 8, edge / 2}}));
+    const std::vector<COLORREF> drawn = IconDrawnOn(icon, edge, kPaper);
+    const int middleRow = edge / 2 * edge;
+    EXPECT_EQ(kInk, drawn[middleRow + edge / 8]);
+    EXPECT_EQ(kPaper, drawn[middleRow + edge * 7 / 8]);
     EXPECT_TRUE(DestroyIcon(icon));
 }
 
