@@ -34,6 +34,7 @@ struct ChangeCase {
 const ChangeCase kChangeCases[] = {
     {"a tip line changed, same length", "0002// current line\r\nA\r\nX\r\n", true},
     {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
+    {"a line end's CR replaced, same size", "0002// current line\r\nAx\nB\r\n", true},
     {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
     {"the host's counter line alone", "0003// current line\r\nA\r\nB\r\n", false},
     {"the counter line alone, after our own save", "0003// current line\r\nA\r\nB\r\n", false,

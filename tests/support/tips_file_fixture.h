@@ -13,10 +13,10 @@
 #include "records/messages.h"
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
+#include "tests/shared/temp_folder.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/support/message_box_recorder.h"
-#include "tests/shared/temp_folder.h"
 #include "tests/support/windows_answers.h"
 
 class TipsFile : public testing::Test {
