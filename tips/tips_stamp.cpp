@@ -126,7 +126,6 @@ void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const Cu
     }
     stamp.readText = text;
     stamp.readSize = static_cast<uint32_t>(size);
-    stamp.readFirstLineEnd = static_cast<uint32_t>(cut.firstLineEnd);
     stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
 }
 

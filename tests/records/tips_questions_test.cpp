@@ -101,7 +101,6 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
     }
 }
 
-
 struct HeldReadCase {
     const char* name;
     int refusedAtStart;  // reads of tips.rc refused at start-up; kAlways: every one
@@ -239,6 +238,5 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         g_readStarted = nullptr;
     }
 }
-
 
 }  // namespace

@@ -17,7 +17,6 @@ using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES
                                       HANDLE);
 using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 
-
 using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
 using CreateMutexFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
@@ -32,7 +31,6 @@ struct RealCalls {
 RealCalls g_real;
 Fault g_faults[static_cast<int>(Step::Count)];
 int g_calls[static_cast<int>(Step::Count)];
-
 
 DWORD g_firstTry[static_cast<int>(Step::Count)];
 
@@ -62,7 +60,6 @@ Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
     return Step::Count;
 }
 
-
 HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                 HANDLE model) {
@@ -79,7 +76,6 @@ HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
     }
     return g_real.createFile(path, access, share, security, disposition, flags, model);
 }
-
 
 BOOL WINAPI WindowsMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
     Sleep(g_slowDisk);
@@ -99,7 +95,6 @@ BOOL WINAPI WindowsWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD wr
     SetLastError(error);
     return error == ERROR_SUCCESS ? wrote : FALSE;
 }
-
 
 BOOL WINAPI WindowsSetEndOfFile(HANDLE file) {
     Sleep(g_slowDisk);

@@ -177,8 +177,6 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
     EXPECT_EQ(last, LastTipOf(path));
 }
 
-
-
 struct KillCase {
     const char* name;
     bool inPlace;      // the folder takes no new file
@@ -293,6 +291,5 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
     CloseHandle(ready);
     CloseHandle(nul);
 }
-
 
 }  // namespace

@@ -215,7 +215,6 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
     }
 }
 
-
 TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     WriteOldFile();
     // Tips that fit in a 32-bit process while one string holding them all cannot.

@@ -58,7 +58,6 @@ struct TipsFileStamp {
     // PendingTipsPartIs use these; null readText: tipsHash holds the hash.
     const char* readText;
     uint32_t readSize;
-    uint32_t readFirstLineEnd;
     uint32_t readTextEnd;
 };
 

@@ -33,7 +33,6 @@ extern char TipsPath[kTipsPathSize];
 // The module's one in-memory copy of the tips, in file order.
 extern TipsListStore TipsList;
 
-
 // The configured tray picture, as the support library loaded it.
 extern PictureRecord g_picture;
 
