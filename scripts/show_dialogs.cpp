@@ -21,8 +21,12 @@ constexpr UINT kCloseMs = 8000;
 const char* g_rectFile;
 HWND g_dialog;
 
+// Runs inside the dialog's modal loop once the dialog is filled. The manager
+// is shown with its second row selected; the editors have no list.
 void NoteDialog(HWND dialog) {
-    if (!g_dialog) g_dialog = dialog;
+    if (g_dialog) return;
+    g_dialog = dialog;
+    SendDlgItemMessageA(dialog, IDC_TIPS_LIST, LB_SETSEL, TRUE, 1);
 }
 
 void CALLBACK WriteRect(HWND, UINT, UINT_PTR id, DWORD) {
@@ -39,11 +43,6 @@ void CALLBACK WriteRect(HWND, UINT, UINT_PTR id, DWORD) {
 void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     PostMessageA(g_dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-void CALLBACK SelectSecondRow(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    SendDlgItemMessageA(g_dialog, IDC_TIPS_LIST, LB_SETSEL, TRUE, 1);
 }
 
 }  // namespace
@@ -72,7 +71,6 @@ int main(int argc, char** argv) {
     SetTimer(nullptr, 0, kCloseMs, CloseDialog);
     INT_PTR result = -1;
     if (which == "manager") {
-        SetTimer(nullptr, 0, 100, SelectSecondRow);
         result = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_TIPS), nullptr,
                                  ManagerDialogProc, 0);
     } else if (which == "add" || which == "edit") {
