@@ -24,7 +24,7 @@ constexpr UINT kTrackFlags = TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
 // built still gives the host its opening and closed messages in pairs.
 void ShowTrayMenu() {
     const StayLoaded stay;
-    const PopupMenu menu;
+    const PopupMenu menu(CreatePopupMenu());
     AppendMenuA(menu.Get(), MF_STRING, IDM_EDIT_TIPS, "&Edit Tips");
     AppendMenuA(menu.Get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu.Get(), MF_STRING, IDM_PROPERTIES, "&Properties");

@@ -154,34 +154,27 @@ TEST_F(TipsFile, WriterFileLengthIsTheCounterLineAndEveryTipWithItsCrLf) {
     EXPECT_TRUE(g_boxes.empty());
 }
 
-TEST_F(TipsFile, WriterWorksWithARelativePath) {
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryA(folder.path.c_str()));
-    WriteBytes(tipsPath, TipsFileText({"old"}));
-    lstrcpyA(TipsPath, "tips.rc");
-    ReadTipsFile();
-    TipsList.ReplaceAt(0, "new");
-    const int32_t result = WriteTipsFile() == TipsSave::Written;
-    SetCurrentDirectoryA(previous);
-    EXPECT_EQ(1, result);
-    EXPECT_EQ(TipsFileText({"new"}), ReadBytes(tipsPath));
-}
-
-TEST_F(TipsFile, WriterRewritesATipsPathOfTheFullLength) {
-    // A folder that just leaves room for "\\tips.rc" in 259 characters: the
-    // swap's own files must fit beside it too.
+// tips.rc named relative to the current folder, and by a path of the full
+// 259 characters: the swap's own files must fit beside it too.
+TEST_F(TipsFile, WriterRewritesTheFileHoweverItsPathIsGiven) {
     const std::string sub =
         folder.path + std::string(kTipsPathSize - 1 - folder.path.size() - 8, 'd');
     const std::string longPath = sub + "\\tips.rc";
     ASSERT_EQ(259u, longPath.size());
     ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
-    WriteBytes(longPath, TipsFileText({"old"}));
-    lstrcpyA(TipsPath, longPath.c_str());
-    ReadTipsFile();
-    TipsList.ReplaceAt(0, "new");
-    EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-    EXPECT_EQ(TipsFileText({"new"}), ReadBytes(longPath));
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.path.c_str()));
+    for (const std::string& path : {std::string("tips.rc"), longPath}) {
+        SCOPED_TRACE(path);
+        WriteBytes(path, TipsFileText({"old"}));
+        lstrcpyA(TipsPath, path.c_str());
+        ReadTipsFile();
+        TipsList.ReplaceAt(0, "new");
+        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+        EXPECT_EQ(TipsFileText({"new"}), ReadBytes(path));
+    }
+    SetCurrentDirectoryA(previous);
     EXPECT_EQ(Tips{"tips.rc"}, FilesIn(sub + "\\"));
     for (const std::string& name : FilesIn(sub + "\\")) DeleteFileA((sub + "\\" + name).c_str());
     RemoveDirectoryA(sub.c_str());

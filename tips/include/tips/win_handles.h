@@ -26,20 +26,30 @@ private:
     HANDLE h_;
 };
 
-// A block from GlobalAlloc. GPTR's blocks are fixed, and the handle is the address.
-class GlobalBuffer {
+// An object that one call destroys, null being none.
+template <typename H, auto Destroy>
+class Owned {
 public:
-    explicit GlobalBuffer(HGLOBAL memory = nullptr) : h_(memory) {}
-    ~GlobalBuffer() { if (h_) GlobalFree(h_); }
-    GlobalBuffer(const GlobalBuffer&) = delete;
-    GlobalBuffer& operator=(const GlobalBuffer&) = delete;
+    explicit Owned(H handle = nullptr) : h_(handle) {}
+    ~Owned() { if (h_) Destroy(h_); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
 
-    HGLOBAL Get() const { return h_; }
-    char* Bytes() const { return static_cast<char*>(h_); }
-    HGLOBAL Release() { return std::exchange(h_, nullptr); }
+    H Get() const { return h_; }
+    H Release() { return std::exchange(h_, nullptr); }
 
 private:
-    HGLOBAL h_;
+    H h_;
+};
+
+using ImageList = Owned<HIMAGELIST, &ImageList_Destroy>;
+using PopupMenu = Owned<HMENU, &DestroyMenu>;
+
+// A block from GlobalAlloc. GPTR's blocks are fixed, and the handle is the address.
+class GlobalBuffer : public Owned<HGLOBAL, &GlobalFree> {
+public:
+    using Owned::Owned;
+    char* Bytes() const { return static_cast<char*>(Get()); }
 };
 
 // A file that is deleted at scope exit unless it was handed on.
@@ -77,19 +87,6 @@ private:
     bool owns_;
 };
 
-class ImageList {
-public:
-    explicit ImageList(HIMAGELIST list) : h_(list) {}
-    ~ImageList() { if (h_) ImageList_Destroy(h_); }
-    ImageList(const ImageList&) = delete;
-    ImageList& operator=(const ImageList&) = delete;
-
-    HIMAGELIST Get() const { return h_; }
-
-private:
-    HIMAGELIST h_;
-};
-
 // A window's device context with a font selected into it; the old font goes
 // back in before the context is released.
 class WindowDcWithFont {
@@ -110,17 +107,4 @@ private:
     HWND window_;
     HDC dc_;
     HGDIOBJ oldFont_;
-};
-
-class PopupMenu {
-public:
-    PopupMenu() : h_(CreatePopupMenu()) {}
-    ~PopupMenu() { if (h_) DestroyMenu(h_); }
-    PopupMenu(const PopupMenu&) = delete;
-    PopupMenu& operator=(const PopupMenu&) = delete;
-
-    HMENU Get() const { return h_; }
-
-private:
-    HMENU h_;
 };
