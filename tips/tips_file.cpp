@@ -98,12 +98,21 @@ enum class WriteWay { Swap, InPlace, Refuse };
 // holding it open without letting it be deleted makes Windows' MoveFileExA
 // fail; Wine's replaces it all the same, so the writer asks first. A user who
 // may write tips.rc but not delete it (special rights, or a legacy host's
-// folder under UAC virtualization) can only have it rewritten in place.
-WriteWay ChooseWriteWay(const char* fullPath, const WaitBudget& budget) {
-    const Handle probe(OpenPastBriefHolds(fullPath, DELETE,
+// folder under UAC virtualization) can only have it rewritten in place. So
+// can a tips.rc that is a link: a rename replaces the name, not the file, and
+// would leave its other names (a hard link's, a symbolic link's target) with
+// the old tips, and the file's permissions, owner and streams behind.
+WriteWay ChooseWriteWay(const char* fullPath, DWORD attributes, const WaitBudget& budget) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WriteWay::InPlace;
+    const Handle probe(OpenPastBriefHolds(fullPath, DELETE | FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
-    if (probe.Valid()) return WriteWay::Swap;
+    if (probe.Valid()) {
+        BY_HANDLE_FILE_INFORMATION file;
+        return GetFileInformationByHandle(probe.Get(), &file) && file.nNumberOfLinks > 1
+                   ? WriteWay::InPlace
+                   : WriteWay::Swap;
+    }
     switch (GetLastError()) {
     case ERROR_ACCESS_DENIED:
         return WriteWay::InPlace;
@@ -298,7 +307,7 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
     }
 
     const DWORD keptBits = exists ? attributes & kKeptAttributes : 0;
-    const WriteWay way = exists ? ChooseWriteWay(fullPath, budget) : WriteWay::Swap;
+    const WriteWay way = exists ? ChooseWriteWay(fullPath, attributes, budget) : WriteWay::Swap;
     // Once the swap has started, a failure never falls back to writing in
     // place: only a folder that takes no new file sends the text there.
     bool folderRefuses = false;

@@ -148,11 +148,17 @@ size_t CutTipsPartLength(size_t size, const CutLines& cut) {
 uint32_t NotShownTextOf(const char* text, size_t size, const CutLines& cut) {
     const size_t tipsStart = size - CutTipsPartLength(size, cut);
     if (tipsStart == size) return 0;
-    // A zero byte in the counter line drops every line after it, too.
-    uint32_t notShown = cut.textEnd < size ? kNotShownZeroByte : 0;
     // Only the bytes after the last line hold anything else; in a file written
     // by the list they are none, so this looks at a few bytes at most.
     const size_t tailStart = std::max(cut.linesEnd, tipsStart);
+    // Zero bytes alone after the last line end hold no text, and writing the
+    // list drops nothing a user could miss: a file grown in place and cut
+    // short by a crash ends so. A zero byte in the counter line drops every
+    // line after it, and one with text after it drops that text.
+    const bool zerosAlone =
+        cut.textEnd == tailStart &&
+        std::all_of(text + cut.textEnd, text + size, [](char c) { return c == '\0'; });
+    uint32_t notShown = cut.textEnd < size && !zerosAlone ? kNotShownZeroByte : 0;
     if (tailStart < cut.textEnd) {
         const char* tail = text + tailStart;
         const size_t length = cut.textEnd - tailStart;

@@ -109,6 +109,10 @@ struct HeldReadCase {
     int opens;           // of tips.rc to read, at the save if its reads are refused
     const char* drops;   // what the start-up question says is dropped; null: no such question
     const char* question = nullptr;  // any other question
+    // Which step is refused: opening tips.rc, or, once it is open, taking its
+    // size. A file that opens but cannot be read leaves the list empty and
+    // says so.
+    Step refused = Step::Read;
 };
 
 const HeldReadCase kHeldReadCases[] = {
@@ -122,6 +126,8 @@ const HeldReadCase kHeldReadCases[] = {
     {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, 7, nullptr,
      kTipsUncheckedText},
     {"comparison's path not found", 0, kAlways, ERROR_PATH_NOT_FOUND, 1, nullptr},
+    {"start-up read opened, its size refused throughout", kAlways, 0, ERROR_LOCK_VIOLATION, 7,
+     "the 2 tips", nullptr, Step::Size},
 };
 
 TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
@@ -131,11 +137,20 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         WriteBytes(tipsPath, clean);
         TipsList.ReplaceAll({"prior"});
         g_tipsFileStamp = {};  // as the module starts
-        WithReadsHeld(c.refusedAtStart, c.error, [] { ReadTipsFile(); });
+        // The rows' waits add up past the watchdog's time for one dialog.
+        RestartDialogWatchdog();
+        const bool opened = c.refused != Step::Read;
+        if (opened) ExpectBox(kReadFailedText, kReadFailedCaption);
+        {
+            const PlayWindows windows{{c.refused, c.error, c.refusedAtStart}};
+            ReadTipsFile();
+        }
         const int opensAtStart = Calls(Step::Read);
         const bool read = c.refusedAtStart != kAlways;
-        EXPECT_EQ((read ? Tips{"A", "B"} : Tips{"prior"}), TipsNow());
-        EXPECT_TRUE(g_boxes.empty());  // start-up says nothing of a file it cannot open
+        EXPECT_EQ((read ? Tips{"A", "B"} : opened ? Tips{} : Tips{"prior"}), TipsNow());
+        // Start-up says nothing of a file it cannot open.
+        EXPECT_EQ(opened ? 1u : 0u, g_boxes.size());
+        g_boxes.clear();
 
         const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
         if (!question.empty()) g_steps.push_back(Answer(IDNO, question));
@@ -161,7 +176,9 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
 
 // Another host of the same session, played by a thread of this program that
 // takes the writers' mutex by the name the module gives it.
-enum class OtherHost { SavesWhileThisWaits, EndedHoldingTheMutex, WaitsWhileThisSaves };
+enum class OtherHost {
+    SavesWhileThisWaits, EndedHoldingTheMutex, WaitsWhileThisSaves, HoldsPastTheBudget
+};
 
 struct TurnCase {
     const char* name;
@@ -178,6 +195,9 @@ const TurnCase kTurnCases[] = {
      TipsSave::Written},
     {"another host waits while this one saves", OtherHost::WaitsWhileThisSaves, false,
      TipsSave::Written},
+    // Its save hangs: this one gives up in time, and never writes beside it.
+    {"another host holds the mutex past the budget", OtherHost::HoldsPastTheBudget, false,
+     TipsSave::Failed},
 };
 
 struct OtherHostThread {
@@ -201,7 +221,11 @@ DWORD WINAPI PlayOtherHost(void* parameter) {
     WaitForSingleObject(host.mutex, INFINITE);
     SetEvent(host.holding);
     if (host.role == OtherHost::EndedHoldingTheMutex) return 0;
-    Sleep(300);
+    Sleep(host.role == OtherHost::HoldsPastTheBudget ? 4500 : 300);
+    if (host.role == OtherHost::HoldsPastTheBudget) {
+        ReleaseMutex(host.mutex);
+        return 0;
+    }
     WriteBytes(host.path, TipsFileText({"the other host's"}));
     ReleaseMutex(host.mutex);
     return 0;
@@ -219,8 +243,9 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
         if (c.other == OtherHost::EndedHoldingTheMutex)
             WaitForSingleObject(thread, 5000);
-        else if (c.other == OtherHost::SavesWhileThisWaits)
+        else if (c.other != OtherHost::WaitsWhileThisSaves)
             WaitForSingleObject(host.holding, 5000);
+        const DWORD start = GetTickCount();
         TipsSave saved;
         {
             const PlayWindows windows{c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways}
@@ -229,8 +254,10 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
             if (c.saved == TipsSave::Declined) g_steps.push_back(Answer(IDNO, kTipsChangedText));
             saved = WriteTipsFile();
         }
+        EXPECT_LE(GetTickCount() - start, 3500u);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
         EXPECT_EQ(c.saved, saved);
+        if (c.saved == TipsSave::Failed) ExpectOldFileAlone();
         if (c.other == OtherHost::WaitsWhileThisSaves) {
             EXPECT_EQ(BuildTipsImage(TipsList), host.seen);
         }

@@ -50,6 +50,15 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     }
     EXPECT_NE(name, MutexNameFor(folder.File("tips.rc")));
     EXPECT_NE(name, MutexNameFor(longFolder + "\\tips.rd"));
+    // "C:" alone would name the current folder of that drive.
+    const std::string inRoot = std::string(path, 0, 3) + "tips.rc";
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(longFolder.c_str()));
+    const std::string fromLongFolder = MutexNameFor(inRoot);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.path.c_str()));
+    EXPECT_EQ(fromLongFolder, MutexNameFor(inRoot)) << inRoot;
+    SetCurrentDirectoryA(previous);
     DeleteFileA(path.c_str());
     RemoveDirectoryA(longFolder.c_str());
 }

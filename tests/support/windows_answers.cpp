@@ -20,6 +20,8 @@ using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)
 using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
 using CreateMutexFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
+using GetFileSizeFn = DWORD(WINAPI*)(HANDLE, LPDWORD);
+using GetFileAttributesFn = DWORD(WINAPI*)(LPCSTR);
 
 struct RealCalls {
     CreateFileFn createFile;
@@ -27,6 +29,8 @@ struct RealCalls {
     WriteFileFn writeFile;
     SetEndOfFileFn setEndOfFile;
     CreateMutexFn createMutex;
+    GetFileSizeFn getFileSize;
+    GetFileAttributesFn getFileAttributes;
 };
 RealCalls g_real;
 Fault g_faults[static_cast<int>(Step::Count)];
@@ -53,7 +57,7 @@ bool Fails(Step step) {
 
 // Which step of a write a CreateFileA call is; Step::Count for none.
 Step OpenStep(LPCSTR path, DWORD access, DWORD disposition) {
-    if (access == DELETE) return Step::Probe;
+    if (access & DELETE) return Step::Probe;
     if (disposition == CREATE_ALWAYS && path[strlen(path) - 1] == '~') return Step::NewFile;
     if (disposition == OPEN_EXISTING && (access & GENERIC_WRITE)) return Step::InPlaceOpen;
     if (disposition == OPEN_EXISTING && access == GENERIC_READ) return Step::Read;
@@ -68,7 +72,7 @@ HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
     if (step == Step::Read && g_readStarted) SetEvent(g_readStarted);
     if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
     // Windows truncates a hidden or system file only when asked for the same bits.
-    const DWORD existing = GetFileAttributesA(path);
+    const DWORD existing = g_real.getFileAttributes(path);
     if (disposition == CREATE_ALWAYS && existing != INVALID_FILE_ATTRIBUTES &&
         (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~flags)) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -116,6 +120,18 @@ HANDLE WINAPI WindowsCreateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPC
     return Fails(Step::Mutex) ? nullptr : g_real.createMutex(security, owned, name);
 }
 
+DWORD WINAPI WindowsGetFileSize(HANDLE file, LPDWORD high) {
+    return Fails(Step::Size) ? INVALID_FILE_SIZE : g_real.getFileSize(file, high);
+}
+
+DWORD WINAPI WindowsGetFileAttributes(LPCSTR path) {
+    const DWORD attributes = g_real.getFileAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || path[strlen(path) - 1] == '~') return attributes;
+    const DWORD added = g_faults[static_cast<int>(Step::Attributes)].error;
+    ++Calls(Step::Attributes);
+    return attributes | added;
+}
+
 }  // namespace
 
 int& Calls(Step step) {
@@ -132,7 +148,11 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
       setEndOfFile{GetModuleHandleA(nullptr), "kernel32.dll", "SetEndOfFile",
                    reinterpret_cast<void*>(&WindowsSetEndOfFile)},
       createMutex{GetModuleHandleA(nullptr), "kernel32.dll", "CreateMutexA",
-                  reinterpret_cast<void*>(&WindowsCreateMutex)} {
+                  reinterpret_cast<void*>(&WindowsCreateMutex)},
+      getFileSize{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileSize",
+                  reinterpret_cast<void*>(&WindowsGetFileSize)},
+      getFileAttributes{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileAttributesA",
+                        reinterpret_cast<void*>(&WindowsGetFileAttributes)} {
     for (Fault& fault : g_faults) fault = {};
     for (int& calls : g_calls) calls = 0;
     for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
@@ -143,7 +163,10 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
               reinterpret_cast<MoveFileExFn>(moveFile.original),
               reinterpret_cast<WriteFileFn>(writeFile.original),
               reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original),
-              reinterpret_cast<CreateMutexFn>(createMutex.original)};
+              reinterpret_cast<CreateMutexFn>(createMutex.original),
+              reinterpret_cast<GetFileSizeFn>(getFileSize.original),
+              reinterpret_cast<GetFileAttributesFn>(getFileAttributes.original)};
     EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
-                g_real.setEndOfFile && g_real.createMutex);
+                g_real.setEndOfFile && g_real.createMutex && g_real.getFileSize &&
+                g_real.getFileAttributes);
 }

@@ -10,7 +10,13 @@
 
 #include "tests/shared/import_patch.h"
 
-enum class Step { Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Count };
+// Read opens tips.rc to read it; Size asks any open file its size. Attributes
+// never fails: tips.rc's attributes come back with the fault's "error" as
+// bits added, as Windows shows a symbolic link (FILE_ATTRIBUTE_REPARSE_POINT)
+// and Wine never does.
+enum class Step {
+    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Size, Attributes, Count
+};
 constexpr int kAlways = 1000;
 
 struct Fault {
@@ -47,6 +53,8 @@ struct PlayWindows {
     ScopedImportPatch writeFile;
     ScopedImportPatch setEndOfFile;
     ScopedImportPatch createMutex;
+    ScopedImportPatch getFileSize;
+    ScopedImportPatch getFileAttributes;
 
     explicit PlayWindows(std::initializer_list<Fault> faults);
 };

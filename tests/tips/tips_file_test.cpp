@@ -47,6 +47,12 @@ const ReadCase kReadCases[] = {
     {"lone CR inside a tip", TipsFileText({"A\rB"}), {"A\rB"}, false, nullptr},
     {"zero byte ends the text", TipsFileText({"A", std::string("B\0B", 3)}), {"A"}, false, kZeroByte,
      1},
+    // What a crash leaves of a file grown in place: nothing is lost, nothing asked.
+    {"zero bytes alone after the last line end", TipsFileText({"A"}) + std::string(3, '\0'), {"A"},
+     false, nullptr},
+    // What a crash leaves of a file shrunk in place: the old tail is text.
+    {"the new text, a zero byte, the old tail", TipsFileText({"new"}) + '\0' + "ld\r\nold 2\r\n",
+     {"new"}, false, kZeroByte, 2},
     {"a zero byte in the second of 1,000 tips", ThousandTipsZeroInTheSecond(), {"tip 1"}, false,
      kZeroByte, 999},
     {"byte-order mark goes with the counter line", "\xEF\xBB\xBF" "0000\r\nA\r\n", {"A"}, false,
@@ -311,6 +317,8 @@ const BehaviourCase kBehaviourCases[] = {
     {"a read-only file has the new file's name", {}, 0, 1, 0, false, Stray::ReadOnlyFile},
     {"a folder has the new file's name", {}, 0, 1, 7, false, Stray::Folder},
     {"the writers' mutex is denied", {Step::Mutex, ERROR_ACCESS_DENIED, kAlways}, 1, 1, 1, false},
+    // Its name taken by another kind of object: the save goes on without one.
+    {"no writers' mutex to be had", {Step::Mutex, ERROR_INVALID_HANDLE, kAlways}, 1, 1, 1, false},
     {"every step held 900 ms", {}, 0, kAny, kAny, false, Stray::None, 900, 3500},
 };
 
@@ -362,6 +370,56 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             ExpectOldFileAlone();
         EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
         EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+// A tips.rc that is a link is rewritten through it, so every name shows the
+// new tips: a rename over it would replace only the one name.
+struct LinkCase {
+    const char* name;
+    bool hardLink;          // a second name made with CreateHardLinkA
+    DWORD addedAttributes;  // what Windows shows of tips.rc and Wine does not
+};
+
+const LinkCase kLinkCases[] = {
+    {"a hard link's two names", true, 0},
+    {"a symbolic link", false, FILE_ATTRIBUTE_REPARSE_POINT},
+};
+
+TEST_F(TipsFile, WriterRewritesALinkedTipsRcThroughTheLink) {
+    const std::string otherName = folder.File("backup.rc");
+    for (const LinkCase& c : kLinkCases) {
+        SCOPED_TRACE(c.name);
+        WriteOldFile();
+        if (c.hardLink) {
+            ASSERT_TRUE(CreateHardLinkA(otherName.c_str(), tipsPath.c_str(), nullptr));
+        }
+        EXPECT_EQ(1, SavedAnswering({{Step::Attributes, c.addedAttributes, kAlways}}));
+        EXPECT_EQ(1, Calls(Step::InPlaceOpen));
+        EXPECT_EQ(0, Calls(Step::NewFile));
+        EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
+        if (c.hardLink) {
+            EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(otherName));
+            EXPECT_TRUE(DeleteFileA(otherName.c_str()));
+        }
+        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+    }
+}
+
+// However late in its budget a retry comes, its wait ends with the budget:
+// the host's thread is back within the time a save allows.
+TEST(BriefHolds, NoWaitOutlastsItsBudget) {
+    const struct {
+        unsigned retry;
+        DWORD budgetMs;
+        bool waits;
+        DWORD tookAtMostMs;
+    } cases[] = {{1, 1000, true, 100}, {6, 40, true, 140}, {6, 0, false, 50}, {7, 1000, false, 50}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.retry);
+        const WaitBudget budget(c.budgetMs);
+        EXPECT_EQ(c.waits, WaitBeforeRetry(c.retry, budget));
+        EXPECT_LE(c.budgetMs - budget.Left(), c.tookAtMostMs);
     }
 }
 

@@ -32,8 +32,9 @@ enum class TipsWriteResult {
 // Rewrites the file at path from the list, swapping the new text in whole so
 // that a failure at any step, or a crash, leaves the old file as it was. A
 // file still held when the budget runs out is refused, as is a read-only one.
-// When the folder takes no new file, or the file may be written but not
-// deleted, it is rewritten in place, the old bytes put back if that fails.
+// When the folder takes no new file, the file may be written but not deleted,
+// or it is a link (a hard link's other names, a symbolic link's target), it
+// is rewritten in place, the old bytes put back if that fails.
 // Hidden and system bits stay. Once written, the stamp records what was written.
 TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
                                 TipsFileStamp& stamp, const WaitBudget& budget);

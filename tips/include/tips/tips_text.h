@@ -49,7 +49,9 @@ size_t CutTipsPartLength(size_t size, const CutLines& cut);
 
 // Kinds of text in a tips part that its cut lines leave out, and that writing
 // the list back would therefore drop: the "not shown" bits.
-constexpr uint32_t kNotShownZeroByte = 1;  // a zero byte, with the rest of the file after it
+// A zero byte, with the rest of the file after it; zero bytes alone after the
+// last line end are no text, and not named.
+constexpr uint32_t kNotShownZeroByte = 1;
 constexpr uint32_t kNotShownLastLine = 2;  // bytes after the last line end
 constexpr uint32_t kNotShownLineEnds = 4;  // an LF or a CR alone where a line ends
 
