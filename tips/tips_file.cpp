@@ -202,7 +202,7 @@ HGLOBAL ReadEveryByte(HANDLE file, DWORD& size) {
 // tips.rc that may not be deleted. The old bytes are held first, and the file
 // grows to its new length before any byte changes, so a full disk fails while
 // the old text is whole; a write that fails later puts the old bytes back.
-bool RewriteInPlace(const char* fullPath, const std::string& image, const WaitBudget& budget) {
+bool RewriteInPlace(const char* fullPath, const TipsImage& image, const WaitBudget& budget) {
     const Handle file(OpenPastBriefHolds(fullPath, GENERIC_READ | GENERIC_WRITE, 0,
                                          OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
     if (!file.Valid()) return false;
@@ -210,14 +210,13 @@ bool RewriteInPlace(const char* fullPath, const std::string& image, const WaitBu
     const GlobalBuffer old(ReadEveryByte(file.Get(), oldSize));
     if (!old.Get()) return false;
 
-    // A shorter text goes with the zero byte that ends every std::string's
-    // characters: should the writer die before the cut, the reader's text ends
-    // where the new one does.
-    const bool shrinks = image.size() < oldSize;
-    const std::string_view bytes(image.c_str(), image.size() + (shrinks ? 1 : 0));
-    if ((image.size() <= oldSize || SetLength(file.Get(), image.size())) &&
+    // A shorter text goes with the zero byte that ends the image: should the
+    // writer die before the cut, the reader's text ends where the new one does.
+    const bool shrinks = image.size < oldSize;
+    const std::string_view bytes(image.bytes.get(), image.size + (shrinks ? 1 : 0));
+    if ((image.size <= oldSize || SetLength(file.Get(), image.size)) &&
         WriteFromStart(file.Get(), bytes) &&
-        (!shrinks || (SetLength(file.Get(), image.size()) && FlushFileBuffers(file.Get()))))
+        (!shrinks || (SetLength(file.Get(), image.size) && FlushFileBuffers(file.Get()))))
         return true;
 
     const DWORD error = GetLastError();
@@ -298,7 +297,7 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return TipsWriteResult::NotWritten;
 
-    std::string image;
+    TipsImage image;
     uint64_t tipsHash;
     try {
         image = BuildTipsImage(list, tipsHash);
@@ -313,11 +312,11 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
     bool folderRefuses = false;
     const bool written =
         way == WriteWay::Swap
-            ? SwapIn(fullPath, image, keptBits, budget, folderRefuses) ||
+            ? SwapIn(fullPath, image.View(), keptBits, budget, folderRefuses) ||
                   (folderRefuses && RewriteInPlace(fullPath, image, budget))
             : way == WriteWay::InPlace && RewriteInPlace(fullPath, image, budget);
     if (!written) return TipsWriteResult::NotWritten;
-    stamp = StampOfWritten(image, tipsHash);
+    stamp = StampOfWritten(image.View(), tipsHash);
     return TipsWriteResult::Written;
 }
 

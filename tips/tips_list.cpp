@@ -1,5 +1,6 @@
 #include "tips/tips_list.h"
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -85,6 +86,13 @@ void TipsListStore::TakeBlock(char* block, size_t size, ReleaseBlock release,
     block_ = block;
     blockSize_ = size;
     release_ = release;
+}
+
+size_t TipsListStore::TextBytesAtMost() const {
+    size_t bytes = blockSize_;
+    for (const char* text : tips_)
+        if (!InBlock(text)) bytes += std::strlen(text) + 1;
+    return bytes;
 }
 
 bool TipsListStore::InBlock(const char* text) const {

@@ -105,34 +105,38 @@ char* CopyTip(char* out, std::string_view text) {
 
 }  // namespace
 
-std::string BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
-    // The list keeps no lengths; each tip is measured once, here, and kept
-    // beside its text for the copy.
+TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
+    // One pass over the tips: each is measured just before its copy, which
+    // then reads it from the cache. The block is sized from what the list
+    // knows without measuring, and is neither zero-filled nor, as a rule,
+    // grown; new bytes were never a cost the plainest save pays.
     const uint32_t count = tips.Count();
-    std::vector<std::string_view> texts(count);
-    size_t length = kCounterLine.size() + kLineEnd.size();
-    for (uint32_t i = 0; i < count; ++i) {
-        texts[i] = tips.At(i);
-        length += texts[i].size() + kLineEnd.size();
-    }
-
-    // Sized once and filled in place: two appends per tip, each checking the
-    // room left, cost a large share of the time for tips of a few dozen bytes.
-    // data() stays put while the hash follows the copy.
-    std::string image(length, '\0');
-    char* const start = image.data();
-    kCounterLine.copy(start, kCounterLine.size());
-    kLineEnd.copy(start + kCounterLine.size(), kLineEnd.size());
     const size_t tipsStart = kCounterLine.size() + kLineEnd.size();
-    char* out = start + tipsStart;
+    size_t capacity = tipsStart + tips.TextBytesAtMost() + size_t{count} * kLineEnd.size() + 1;
+    TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0};
+    kCounterLine.copy(image.bytes.get(), kCounterLine.size());
+    kLineEnd.copy(image.bytes.get() + kCounterLine.size(), kLineEnd.size());
+    size_t built = tipsStart;
     GrowingTextHash hash(tipsStart);
-    for (const std::string_view text : texts) {
-        out = CopyTip(out, text);
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string_view text = tips.At(i);
+        // Only a list that broke its own bound would need this; a wrong
+        // bound must cost time, never memory that is not the image's.
+        if (capacity - built < text.size() + kLineEnd.size() + 1) {
+            capacity = 2 * (built + text.size() + kLineEnd.size() + 1);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            std::memcpy(grown.get(), image.bytes.get(), built);
+            image.bytes = std::move(grown);
+        }
+        char* out = CopyTip(image.bytes.get() + built, text);
         *out++ = '\r';
         *out++ = '\n';
-        hash.Grew(start, static_cast<size_t>(out - start));
+        built = static_cast<size_t>(out - image.bytes.get());
+        hash.Grew(image.bytes.get(), built);
     }
-    tipsHash = hash.Finish(start, length);
+    image.bytes[built] = '\0';
+    image.size = built;
+    tipsHash = hash.Finish(image.bytes.get(), built);
     return image;
 }
 

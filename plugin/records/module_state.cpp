@@ -15,3 +15,5 @@ unsigned g_openBoxCount;
 HHOOK g_newBoxHook;
 UINT g_newBoxStyle;
 unsigned g_stopCount;
+HANDLE g_writerMutex;
+char g_writerMutexPath[kTipsPathSize];

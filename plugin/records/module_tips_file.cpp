@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -58,6 +59,16 @@ HANDLE OpenWriterMutex(const char* path) {
     if (!mutex && GetLastError() == ERROR_ACCESS_DENIED)
         mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
     return mutex;
+}
+
+// The writers' mutex for TipsPath, kept from the first save of a start on;
+// null when none could be made or opened, which the next save tries again.
+HANDLE KeptWriterMutex() {
+    if (g_writerMutex && std::strcmp(g_writerMutexPath, TipsPath) == 0) return g_writerMutex;
+    CloseWriterMutex();
+    g_writerMutex = OpenWriterMutex(TipsPath);
+    if (g_writerMutex) std::memcpy(g_writerMutexPath, TipsPath, kTipsPathSize);
+    return g_writerMutex;
 }
 
 constexpr size_t kQuestionSize = 512;
@@ -175,6 +186,11 @@ bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]) {
     return true;
 }
 
+void CloseWriterMutex() {
+    if (g_writerMutex) CloseHandle(g_writerMutex);
+    g_writerMutex = nullptr;
+}
+
 void ReadTipsFile() {
     const WaitBudget budget(kStartUpWaitMs);
     if (ReadTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget) ==
@@ -186,7 +202,7 @@ TipsSave WriteTipsFile() {
     // Without a mutex (none could be made or opened) the save goes on: the
     // comparison before it still finds another host's write, though not one
     // that lands between the comparison and the swap.
-    const Handle mutex(OpenWriterMutex(TipsPath));
+    const HANDLE mutex = KeptWriterMutex();
     bool unreadableAccepted = false;
     TipsWriteResult written = TipsWriteResult::NotWritten;
     for (;;) {
@@ -197,8 +213,8 @@ TipsSave WriteTipsFile() {
             // The host's thread pumps its messages while a question is up, so
             // the waits' time starts again after each.
             const WaitBudget budget(kSaveWaitMs);
-            const MutexOwner owner(mutex.Get(), budget.Left());
-            if (mutex.Valid() && !owner.Owns()) return TipsSave::Failed;
+            const MutexOwner owner(mutex, budget.Left());
+            if (mutex && !owner.Owns()) return TipsSave::Failed;
             change = CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, seen, budget);
             if (!QuestionBeforeReplacing(change, seen, unreadableAccepted, question)) {
                 written = WriteTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget);

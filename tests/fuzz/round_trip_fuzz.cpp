@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TipsListStore list;
     list.ReplaceAll(TipTexts(tips));
     uint64_t tipsHash;
-    const std::string image = BuildTipsImage(list, tipsHash);
+    const std::string image(BuildTipsImage(list, tipsHash).View());
     // The hash taken while building is the one of the finished text.
     if (tipsHash != HashTipsText(TipsPartOf(image))) abort();
 

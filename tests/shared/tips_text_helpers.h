@@ -23,5 +23,5 @@ inline TipTexts SplitTipsLines(std::string_view text) {
 // The whole file image for the tips, when its hash does not matter.
 inline std::string BuildTipsImage(const TipsListStore& tips) {
     uint64_t tipsHash;
-    return BuildTipsImage(tips, tipsHash);
+    return std::string(BuildTipsImage(tips, tipsHash).View());
 }

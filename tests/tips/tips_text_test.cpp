@@ -90,7 +90,7 @@ TEST(BuildTipsImage, HashesItsTipsPartAsItGoes) {
     TipsListStore tips;
     for (size_t tip = 0; tip < 300; ++tip) {  // past several chunks, ending off a step
         uint64_t hash = 1;
-        const std::string image = BuildTipsImage(tips, hash);
+        const std::string image(BuildTipsImage(tips, hash).View());
         ASSERT_EQ(HashTipsText(TipsPartOf(image)), hash) << tip << " tips";
         tips.Append(std::string(tip % 97, static_cast<char>('a' + tip % 26)));
     }

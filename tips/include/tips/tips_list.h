@@ -47,6 +47,10 @@ public:
 
     // The block taken over from the reader, or null.
     const char* Block() const { return block_; }
+    // At least the bytes every tip's text takes, its zero included: the
+    // block's size and each copy's, so measuring the tips in the block costs
+    // nothing.
+    size_t TextBytesAtMost() const;
 
 private:
     bool InBlock(const char* text) const;

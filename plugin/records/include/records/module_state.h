@@ -72,6 +72,12 @@ extern UINT g_newBoxStyle;
 // How often the plug-in has been stopped since it was loaded.
 extern unsigned g_stopCount;
 
+// The writers' mutex of the tips.rc at g_writerMutexPath, made by the first
+// save of a start and kept until the stop: naming it takes a look at the
+// folder, which would otherwise cost every save as much as its own checks.
+extern HANDLE g_writerMutex;
+extern char g_writerMutexPath[kTipsPathSize];
+
 // In dialogs/dialogs.h:
 //   EditIndex        the position in TipsList of the tip the editor edits;
 //   AddModeMetrics   heights measured when the editor opens in add mode;

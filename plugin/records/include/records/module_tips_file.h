@@ -24,6 +24,10 @@ enum class TipsSave {
 // other failure, and that one too, the caller reports.
 TipsSave WriteTipsFile();
 
+// Lets go of the writers' mutex that saves keep from the first one on; the
+// stop calls it, and the next save makes the mutex anew.
+void CloseWriterMutex();
+
 // The name of the mutex that instances of the module take to save the file at
 // path, the same for every spelling of that path; false when the path has none.
 constexpr size_t kWriterMutexNameSize = 80;
