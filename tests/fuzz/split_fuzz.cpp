@@ -51,8 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         list.TakeBlock(block.data(), size, [](char*) {}, std::move(kept.tips));
         if (!PendingTipsPartIs(stamp, list, tipsPart)) abort();
         if (!tipsPart.empty()) {
+            // One bit flipped, or the byte made a zero (or a zero made one).
             std::string changed(tipsPart);
-            changed[size % changed.size()] ^= 1;
+            char& byte = changed[size % changed.size()];
+            byte ^= 1;
+            if (PendingTipsPartIs(stamp, list, changed)) abort();
+            byte = tipsPart[size % changed.size()] ? '\0' : '\1';
             if (PendingTipsPartIs(stamp, list, changed)) abort();
         }
     }
