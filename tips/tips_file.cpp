@@ -94,6 +94,37 @@ HANDLE OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD dis
 
 enum class WriteWay { Swap, InPlace, Refuse };
 
+// The file's record as NtQueryInformationFile gives it for FileStandardInformation
+// (5), which winternl.h documents; ntdll.dll exports it on every Windows NT.
+struct FileStandardRecord {
+    LARGE_INTEGER allocationSize;
+    LARGE_INTEGER endOfFile;
+    ULONG numberOfLinks;
+    BOOLEAN deletePending;
+    BOOLEAN directory;
+};
+struct IoStatus {
+    ULONG_PTR status;
+    ULONG_PTR information;
+};
+using QueryInformationFileFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+constexpr int kFileStandardInformation = 5;
+
+// How many names the open file has. One query of the file's own record:
+// GetFileInformationByHandle also asks the volume for its serial number,
+// which costs a save on Wine as much as writing a small tips.rc. 1 when
+// neither can tell.
+ULONG NamesOf(HANDLE file) {
+    const auto query = reinterpret_cast<QueryInformationFileFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
+    FileStandardRecord record{};
+    IoStatus io{};
+    if (query && query(file, &io, &record, sizeof record, kFileStandardInformation) >= 0)
+        return record.numberOfLinks;
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 1;
+}
+
 // How tips.rc can be replaced, asked before anything is written. A program
 // holding it open without letting it be deleted makes Windows' MoveFileExA
 // fail; Wine's replaces it all the same, so the writer asks first. A user who
@@ -104,15 +135,10 @@ enum class WriteWay { Swap, InPlace, Refuse };
 // the old tips, and the file's permissions, owner and streams behind.
 WriteWay ChooseWriteWay(const char* fullPath, DWORD attributes, const WaitBudget& budget) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WriteWay::InPlace;
-    const Handle probe(OpenPastBriefHolds(fullPath, DELETE | FILE_READ_ATTRIBUTES,
+    const Handle probe(OpenPastBriefHolds(fullPath, DELETE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
-    if (probe.Valid()) {
-        BY_HANDLE_FILE_INFORMATION file;
-        return GetFileInformationByHandle(probe.Get(), &file) && file.nNumberOfLinks > 1
-                   ? WriteWay::InPlace
-                   : WriteWay::Swap;
-    }
+    if (probe.Valid()) return NamesOf(probe.Get()) > 1 ? WriteWay::InPlace : WriteWay::Swap;
     switch (GetLastError()) {
     case ERROR_ACCESS_DENIED:
         return WriteWay::InPlace;
