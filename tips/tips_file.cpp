@@ -14,16 +14,19 @@
 
 namespace {
 
-// The file's bytes in a zero-filled buffer one byte longer than the file, so a
-// zero byte always ends the text; null when the size, the buffer or the read fails.
+// Every byte of the file, a zero byte after them so that one always ends the
+// text; null when its size (4 GB or more) or the memory cannot be had, or the
+// read fails or comes up short. Every caller's handle lets no other program
+// write meanwhile, so a short read is a failing disk, never a file changing.
 HGLOBAL ReadWholeFile(HANDLE file, DWORD& size) {
-    size = GetFileSize(file, nullptr);
-    if (size == INVALID_FILE_SIZE) return nullptr;
-    GlobalBuffer buffer(GlobalAlloc(GPTR, size_t{size} + 1));
-    if (!buffer.Get()) return nullptr;
+    DWORD high = 0;
+    size = GetFileSize(file, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return nullptr;
+    GlobalBuffer buffer(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
     DWORD read = 0;
-    // The buffer starts zeroed, so a short read ends the text where it stopped.
-    if (!ReadFile(file, buffer.Get(), size, &read, nullptr)) return nullptr;
+    if (!buffer.Get() || !ReadFile(file, buffer.Get(), size, &read, nullptr) || read != size)
+        return nullptr;
+    buffer.Bytes()[size] = '\0';
     return buffer.Release();
 }
 
@@ -107,6 +110,8 @@ struct IoStatus {
     ULONG_PTR status;
     ULONG_PTR information;
 };
+static_assert(sizeof(FileStandardRecord) == 24 && sizeof(IoStatus) == 8,
+              "the layouts of the 32-bit records");
 using QueryInformationFileFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
 constexpr int kFileStandardInformation = 5;
 
@@ -149,14 +154,17 @@ WriteWay ChooseWriteWay(const char* fullPath, DWORD attributes, const WaitBudget
     }
 }
 
+enum class SwapResult {
+    Swapped,
+    FolderTakesNoNewFile,  // nothing was written; only the folder was in the way
+    Failed,                // tips.rc is as it was
+};
+
 // Writes the image beside tips.rc and moves it over tips.rc in one rename, so a
 // failure at any step, or a crash, leaves the old file whole. The new file
-// carries tips.rc's hidden and system bits, which the rename keeps. False when
-// it was not written; folderRefuses then says whether only a folder that takes
-// no new file was in the way.
-bool SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
-            const WaitBudget& budget, bool& folderRefuses) {
-    folderRefuses = false;
+// carries tips.rc's hidden and system bits, which the rename keeps.
+SwapResult SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
+                  const WaitBudget& budget) {
     TempFile temp;
     const std::string swapPath = SwapName(fullPath);
     {
@@ -166,7 +174,8 @@ bool SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
         const bool nameTaken = stray != INVALID_FILE_ATTRIBUTES || !NoSuchFile(GetLastError());
         // The module never makes its file read-only: one that is belongs to
         // someone else, and its bit is not ours to clear.
-        if (stray != INVALID_FILE_ATTRIBUTES && (stray & FILE_ATTRIBUTE_READONLY)) return false;
+        if (stray != INVALID_FILE_ATTRIBUTES && (stray & FILE_ATTRIBUTE_READONLY))
+            return SwapResult::Failed;
         // A crash may have left the file with other bits than tips.rc has now.
         // Windows' CREATE_ALWAYS refuses a hidden or system file unless asked
         // for the same bits, and Wine's keeps an existing file's bits.
@@ -181,12 +190,12 @@ bool SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
         const Handle file(OpenPastBriefHolds(
             swapPath.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, attributes,
             nameTaken ? HoldErrors::SharingOrDenied : HoldErrors::SharingOnly, budget));
-        if (!file.Valid()) {
-            folderRefuses = !nameTaken && GetLastError() == ERROR_ACCESS_DENIED;
-            return false;
-        }
+        if (!file.Valid())
+            return !nameTaken && GetLastError() == ERROR_ACCESS_DENIED
+                       ? SwapResult::FolderTakesNoNewFile
+                       : SwapResult::Failed;
         temp.Own(swapPath);
-        if (!WriteAndFlush(file.Get(), image)) return false;
+        if (!WriteAndFlush(file.Get(), image)) return SwapResult::Failed;
     }
     // A scanner's handle on tips.rc makes the rename fail with 32 or 5 for a
     // moment; the new file waits for it.
@@ -194,9 +203,9 @@ bool SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
             return MoveFileExA(temp.Path().c_str(), fullPath,
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
         }))
-        return false;
+        return SwapResult::Failed;
     temp.Release();
-    return true;
+    return SwapResult::Swapped;
 }
 
 bool SetLength(HANDLE file, uint64_t length) {
@@ -212,18 +221,6 @@ bool WriteFromStart(HANDLE file, std::string_view bytes) {
     return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAndFlush(file, bytes);
 }
 
-// All of the file's bytes in a block of their own, or null.
-HGLOBAL ReadEveryByte(HANDLE file, DWORD& size) {
-    DWORD high = 0;
-    size = GetFileSize(file, &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return nullptr;
-    GlobalBuffer bytes(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
-    DWORD read = 0;
-    if (!bytes.Get() || !ReadFile(file, bytes.Get(), size, &read, nullptr) || read != size)
-        return nullptr;
-    return bytes.Release();
-}
-
 // Rewrites tips.rc over its old text, for a folder that takes no new file or a
 // tips.rc that may not be deleted. The old bytes are held first, and the file
 // grows to its new length before any byte changes, so a full disk fails while
@@ -233,7 +230,7 @@ bool RewriteInPlace(const char* fullPath, const TipsImage& image, const WaitBudg
                                          OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
     if (!file.Valid()) return false;
     DWORD oldSize = 0;
-    const GlobalBuffer old(ReadEveryByte(file.Get(), oldSize));
+    const GlobalBuffer old(ReadWholeFile(file.Get(), oldSize));
     if (!old.Get()) return false;
 
     // A shorter text goes with the zero byte that ends the image: should the
@@ -300,7 +297,7 @@ TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileSta
     stamp = {};
     stamp.unread = !buffer.Get();
     // Here the size bytes in the buffer are exactly what the file held, a zero
-    // byte after them. GlobalAlloc's GPTR block is fixed, and its handle is its
+    // byte after them. GlobalAlloc's GMEM_FIXED block's handle is its
     // address, so StoreTips uses the handle as the text's pointer to cut it up.
     try {
         return StoreTips(buffer, size, list, stamp);
@@ -335,12 +332,12 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
     const WriteWay way = exists ? ChooseWriteWay(fullPath, attributes, budget) : WriteWay::Swap;
     // Once the swap has started, a failure never falls back to writing in
     // place: only a folder that takes no new file sends the text there.
-    bool folderRefuses = false;
+    const SwapResult swapped = way == WriteWay::Swap ? SwapIn(fullPath, image.View(), keptBits, budget)
+                                                     : SwapResult::Failed;
     const bool written =
-        way == WriteWay::Swap
-            ? SwapIn(fullPath, image.View(), keptBits, budget, folderRefuses) ||
-                  (folderRefuses && RewriteInPlace(fullPath, image, budget))
-            : way == WriteWay::InPlace && RewriteInPlace(fullPath, image, budget);
+        swapped == SwapResult::Swapped ||
+        ((way == WriteWay::InPlace || swapped == SwapResult::FolderTakesNoNewFile) &&
+         RewriteInPlace(fullPath, image, budget));
     if (!written) return TipsWriteResult::NotWritten;
     stamp = StampOfWritten(image.View(), tipsHash);
     return TipsWriteResult::Written;
