@@ -1,8 +1,10 @@
 #include "tips/tips_text.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "tips/tips_stamp.h"
@@ -103,6 +105,23 @@ char* CopyTip(char* out, std::string_view text) {
     return out;
 }
 
+constexpr Word kOneInEachByte = 0x01010101u;
+
+// Copies a zero-terminated tip that lies in a block ending at blockEnd to
+// out, and returns the end of the copy. A word at a time while a whole word
+// is left in the block, so no load reaches past it: a tip read from the file
+// is measured and copied in one pass, with no call into the C runtime.
+char* CopyTipInBlock(char* out, const char* text, const char* blockEnd) {
+    for (; blockEnd - text >= static_cast<ptrdiff_t>(sizeof(Word)); text += sizeof(Word)) {
+        const Word word = LoadWord(text);
+        if ((word - kOneInEachByte) & ~word & kHighs) break;  // a zero byte in it
+        std::memcpy(out, &word, sizeof word);
+        out += sizeof word;
+    }
+    while (*text) *out++ = *text++;
+    return out;
+}
+
 }  // namespace
 
 TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
@@ -118,17 +137,30 @@ TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     kLineEnd.copy(image.bytes.get() + kCounterLine.size(), kLineEnd.size());
     size_t built = tipsStart;
     GrowingTextHash hash(tipsStart);
+    const std::less<const char*> before;
+    const char* const block = tips.Block();
+    const char* const blockEnd = block ? block + tips.BlockSize() : nullptr;
     for (uint32_t i = 0; i < count; ++i) {
-        const std::string_view text = tips.At(i);
-        // Only a list that broke its own bound would need this; a wrong
-        // bound must cost time, never memory that is not the image's.
-        if (capacity - built < text.size() + kLineEnd.size() + 1) {
-            capacity = 2 * (built + text.size() + kLineEnd.size() + 1);
-            std::unique_ptr<char[]> grown(new char[capacity]);
-            std::memcpy(grown.get(), image.bytes.get(), built);
-            image.bytes = std::move(grown);
+        const char* const tip = tips.At(i);
+        char* out;
+        // A tip in the block is no longer than the rest of the block. Where
+        // that fits, it is copied as it is measured; a tip the edits brought
+        // in, or one that may not fit, is measured first.
+        if (block && !before(tip, block) && before(tip, blockEnd) &&
+            capacity - built >= static_cast<size_t>(blockEnd - tip) + kLineEnd.size() + 1) {
+            out = CopyTipInBlock(image.bytes.get() + built, tip, blockEnd);
+        } else {
+            const std::string_view text = tip;
+            // Only a list that broke its own bound would need this; a wrong
+            // bound must cost time, never memory that is not the image's.
+            if (capacity - built < text.size() + kLineEnd.size() + 1) {
+                capacity = 2 * (built + text.size() + kLineEnd.size() + 1);
+                std::unique_ptr<char[]> grown(new char[capacity]);
+                std::memcpy(grown.get(), image.bytes.get(), built);
+                image.bytes = std::move(grown);
+            }
+            out = CopyTip(image.bytes.get() + built, text);
         }
-        char* out = CopyTip(image.bytes.get() + built, text);
         *out++ = '\r';
         *out++ = '\n';
         built = static_cast<size_t>(out - image.bytes.get());

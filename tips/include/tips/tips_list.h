@@ -45,8 +45,9 @@ public:
     void TakeBlock(char* block, size_t size, ReleaseBlock release,
                    std::vector<char*>&& tips) noexcept;
 
-    // The block taken over from the reader, or null.
+    // The block taken over from the reader, or null, and its size.
     const char* Block() const { return block_; }
+    size_t BlockSize() const { return blockSize_; }
     // At least the bytes every tip's text takes, its zero included: the
     // block's size and each copy's, so measuring the tips in the block costs
     // nothing.
