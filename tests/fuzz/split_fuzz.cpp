@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -35,20 +36,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (text.substr(0, joined.size()) != joined) abort();
     if (text.substr(joined.size()).find(kLineEnd) != std::string_view::npos) abort();
 
-    std::string cut(bytes, size);
-    const CutLines cutLines = CutTipsLines(cut.data(), cut.size());
+    // Cut in heap blocks of exactly the text's size, so that the sanitizer
+    // sees where its bytes end.
+    const auto exactCopy = [&] {
+        std::unique_ptr<char[]> copy(new char[size]);
+        if (size) memcpy(copy.get(), bytes, size);
+        return copy;
+    };
+    const std::unique_ptr<char[]> cut = exactCopy();
+    const CutLines cutLines = CutTipsLines(cut.get(), size);
     const std::string_view tipsPart = TipsPartOf(std::string_view(bytes, size));
     if (CutTipsPartLength(size, cutLines) != tipsPart.size()) abort();
-    if (HashCutTipsPart(cut.data(), size, cutLines) != HashTipsText(tipsPart)) abort();
+    if (HashCutTipsPart(cut.get(), size, cutLines) != HashTipsText(tipsPart)) abort();
     // Read into a list's block, the cut bytes compare equal to the tips part
     // and unequal to it with any one byte changed.
     {
-        std::string block(bytes, size);
-        CutLines kept = CutTipsLines(block.data(), size);
+        const std::unique_ptr<char[]> block = exactCopy();
+        CutLines kept = CutTipsLines(block.get(), size);
         TipsFileStamp stamp{};
-        StampTipsPart(stamp, block.data(), size, kept, true);
+        StampTipsPart(stamp, block.get(), size, kept, true);
         TipsListStore list;
-        list.TakeBlock(block.data(), size, [](char*) {}, std::move(kept.tips));
+        list.TakeBlock(block.get(), size, [](char*) {}, std::move(kept.tips));
         if (!PendingTipsPartIs(stamp, list, tipsPart)) abort();
         if (!tipsPart.empty()) {
             // One bit flipped, or the byte made a zero (or a zero made one).
@@ -70,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool zerosAlone =
         zero == bytes + droppedStart &&
         std::string_view(bytes, size).find_first_not_of('\0', droppedStart) == std::string_view::npos;
-    const uint32_t notShown = NotShownTextOf(cut.data(), size, cutLines);
+    const uint32_t notShown = NotShownTextOf(cut.get(), size, cutLines);
     if ((notShown == 0) != (tipsPart == written || zerosAlone)) abort();
     if (((notShown & kNotShownZeroByte) != 0) != (zero && !tipsPart.empty() && !zerosAlone))
         abort();
