@@ -1,14 +1,13 @@
-// Every module-wide variable. All are zero at load and live until unload; only
-// the host's user-interface thread touches them, so none is locked.
+// Every module-wide variable below the dialogs. The dialogs' own three
+// (EditIndex, AddModeMetrics and EditModeMetrics), which only the tip editor
+// and the manager use, are declared in dialogs/dialogs.h and listed at the end
+// of this file. All are zero at load and live until unload; only the host's
+// user-interface thread touches them, so none is locked.
 //
 // Naming: the records the whole module knows by name keep their established
 // names (TipsList, TipsPath, NotifyWindow, TrayIconId, EditIndex,
 // AddModeMetrics, EditModeMetrics); every other module-wide variable starts
 // with g_.
-//
-// Only the tip editor and the manager use EditIndex, AddModeMetrics and
-// EditModeMetrics, so dialogs/dialogs.h declares them; they are listed at the
-// end of this file all the same.
 #pragma once
 
 #include <windows.h>
