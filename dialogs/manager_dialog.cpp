@@ -11,7 +11,7 @@
 #include "records/modal_loops.h"
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
-#include "tips/win_handles.h"
+#include "win/handles.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "tips/brief_holds.h"
 #include "tips/tips_text.h"
-#include "tips/win_handles.h"
+#include "win/handles.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
-#include "tips/win_handles.h"
+#include "win/handles.h"
 
 namespace {
 

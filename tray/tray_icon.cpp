@@ -7,7 +7,7 @@
 
 #include "records/module_state.h"
 #include "resources/resource_ids.h"
-#include "tips/win_handles.h"
+#include "win/handles.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "records/module_state.h"
 #include "tips/tips_file.h"
 #include "tips/tips_text.h"
-#include "tips/win_handles.h"
+#include "win/handles.h"
 
 namespace {
 
