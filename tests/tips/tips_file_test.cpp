@@ -283,6 +283,7 @@ struct BehaviourCase {
     Stray stray = Stray::None;
     DWORD holdEachStepMs = 0;
     DWORD tookAtMostMs = 1500;
+    bool secondName = false;  // a hard link to tips.rc beside it, which must see the new tips
 };
 
 const BehaviourCase kBehaviourCases[] = {
@@ -320,13 +321,21 @@ const BehaviourCase kBehaviourCases[] = {
     // Its name taken by another kind of object: the save goes on without one.
     {"no writers' mutex to be had", {Step::Mutex, ERROR_INVALID_HANDLE, kAlways}, 1, 1, 1, false},
     {"every step held 900 ms", {}, 0, kAny, kAny, false, Stray::None, 900, 3500},
+    // A rename would replace only the one name, so a link is rewritten through.
+    {"tips.rc has a second name", {}, 1, kAny, 0, true, Stray::None, 0, 1500, true},
+    {"tips.rc is a symbolic link", {Step::Attributes, FILE_ATTRIBUTE_REPARSE_POINT, kAlways}, 1,
+     kAny, 0, true},
 };
 
 TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
     const std::string strayPath = tipsPath.substr(0, tipsPath.size() - 1) + "~";
+    const std::string secondName = folder.File("backup.rc");
     for (const BehaviourCase& c : kBehaviourCases) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
+        if (c.secondName) {
+            ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
+        }
         if (c.stray == Stray::Folder) {
             ASSERT_TRUE(CreateDirectoryA(strayPath.c_str(), nullptr));
         } else if (c.stray != Stray::None) {
@@ -364,6 +373,10 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             EXPECT_TRUE(c.stray == Stray::Folder ? RemoveDirectoryA(strayPath.c_str())
                                                  : DeleteFileA(strayPath.c_str()));
         }
+        if (c.secondName) {
+            EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(secondName));
+            EXPECT_TRUE(DeleteFileA(secondName.c_str()));
+        }
         if (c.result)
             EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
         else
@@ -373,54 +386,15 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
     }
 }
 
-// A tips.rc that is a link is rewritten through it, so every name shows the
-// new tips: a rename over it would replace only the one name.
-struct LinkCase {
-    const char* name;
-    bool hardLink;          // a second name made with CreateHardLinkA
-    DWORD addedAttributes;  // what Windows shows of tips.rc and Wine does not
-};
-
-const LinkCase kLinkCases[] = {
-    {"a hard link's two names", true, 0},
-    {"a symbolic link", false, FILE_ATTRIBUTE_REPARSE_POINT},
-};
-
-TEST_F(TipsFile, WriterRewritesALinkedTipsRcThroughTheLink) {
-    const std::string otherName = folder.File("backup.rc");
-    for (const LinkCase& c : kLinkCases) {
-        SCOPED_TRACE(c.name);
-        WriteOldFile();
-        if (c.hardLink) {
-            ASSERT_TRUE(CreateHardLinkA(otherName.c_str(), tipsPath.c_str(), nullptr));
-        }
-        EXPECT_EQ(1, SavedAnswering({{Step::Attributes, c.addedAttributes, kAlways}}));
-        EXPECT_EQ(1, Calls(Step::InPlaceOpen));
-        EXPECT_EQ(0, Calls(Step::NewFile));
-        EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
-        if (c.hardLink) {
-            EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(otherName));
-            EXPECT_TRUE(DeleteFileA(otherName.c_str()));
-        }
-        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
-    }
-}
-
-// However late in its budget a retry comes, its wait ends with the budget:
-// the host's thread is back within the time a save allows.
+// However late in its budget a retry comes, its wait ends with the budget.
 TEST(BriefHolds, NoWaitOutlastsItsBudget) {
-    const struct {
-        unsigned retry;
-        DWORD budgetMs;
-        bool waits;
-        DWORD tookAtMostMs;
-    } cases[] = {{1, 1000, true, 100}, {6, 40, true, 140}, {6, 0, false, 50}, {7, 1000, false, 50}};
+    // Retry, budget, whether it waits, and how long it may take at most.
+    const DWORD cases[][4] = {{1, 1000, 1, 100}, {6, 40, 1, 140}, {6, 0, 0, 50}, {7, 1000, 0, 50}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.retry);
-        const WaitBudget budget(c.budgetMs);
+        const WaitBudget budget(c[1]);
         const DWORD start = GetTickCount();
-        EXPECT_EQ(c.waits, WaitBeforeRetry(c.retry, budget));
-        EXPECT_LE(GetTickCount() - start, c.tookAtMostMs);
+        EXPECT_EQ(c[2] != 0, WaitBeforeRetry(c[0], budget)) << c[0];
+        EXPECT_LE(GetTickCount() - start, c[3]) << c[0];
     }
 }
 
