@@ -118,26 +118,22 @@ TEST_F(Configuration, MissingSettingLeavesNoPicture) {
     }
 }
 
-TEST_F(Configuration, ClosedReaderReadsNothing) {
+// A reader that was closed, or whose last section search failed, reads no picture.
+TEST_F(Configuration, AReaderWithoutItsSectionReadsNothing) {
     WriteBytes(folder.File("tray.bmp"), BitmapFile(16, 16));
     WriteConfig("[Calvorin]\r\nIcon=tray.bmp\r\n");
-    CfgReader reader;
-    ASSERT_EQ(1, OpenCFGr(reinterpret_cast<DWORD>(config.c_str()), &reader));
-    ASSERT_EQ(1, FindSection("Calvorin", 0, &reader));
-    EXPECT_EQ(1, CloseCFGr(&reader));
-    EXPECT_EQ(0, GetCFGPic("Icon", &picture, &reader));
-    EXPECT_EQ(0, CloseCFGr(&reader)) << "closing twice";
-}
-
-TEST_F(Configuration, SectionNotFoundDropsTheOneFoundBefore) {
-    WriteBytes(folder.File("tray.bmp"), BitmapFile(16, 16));
-    WriteConfig("[Calvorin]\r\nIcon=tray.bmp\r\n");
-    CfgReader reader;
-    ASSERT_EQ(1, OpenCFGr(reinterpret_cast<DWORD>(config.c_str()), &reader));
-    EXPECT_EQ(1, FindSection("Calvorin", 0, &reader));
-    EXPECT_EQ(0, FindSection("Gone", 0, &reader));
-    EXPECT_EQ(0, GetCFGPic("Icon", &picture, &reader));
-    CloseCFGr(&reader);
+    for (const bool closed : {true, false}) {
+        SCOPED_TRACE(closed ? "closed" : "a section not found");
+        CfgReader reader;
+        ASSERT_EQ(1, OpenCFGr(reinterpret_cast<DWORD>(config.c_str()), &reader));
+        ASSERT_EQ(1, FindSection("Calvorin", 0, &reader));
+        if (closed)
+            EXPECT_EQ(1, CloseCFGr(&reader));
+        else
+            EXPECT_EQ(0, FindSection("Gone", 0, &reader));
+        EXPECT_EQ(0, GetCFGPic("Icon", &picture, &reader));
+        EXPECT_EQ(closed ? 0 : 1, CloseCFGr(&reader)) << "closing twice fails";
+    }
 }
 
 TEST_F(Configuration, NullAndOverlongArgumentsAreRefused) {

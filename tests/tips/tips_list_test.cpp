@@ -9,48 +9,61 @@
 
 namespace {
 
-TEST(TipsList, StartsEmptyAtLoad) {
-    TipsListStore fresh;
-    EXPECT_EQ(0u, fresh.Count());
-}
-
-TEST(TipsList, AppendAddsAtTheEndAndAtGivesTheTextWithItsZero) {
-    TipsListStore list;
-    list.Append("first");
-    list.Append("");
-    list.Append("third");
-    EXPECT_EQ((Tips{"first", "", "third"}), Contents(list));
-    EXPECT_STREQ("", list.At(1));
-}
-
-TEST(TipsList, ReplaceAtWithEmptyTextKeepsThePosition) {
-    TipsListStore list;
-    list.ReplaceAll({"a", "b", "c"});
-    list.ReplaceAt(1, "");
-    EXPECT_EQ(3u, list.Count());
-    EXPECT_EQ((Tips{"a", "", "c"}), Contents(list));
-}
-
-TEST(TipsList, EraseAtMovesLaterTipsUp) {
-    TipsListStore list;
-    list.ReplaceAll({"a", "b", "c"});
-    list.EraseAt(0);
-    EXPECT_EQ((Tips{"b", "c"}), Contents(list));
-
-    list.ReplaceAll({"a", "b", "c", "d", "e"});
-    list.EraseAt(3);  // highest first keeps the lower positions valid
-    list.EraseAt(1);
-    EXPECT_EQ((Tips{"a", "c", "e"}), Contents(list));
-}
-
-TEST(TipsList, ReplaceAllDropsWhatWasThere) {
-    TipsListStore list;
-    list.ReplaceAll({"old", "older"});
-    list.ReplaceAll({});
-    EXPECT_EQ(0u, list.Count());
-    list.Append("z");
-    list.ReplaceAll({"x", "y"});
-    EXPECT_EQ((Tips{"x", "y"}), Contents(list));
+// Each row's edits on a fresh list, and the tips they leave in order.
+TEST(TipsList, EditsLeaveTheTipsInOrder) {
+    const struct {
+        const char* name;
+        void (*edit)(TipsListStore&);
+        Tips left;
+    } cases[] = {
+        {"a fresh list is empty", [](TipsListStore&) {}, {}},
+        {"Append adds at the end, an empty tip too",
+         [](TipsListStore& list) {
+             list.Append("first");
+             list.Append("");
+             list.Append("third");
+             EXPECT_STREQ("", list.At(1));  // the text with its zero
+         },
+         {"first", "", "third"}},
+        {"ReplaceAt with empty text keeps the position",
+         [](TipsListStore& list) {
+             list.ReplaceAll({"a", "b", "c"});
+             list.ReplaceAt(1, "");
+         },
+         {"a", "", "c"}},
+        {"EraseAt moves later tips up",
+         [](TipsListStore& list) {
+             list.ReplaceAll({"a", "b", "c"});
+             list.EraseAt(0);
+         },
+         {"b", "c"}},
+        {"EraseAt highest first keeps the lower positions valid",
+         [](TipsListStore& list) {
+             list.ReplaceAll({"a", "b", "c", "d", "e"});
+             list.EraseAt(3);
+             list.EraseAt(1);
+         },
+         {"a", "c", "e"}},
+        {"ReplaceAll with nothing empties the list",
+         [](TipsListStore& list) {
+             list.ReplaceAll({"old", "older"});
+             list.ReplaceAll({});
+         },
+         {}},
+        {"ReplaceAll drops what was there",
+         [](TipsListStore& list) {
+             list.Append("z");
+             list.ReplaceAll({"x", "y"});
+         },
+         {"x", "y"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TipsListStore list;
+        c.edit(list);
+        EXPECT_EQ(c.left, Contents(list));
+        EXPECT_EQ(c.left.size(), list.Count());
+    }
 }
 
 TEST(TipsList, EraseSortedDropsEveryGivenPosition) {
