@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "records/module_state.h"
-#include "tests/dialogs/dialog_helpers.h"
+#include "tests/dialogs/dialogs_fixture.h"
 
 namespace {
 

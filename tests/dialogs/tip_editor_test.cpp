@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "tests/dialogs/dialog_helpers.h"
+#include "tests/dialogs/dialogs_fixture.h"
 #include "tests/shared/import_patch.h"
 
 namespace {

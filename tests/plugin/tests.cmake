@@ -1,4 +1,3 @@
-calvorinor_test(host_records_tests plugin/host_records_test.cpp)
 # End to end: the shipped Calvorinor.plg and STARTER.DLL loaded from disk, as
 # the host loads them, and the host simulator run headless.
 calvorinor_host_test(plugin_end_to_end_tests

@@ -13,7 +13,7 @@
 #include "tests/shared/tips_text_helpers.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/shared/temp_folder.h"
-#include "tests/support/tips_file_fixture.h"
+#include "tests/records/records_fixture.h"
 #include "tests/support/windows_answers.h"
 
 namespace {
@@ -153,14 +153,14 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         g_boxes.clear();
 
         const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
-        if (!question.empty()) g_steps.push_back(Answer(IDNO, question));
+        if (!question.empty()) g_steps.push_back(QuestionAnswered(IDNO, question));
         const TipsSave saved = WithReadsHeld(c.refusedAtSave, c.error, [] { return WriteTipsFile(); });
         EXPECT_EQ(c.opens, c.refusedAtSave ? Calls(Step::Read) : opensAtStart);
         if (!question.empty()) {
             EXPECT_EQ(TipsSave::Declined, saved);
             EXPECT_EQ(clean, ReadBytes(tipsPath));
             // After a Yes the next save asks nothing.
-            g_steps.push_back(Answer(IDYES, question));
+            g_steps.push_back(QuestionAnswered(IDYES, question));
             EXPECT_EQ(TipsSave::Written,
                       WithReadsHeld(c.refusedAtSave, c.error, [] { return WriteTipsFile(); }));
             g_boxes.clear();
@@ -251,7 +251,7 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
             const PlayWindows windows{c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways}
                                                     : Fault{}};
             g_slowDisk = 100;  // the other host's turn would come in the middle of the save
-            if (c.saved == TipsSave::Declined) g_steps.push_back(Answer(IDNO, kTipsChangedText));
+            if (c.saved == TipsSave::Declined) g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
             saved = WriteTipsFile();
         }
         EXPECT_LE(GetTickCount() - start, 3500u);

@@ -7,7 +7,7 @@
 
 #include "records/starter_api.h"
 #include "tests/shared/picture_files.h"
-#include "tests/starter/starter_files.h"
+#include "tests/starter/starter_fixture.h"
 #include "tests/shared/temp_folder.h"
 
 namespace {

@@ -2,5 +2,4 @@ calvorinor_test(tips_tests
     tips/tips_list_test.cpp
     tips/tips_text_test.cpp
     tips/tips_location_test.cpp
-    tips/tips_file_test.cpp
-    tips/tips_file_processes_test.cpp)
+    tips/brief_holds_test.cpp)

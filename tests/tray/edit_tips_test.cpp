@@ -10,7 +10,7 @@
 #include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
 #include "tests/shared/tips_readback.h"
-#include "tests/tray/tray_test.h"
+#include "tests/tray/tray_fixture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "records/module_state.h"
 #include "tests/shared/import_patch.h"
-#include "tests/tray/tray_test.h"
+#include "tests/tray/tray_fixture.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "tests/support/child_program.h"
 #include "tests/support/dialog_steps.h"
 #include "tests/shared/temp_folder.h"
-#include "tests/support/tips_file_fixture.h"
+#include "tests/records/records_fixture.h"
 #include "tests/support/windows_answers.h"
 #include "tips/tips_file.h"
 

@@ -42,7 +42,7 @@ protected:
     }
 
     // The next message box must be the given question; it gets the answer.
-    static DialogStep Answer(int answer, std::string question) {
+    static DialogStep QuestionAnswered(int answer, std::string question) {
         return [answer, question](HWND box) {
             EXPECT_EQ(question, ItemText(box, 0xFFFF));
             Click(box, answer);

@@ -9,7 +9,7 @@
 #include "tests/shared/tips_readback.h"
 #include "tests/shared/tips_text_helpers.h"
 #include "tests/shared/temp_folder.h"
-#include "tests/support/tips_file_fixture.h"
+#include "tests/records/records_fixture.h"
 #include "tests/support/windows_answers.h"
 #include "tips/tips_file.h"
 
@@ -88,10 +88,10 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
         g_boxes.clear();
         if (c.notShown) {
             const std::string question = NotShownQuestion(c.notShown, c.linesDropped);
-            g_steps.push_back(Answer(IDNO, question));
+            g_steps.push_back(QuestionAnswered(IDNO, question));
             EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
             EXPECT_EQ(c.bytes, ReadBytes(tipsPath));
-            g_steps.push_back(Answer(IDYES, question));
+            g_steps.push_back(QuestionAnswered(IDYES, question));
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             ASSERT_EQ(2u, g_boxes.size());
             EXPECT_EQ(NotifyWindow, g_boxes[1].owner);
@@ -207,7 +207,7 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
         ASSERT_NE(INVALID_HANDLE_VALUE, other);
         // Without read sharing the file cannot be checked: the user is asked,
         // and Yes still meets the holder.
-        if (share == 0) g_steps.push_back(Answer(IDYES, kTipsUncheckedText));
+        if (share == 0) g_steps.push_back(QuestionAnswered(IDYES, kTipsUncheckedText));
         EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
         CloseHandle(other);
         ExpectOldFileAlone();
@@ -383,18 +383,6 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             ExpectOldFileAlone();
         EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
         EXPECT_TRUE(g_boxes.empty());
-    }
-}
-
-// However late in its budget a retry comes, its wait ends with the budget.
-TEST(BriefHolds, NoWaitOutlastsItsBudget) {
-    // Retry, budget, whether it waits, and how long it may take at most.
-    const DWORD cases[][4] = {{1, 1000, 1, 100}, {6, 40, 1, 140}, {6, 0, 0, 50}, {7, 1000, 0, 50}};
-    for (const auto& c : cases) {
-        const WaitBudget budget(c[1]);
-        const DWORD start = GetTickCount();
-        EXPECT_EQ(c[2] != 0, WaitBeforeRetry(c[0], budget)) << c[0];
-        EXPECT_LE(GetTickCount() - start, c[3]) << c[0];
     }
 }
 

@@ -1,4 +1,4 @@
-#include "tests/starter/starter_files.h"
+#include "tests/starter/starter_fixture.h"
 
 int StarterFiles::ReadPicture(PictureRecord& picture, const char* section, const char* key) const {
     CfgReader reader;
