@@ -92,7 +92,7 @@ struct SeenBox {
 std::vector<SeenBox> g_boxes;
 
 void RecordAndClose(HWND box) {
-    g_boxes.push_back({WindowText(box), ItemText(box, 0xFFFF)});
+    g_boxes.push_back({WindowText(box), ItemText(box, kBoxTextId)});
     Click(box, IDOK);
 }
 

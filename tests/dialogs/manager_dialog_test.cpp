@@ -283,7 +283,7 @@ TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
     });
     for (int i = 0; i < 3; ++i) {
         g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Failed to create dialog.", ItemText(box, 0xFFFF));
+            EXPECT_EQ("Failed to create dialog.", ItemText(box, kBoxTextId));
             EXPECT_EQ("Error", WindowText(box));
             Click(box, IDOK);
         });

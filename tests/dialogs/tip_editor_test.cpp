@@ -18,7 +18,7 @@ HWND EditBox(HWND editor) {
 // Steps for the confirmation box: checks it is the editor's question and answers.
 DialogStep Answer(int button) {
     return [button](HWND box) {
-        EXPECT_EQ("Are you sure?", ItemText(box, 0xFFFF));
+        EXPECT_EQ("Are you sure?", ItemText(box, kBoxTextId));
         EXPECT_EQ("Edit Tip", WindowText(box));
         Click(box, button);
     };
@@ -221,7 +221,7 @@ TEST_F(TipEditor, OkThatRunsOutOfMemoryChangesNothing) {
             });
         }
         g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Not enough memory to make this change.", ItemText(box, 0xFFFF));
+            EXPECT_EQ("Not enough memory to make this change.", ItemText(box, kBoxTextId));
             Click(box, IDOK);
             PostMessageA(GetWindow(box, GW_OWNER), WM_COMMAND, IDCANCEL, 0);
         });

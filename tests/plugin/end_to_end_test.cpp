@@ -67,7 +67,7 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
         Click(editor, IDOK);
     });
     g_steps.push_back([](HWND box) {
-        EXPECT_EQ("Are you sure?", ItemText(box, 0xFFFF));
+        EXPECT_EQ("Are you sure?", ItemText(box, kBoxTextId));
         Click(box, IDYES);
     });
     PressOnIcon(WM_RBUTTONDOWN);

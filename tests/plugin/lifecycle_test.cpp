@@ -91,7 +91,7 @@ TEST_F(PluginHost, HostRecordSizeDecidesStartUpAndOnlyItsFirst112BytesAreRead) {
         atEdge->size = c.size;
         if (!c.accepted)
             g_steps.push_back([](HWND box) {
-                EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, 0xFFFF));
+                EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, kBoxTextId));
                 Click(box, IDOK);
             });
         uint32_t leftOnStack = 99;

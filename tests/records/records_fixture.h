@@ -35,7 +35,7 @@ protected:
     // The next message box must be the given one; it is closed with OK.
     void ExpectBox(const char* text, const char* caption) {
         g_steps.push_back([text, caption](HWND box) {
-            EXPECT_EQ(text, ItemText(box, 0xFFFF));
+            EXPECT_EQ(text, ItemText(box, kBoxTextId));
             EXPECT_EQ(caption, WindowText(box));
             Click(box, IDOK);
         });
@@ -44,7 +44,7 @@ protected:
     // The next message box must be the given question; it gets the answer.
     static DialogStep QuestionAnswered(int answer, std::string question) {
         return [answer, question](HWND box) {
-            EXPECT_EQ(question, ItemText(box, 0xFFFF));
+            EXPECT_EQ(question, ItemText(box, kBoxTextId));
             Click(box, answer);
         };
     }

@@ -76,7 +76,7 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
             g_boxes.clear();
             if (c.asks) {
                 g_steps.push_back([&](HWND box) {
-                    EXPECT_EQ(kTipsChangedText, ItemText(box, 0xFFFF));
+                    EXPECT_EQ(kTipsChangedText, ItemText(box, kBoxTextId));
                     if (c.whileAsked) {
                         WriteBytes(tipsPath, c.whileAsked);
                         // A Yes agrees to the file as asked about: this change asks again.

@@ -15,7 +15,11 @@ void UnhookNewDialogs();
 
 // Sends the command a click on the dialog's button would send.
 void Click(HWND dialog, int id);
-// A message box's text (its static control 0xFFFF), or any control's text.
+// The id of a message box's text: a static control that MessageBox numbers
+// 0xFFFF, as a dialog template's static controls often are.
+constexpr int kBoxTextId = 0xFFFF;
+
+// A control's text; ItemText(box, kBoxTextId) is a message box's text.
 std::string ItemText(HWND dialog, int id);
 std::string WindowText(HWND window);
 // Handles the messages waiting for this thread without blocking.

@@ -223,7 +223,7 @@ TEST_F(MenuCommands, AnythingElseIsNotAMenuItem) {
     const WPARAM others[] = {0, MAKEWPARAM(0, 100), MAKEWPARAM(0, 500), 101, 499, 501, 0xFFFF};
     for (size_t i = 0; i < std::size(others); ++i)
         g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Not a menu item.", ItemText(box, 0xFFFF));
+            EXPECT_EQ("Not a menu item.", ItemText(box, kBoxTextId));
             Click(box, IDOK);
         });
     for (WPARAM wParam : others) Command(wParam);
