@@ -49,34 +49,31 @@ const HostTraffic kOpenedAndClosed = {{HostMsgMenuOpening, 0}, {HostMsgMenuClose
 
 using TrayMenu = TrayTest;
 
-TEST_F(TrayMenu, ButtonPressesOpenIt) {
+// A left or right button press opens the menu, whatever wParam holds; no
+// other mouse message does.
+TEST_F(TrayMenu, ButtonPressesOpenItAndNothingElseDoes) {
     const struct {
         WPARAM wParam;
         LPARAM lParam;
-    } presses[] = {{1, WM_LBUTTONDOWN}, {1, WM_RBUTTONDOWN}, {0, WM_RBUTTONDOWN},
-                   {0xFFFF, WM_LBUTTONDOWN}};
+        bool opens;
+    } presses[] = {{1, WM_LBUTTONDOWN, true},    {1, WM_RBUTTONDOWN, true},
+                   {0, WM_RBUTTONDOWN, true},    {0xFFFF, WM_LBUTTONDOWN, true},
+                   {1, WM_MOUSEMOVE, false},     {1, WM_LBUTTONUP, false},
+                   {1, WM_LBUTTONDBLCLK, false}, {1, WM_RBUTTONUP, false},
+                   {1, WM_RBUTTONDBLCLK, false}, {1, 0, false},
+                   {1, 0x10201, false},          {1, 0x10204, false},
+                   {1, 0x7FFF0201, false}};
     for (const auto& press : presses) {
         SCOPED_TRACE(testing::Message() << "wParam " << press.wParam << ", lParam 0x"
                                         << std::hex << press.lParam);
         g_hostTraffic.clear();
         g_menusShown = 0;
-        g_menuSteps.push_back(Dismiss);
+        if (press.opens) g_menuSteps.push_back(Dismiss);
         EXPECT_EQ(0, TrayCallback(press.wParam, press.lParam));
-        EXPECT_EQ(1, g_menusShown);
-        EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
+        PumpMessages();
+        EXPECT_EQ(press.opens ? 1 : 0, g_menusShown);
+        EXPECT_EQ(press.opens ? kOpenedAndClosed : HostTraffic{}, g_hostTraffic);
     }
-}
-
-TEST_F(TrayMenu, OtherMouseMessagesDoNot) {
-    const LPARAM others[] = {WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP,
-                             WM_RBUTTONDBLCLK, 0, 0x10201, 0x10204, 0x7FFF0201};
-    for (LPARAM lParam : others) {
-        SCOPED_TRACE(testing::Message() << "lParam 0x" << std::hex << lParam);
-        EXPECT_EQ(0, TrayCallback(1, lParam));
-    }
-    PumpMessages();
-    EXPECT_EQ(0, g_menusShown);
-    EXPECT_TRUE(g_hostTraffic.empty());
 }
 
 TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursor) {
@@ -211,30 +208,35 @@ TEST_F(PropertiesRequest, ReadsTheTargetAnewEachTime) {
 
 using MenuCommands = TrayTest;
 
+// Only the low word names the command: 500 asks for the properties whatever
+// the high word holds; anything else is no menu item, and says so.
 TEST_F(MenuCommands, OnlyTheLowWordNamesTheCommand) {
     SetPropertiesTarget("target");
-    for (WPARAM wParam : {WPARAM(500), MAKEWPARAM(500, 1), MAKEWPARAM(500, 0xFFFF)})
-        Command(wParam);
-    EXPECT_EQ(3u, g_propertiesTexts.size());
-    EXPECT_TRUE(g_boxes.empty());
-}
-
-TEST_F(MenuCommands, AnythingElseIsNotAMenuItem) {
-    const WPARAM others[] = {0, MAKEWPARAM(0, 100), MAKEWPARAM(0, 500), 101, 499, 501, 0xFFFF};
-    for (size_t i = 0; i < std::size(others); ++i)
-        g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Not a menu item.", ItemText(box, kBoxTextId));
-            Click(box, IDOK);
-        });
-    for (WPARAM wParam : others) Command(wParam);
-    ASSERT_EQ(std::size(others), g_boxes.size());
-    for (const RecordedBox& box : g_boxes) {
-        EXPECT_EQ(NotifyWindow, box.owner);
-        EXPECT_EQ("Not a menu item.", box.text);
-        EXPECT_EQ("Error", box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), box.style);
+    const struct {
+        WPARAM wParam;
+        bool properties;
+    } commands[] = {{500, true},  {MAKEWPARAM(500, 1), true}, {MAKEWPARAM(500, 0xFFFF), true},
+                    {0, false},   {MAKEWPARAM(0, 100), false}, {MAKEWPARAM(0, 500), false},
+                    {101, false}, {499, false}, {501, false}, {0xFFFF, false}};
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.wParam);
+        g_boxes.clear();
+        g_hostTraffic.clear();
+        g_propertiesTexts.clear();
+        if (!c.properties)
+            g_steps.push_back([](HWND box) {
+                EXPECT_EQ("Not a menu item.", ItemText(box, kBoxTextId));
+                Click(box, IDOK);
+            });
+        Command(c.wParam);
+        EXPECT_EQ(c.properties ? 1u : 0u, g_propertiesTexts.size());
+        if (c.properties) {
+            EXPECT_TRUE(g_boxes.empty());
+        } else {
+            ExpectOneBox(NotifyWindow, "Not a menu item.", "Error", MB_ICONERROR | MB_TOPMOST);
+            EXPECT_TRUE(g_hostTraffic.empty());
+        }
     }
-    EXPECT_TRUE(g_hostTraffic.empty());
 }
 
 }  // namespace
