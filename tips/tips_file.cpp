@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -250,6 +252,109 @@ bool RewriteInPlace(const char* fullPath, const TipsImage& image, const WaitBudg
     return false;
 }
 
+// The comparison reads a large file this much at a time: no block of the
+// file's size to find in the host's address space, and each piece compared
+// or hashed while it is still in the cache.
+constexpr DWORD kCompareChunk = 256 * 1024;
+// A counter line is a few dozen bytes; a file whose first line is longer than
+// this is compared whole.
+constexpr DWORD kCounterLineAtMost = 4096;
+
+bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
+    DWORD read = 0;
+    return ReadFile(file, bytes, size, &read, nullptr) && read == size;
+}
+
+bool SeekTo(HANDLE file, uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
+}
+
+// What the comparison makes of a whole tips part: unchanged while it is the
+// list's pending read or has the stamped hash; `seen` learns its length, its
+// hash when it changed, and its lines where a question will name them.
+TipsFileChange CompareTipsPart(std::string_view tips, const TipsFileStamp& stamp,
+                               const TipsListStore& list, TipsFileStamp& seen) {
+    seen.tipsLength = tips.size();
+    // A question about a list that never held the file's tips names them.
+    if (stamp.unread) seen.tipLines = CountCrLfLines(tips);
+    // Still the bytes the list was read from: one pass over both, no hash.
+    if (PendingTipsPartIs(stamp, list, tips)) return TipsFileChange::Unchanged;
+    seen.tipsHash = HashTipsText(tips);
+    return !stamp.readText && tips.size() == stamp.tipsLength && seen.tipsHash == stamp.tipsHash
+               ? TipsFileChange::Unchanged
+               : TipsFileChange::TipsChanged;
+}
+
+// Hands `use` the file's bytes from `start` to `size` a chunk at a time, with
+// each piece's offset from `start`, until it returns false. False when a read
+// fails.
+template <typename Use>
+bool StreamFrom(HANDLE file, uint64_t start, uint64_t size, char* chunk, Use use) {
+    if (!SeekTo(file, start)) return false;
+    for (uint64_t offset = 0; start + offset < size;) {
+        const DWORD piece = static_cast<DWORD>(std::min<uint64_t>(kCompareChunk, size - start - offset));
+        if (!ReadExactly(file, chunk, piece)) return false;
+        if (!use(chunk, size_t{piece}, static_cast<size_t>(offset))) return true;
+        offset += piece;
+    }
+    return true;
+}
+
+// CompareTipsPart on the open file, read a chunk at a time where it is larger
+// than one: the pending read compared first, and hashed only when that finds
+// a change. False when a read fails, the last error kept.
+bool CompareOpenFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStore& list,
+                     char* chunk, TipsFileStamp& seen, TipsFileChange& change) {
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return false;
+    size_t tipsStart = 0;
+    if (size > kCompareChunk) {
+        const DWORD head = std::min(size, kCounterLineAtMost);
+        if (!ReadExactly(file, chunk, head)) return false;
+        const size_t lineEnd = std::string_view(chunk, head).find(kLineEnd);
+        if (lineEnd != std::string_view::npos) tipsStart = lineEnd + kLineEnd.size();
+    }
+    if (!tipsStart) {
+        DWORD whole = 0;
+        const GlobalBuffer bytes(SeekTo(file, 0) ? ReadWholeFile(file, whole) : nullptr);
+        if (!bytes.Get()) return false;
+        change = CompareTipsPart(TipsPartOf(std::string_view(bytes.Bytes(), whole)), stamp, list,
+                                 seen);
+        return true;
+    }
+    const size_t length = size - tipsStart;
+    seen.tipsLength = length;
+    if (PendingFor(stamp, list, length)) {
+        bool same = true;
+        if (!StreamFrom(file, tipsStart, size, chunk, [&](const char* bytes, size_t piece,
+                                                         size_t offset) {
+                return same = PendingTipsPieceIs(stamp, offset, bytes, piece);
+            }))
+            return false;
+        if (same) {
+            change = TipsFileChange::Unchanged;
+            return true;
+        }
+    }
+    StreamedTextHash hash;
+    CrLfLineCount lines;
+    if (!StreamFrom(file, tipsStart, size, chunk, [&](const char* bytes, size_t piece, size_t) {
+            hash.Feed(bytes, piece);
+            if (stamp.unread) lines.Feed(std::string_view(bytes, piece));
+            return true;
+        }))
+        return false;
+    seen.tipLines = lines.lines;
+    seen.tipsHash = hash.Finish();
+    change = !stamp.readText && length == stamp.tipsLength && seen.tipsHash == stamp.tipsHash
+                 ? TipsFileChange::Unchanged
+                 : TipsFileChange::TipsChanged;
+    return true;
+}
+
 // The list gives the read buffer back through this once it lets the tips go.
 void FreeReadBuffer(char* block) {
     GlobalFree(block);
@@ -346,20 +451,24 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
 TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
                                  const TipsListStore& list, TipsFileStamp& seen,
                                  const WaitBudget& budget) {
-    seen = {};
-    bool opened = false;
-    DWORD size = 0;
-    const GlobalBuffer buffer(ReadHeldFile(path, budget, size, opened));
-    if (!buffer.Get())
+    GlobalBuffer chunk(GlobalAlloc(GMEM_FIXED, kCompareChunk));
+    if (!chunk.Get()) return TipsFileChange::Unreadable;
+    TipsFileChange change = TipsFileChange::Unreadable;
+    const bool compared = RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
+        seen = {};
+        DWORD error;
+        bool done;
+        {
+            const Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+            done = file.Valid() && CompareOpenFile(file.Get(), stamp, list, chunk.Bytes(), seen,
+                                                   change);
+            error = GetLastError();
+        }
+        SetLastError(error);
+        return done;
+    });
+    if (!compared)
         return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
-    const std::string_view tips = TipsPartOf(std::string_view(buffer.Bytes(), size));
-    seen.tipsLength = tips.size();
-    // A question about a list that never held the file's tips names them.
-    if (stamp.unread) seen.tipLines = CountCrLfLines(tips);
-    // Still the bytes the list was read from: one pass over both, no hash.
-    if (PendingTipsPartIs(stamp, list, tips)) return TipsFileChange::Unchanged;
-    seen.tipsHash = HashTipsText(tips);
-    return !stamp.readText && tips.size() == stamp.tipsLength && seen.tipsHash == stamp.tipsHash
-               ? TipsFileChange::Unchanged
-               : TipsFileChange::TipsChanged;
+    return change;
 }

@@ -91,6 +91,38 @@ uint64_t GrowingTextHash::Finish(const char* data, size_t length) {
     return FinishHash(lanes, std::string_view(data + hashed, length - hashed), length - start_);
 }
 
+StreamedTextHash::StreamedTextHash()
+    : lanes_{kHashStart.lane[0], kHashStart.lane[1], kHashStart.lane[2], kHashStart.lane[3]},
+      step_{},
+      stepped_(0),
+      length_(0) {}
+
+void StreamedTextHash::Feed(const char* bytes, size_t size) {
+    length_ += size;
+    HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
+    if (stepped_) {
+        const size_t taken = std::min(size, kHashStep - stepped_);
+        std::memcpy(step_ + stepped_, bytes, taken);
+        stepped_ += taken;
+        bytes += taken;
+        size -= taken;
+        if (stepped_ < kHashStep) return;
+        HashSteps(lanes, step_, kHashStep);
+        stepped_ = 0;
+    }
+    const size_t whole = size / kHashStep * kHashStep;
+    HashSteps(lanes, bytes, whole);
+    std::memcpy(lanes_, lanes.lane, sizeof lanes_);
+    stepped_ = size - whole;
+    std::memcpy(step_, bytes + whole, stepped_);
+}
+
+uint64_t StreamedTextHash::Finish() const {
+    if (length_ == 0) return 0;
+    const HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
+    return FinishHash(lanes, std::string_view(step_, stepped_), length_);
+}
+
 uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
     const size_t length = CutTipsPartLength(size, cut);
     const size_t start = size - length;
@@ -129,36 +161,42 @@ void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const Cu
     stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
 }
 
-bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
-                       std::string_view tips) {
-    if (!stamp.readText || list.Block() != stamp.readText || tips.size() != stamp.tipsLength)
-        return false;
-    const size_t start = stamp.readSize - tips.size();
-    const char* const cutPart = stamp.readText + start;
+bool PendingFor(const TipsFileStamp& stamp, const TipsListStore& list, size_t tipsLength) {
+    return stamp.readText && list.Block() == stamp.readText && tipsLength == stamp.tipsLength;
+}
+
+bool PendingTipsPieceIs(const TipsFileStamp& stamp, size_t offset, const char* bytes,
+                        size_t size) {
+    const size_t start = stamp.readSize - static_cast<size_t>(stamp.tipsLength);
+    const char* const cutPart = stamp.readText + start + offset;
     // Up to textEnd each zero was a CR the cut turned into a tip's end; the
     // bytes between them, and every byte after textEnd, are the file's own.
     // Eight bytes at a time: a tip's end comes every few dozen bytes, and a
     // call into the C runtime for each tip would cost more than the compare.
-    const size_t cutEnd =
-        stamp.readTextEnd > start ? std::min<size_t>(stamp.readTextEnd - start, tips.size()) : 0;
-    const char* const file = tips.data();
+    const size_t textEnd = stamp.readTextEnd > start ? stamp.readTextEnd - start : 0;
+    const size_t cutEnd = textEnd > offset ? std::min(textEnd - offset, size) : 0;
     const auto sameByte = [&](size_t at) {
-        return cutPart[at] == '\0' ? file[at] == '\r' : cutPart[at] == file[at];
+        return cutPart[at] == '\0' ? bytes[at] == '\r' : cutPart[at] == bytes[at];
     };
     size_t at = 0;
     for (; at + 8 <= cutEnd; at += 8) {
         uint64_t cut, read;
         std::memcpy(&cut, cutPart + at, 8);
-        std::memcpy(&read, file + at, 8);
+        std::memcpy(&read, bytes + at, 8);
         // Equal words pass unless the list's holds a zero: there the file
         // must hold the CR the cut took.
-        const bool cutHasZero =
-            (cut - 0x0101010101010101u) & ~cut & 0x8080808080808080u;
+        const bool cutHasZero = (cut - 0x0101010101010101u) & ~cut & 0x8080808080808080u;
         if (cut == read && !cutHasZero) continue;
         for (size_t byte = at; byte < at + 8; ++byte)
             if (!sameByte(byte)) return false;
     }
     for (; at < cutEnd; ++at)
         if (!sameByte(at)) return false;
-    return std::memcmp(cutPart + cutEnd, file + cutEnd, tips.size() - cutEnd) == 0;
+    return std::memcmp(cutPart + cutEnd, bytes + cutEnd, size - cutEnd) == 0;
+}
+
+bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
+                       std::string_view tips) {
+    return PendingFor(stamp, list, tips.size()) &&
+           PendingTipsPieceIs(stamp, 0, tips.data(), tips.size());
 }

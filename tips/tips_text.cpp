@@ -240,3 +240,9 @@ uint32_t CountCrLfLines(std::string_view text) {
         ++lines;
     return lines;
 }
+
+void CrLfLineCount::Feed(std::string_view piece) {
+    if (piece.empty()) return;
+    lines += CountCrLfLines(piece) + (last == '\r' && piece.front() == '\n' ? 1 : 0);
+    last = piece.back();
+}

@@ -3,6 +3,7 @@
 // The tips part's hash taken from the cut bytes is the hash of the bytes as
 // they were, the cut bytes compare equal to them, and what the cut leaves out
 // of the tips part is named.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -58,12 +59,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TipsListStore list;
         list.TakeBlock(block.get(), size, [](char*) {}, std::move(kept.tips));
         if (!PendingTipsPartIs(stamp, list, tipsPart)) abort();
+        // Fed in pieces, as a large file is read: the same answers.
+        const size_t pieceSize = 1 + size % 23;
+        StreamedTextHash hash;
+        CrLfLineCount lineCount;
+        for (size_t at = 0; at < tipsPart.size(); at += pieceSize) {
+            const std::string_view piece = tipsPart.substr(at, pieceSize);
+            hash.Feed(piece.data(), piece.size());
+            lineCount.Feed(piece);
+            if (!PendingTipsPieceIs(stamp, at, piece.data(), piece.size())) abort();
+        }
+        if (hash.Finish() != HashTipsText(tipsPart)) abort();
+        if (lineCount.lines != CountCrLfLines(tipsPart)) abort();
         if (!tipsPart.empty()) {
             // One bit flipped, or the byte made a zero (or a zero made one).
             std::string changed(tipsPart);
             char& byte = changed[size % changed.size()];
             byte ^= 1;
             if (PendingTipsPartIs(stamp, list, changed)) abort();
+            bool piecesSame = true;
+            for (size_t at = 0; at < changed.size(); at += 1 + size % 11)
+                piecesSame &= PendingTipsPieceIs(stamp, at, changed.data() + at,
+                                                 std::min(1 + size % 11, changed.size() - at));
+            if (piecesSame) abort();
             byte = tipsPart[size % changed.size()] ? '\0' : '\1';
             if (PendingTipsPartIs(stamp, list, changed)) abort();
         }

@@ -9,6 +9,7 @@
 #include "records/messages.h"
 #include "records/module_state.h"
 #include "tests/shared/file_times.h"
+#include "tests/shared/tips_contents.h"
 #include "tests/shared/tips_readback.h"
 #include "tests/shared/tips_text_helpers.h"
 #include "tests/support/dialog_steps.h"
@@ -98,6 +99,46 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
         g_boxes.clear();
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+// A tips.rc of 10,000 tips, over half a megabyte: compared a piece at a time.
+struct LargeFileCase {
+    const char* name;
+    bool afterOwnSave;  // the save compares with its own hash, not the list's read
+    bool changed;       // another program changed the last tip meanwhile
+    bool unread;        // the start-up read was refused: the question counts every tip
+};
+
+const LargeFileCase kLargeFileCases[] = {
+    {"unchanged since the read", false, false, false},
+    {"the last tip changed since the read", false, true, false},
+    {"unchanged since our save", true, false, false},
+    {"the last tip changed since our save", true, true, false},
+    {"never read", false, false, true},
+};
+
+TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
+    const std::string large = TipsFileText(NumberedTips(10000));
+    for (const LargeFileCase& c : kLargeFileCases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(tipsPath, large);
+        g_tipsFileStamp = {};
+        WithReadsHeld(c.unread ? kAlways : 0, ERROR_SHARING_VIOLATION, [] { ReadTipsFile(); });
+        if (c.afterOwnSave) {
+            EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+        }
+        std::string other = ReadBytes(tipsPath);
+        if (c.changed) other[other.size() - 3] ^= 1;
+        WriteBytes(tipsPath, other);
+        TipsList.Append("ours");
+        const bool asks = c.changed || c.unread;
+        if (asks)
+            g_steps.push_back(QuestionAnswered(
+                IDNO, c.unread ? UnreadQuestion("the 10000 tips") : kTipsChangedText));
+        EXPECT_EQ(asks ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
+        EXPECT_EQ(asks ? other : BuildTipsImage(TipsList), ReadBytes(tipsPath));
+        TipsList.ReplaceAll({});
     }
 }
 

@@ -33,6 +33,21 @@ private:
     size_t hashed_;
 };
 
+// HashTipsText of a text fed to it in pieces, as a file is read a chunk at a
+// time: the same hash, whatever the pieces.
+class StreamedTextHash {
+public:
+    StreamedTextHash();
+    void Feed(const char* bytes, size_t size);
+    uint64_t Finish() const;
+
+private:
+    uint32_t lanes_[4];
+    char step_[16];    // the bytes of the step not yet whole
+    size_t stepped_;   // how many of them
+    size_t length_;
+};
+
 // What the tips part of a file (everything after its counter line) held when
 // the module last read or wrote it. Only the bytes tell a change: a size and
 // a time would also be the file's, but a network drive answers them from a
@@ -72,6 +87,15 @@ void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const Cu
 // is not pending, or the list no longer holds the block it was read into.
 bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
                        std::string_view tips);
+
+// Whether `size` bytes that stand at `offset` in a file's tips part are the
+// ones a pending stamp recorded there: PendingTipsPartIs a piece at a time.
+// The caller checks once that the stamp is pending for the list, with the
+// file's tips part of the stamp's length, as PendingTipsPartIs does.
+bool PendingTipsPieceIs(const TipsFileStamp& stamp, size_t offset, const char* bytes,
+                        size_t size);
+// Whether the stamp is pending for this list and a tips part of this length.
+bool PendingFor(const TipsFileStamp& stamp, const TipsListStore& list, size_t tipsLength);
 
 // HashTipsText of the tips part of `size` bytes as they were before
 // CutTipsLines cut them into `cut`, taken from the cut bytes with the cut CRs

@@ -74,3 +74,10 @@ uint32_t NotShownLinesOf(const char* text, size_t size, const CutLines& cut);
 
 // How many lines CR LF ends in the text: the tips a tips part holds.
 uint32_t CountCrLfLines(std::string_view text);
+
+// CountCrLfLines of a text fed to it in pieces: a CR LF may span two.
+struct CrLfLineCount {
+    uint32_t lines = 0;
+    char last = '\0';
+    void Feed(std::string_view piece);
+};
