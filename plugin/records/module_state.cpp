@@ -15,3 +15,5 @@ unsigned g_openBoxCount;
 HHOOK g_newBoxHook;
 UINT g_newBoxStyle;
 unsigned g_stopCount;
+bool g_outOfMemoryBoxUp;
+ExceptionsInFlight g_exceptionsInFlight;
