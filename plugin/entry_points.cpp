@@ -115,17 +115,8 @@ void ShutDown() {
 
 }  // namespace
 
-// Given 0, the host takes the plug-in for one that never started and may not
-// stop it: a start-up cut short undoes what it made.
 uint32_t WINAPI InitGlobalModule(const HostInfo* host) {
-    return CatchAtBoundary(nullptr, uint32_t{0}, [host] {
-        try {
-            return StartUp(host);
-        } catch (...) {
-            ShutDown();
-            throw;
-        }
-    });
+    return CatchAtBoundary(nullptr, uint32_t{0}, [host] { return StartUp(host); });
 }
 
 void WINAPI DoneModule() {

@@ -108,9 +108,7 @@ inline void Release(Kind kind, const std::string& key, const char* call) {
         return;
     }
     const Routine routine = found->second.routine;
-    // A start-up cut short undoes itself.
-    if (LivesUntilShutDown(kind) ? g_ledger.routine != Routine::ShutDown &&
-                                       g_ledger.routine != Routine::StartUp
+    if (LivesUntilShutDown(kind) ? g_ledger.routine != Routine::ShutDown
                                  : g_ledger.routine != routine)
         g_ledger.Fault(std::string(call) + " of a handle made during " +
                        kRoutineNames[static_cast<int>(routine)]);
