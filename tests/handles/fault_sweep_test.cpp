@@ -47,6 +47,7 @@ int g_finalButton;
 const char* g_editorText;
 FaultPlan g_plan;
 bool g_provoked;
+bool g_answerNo;
 
 // A menu that could not be built whole may lack the item: Escape ends it then.
 MenuStep ChooseOrEscape(char mnemonic) {
@@ -91,7 +92,7 @@ void ActAsUser(HWND window) {
             }
         }
     } else if (GetDlgItem(window, IDYES)) {
-        Click(window, IDYES);
+        Click(window, g_answerNo ? IDNO : IDYES);
         return;
     } else {
         // A failure's box. Its loop goes on serving the module's windows,
@@ -168,7 +169,6 @@ public:
         Instrument();
     }
     uint32_t StartUp() {
-        uint32_t started = 0;
         During(Routine::StartUp, [&] { started = Start(); });
         return started;
     }
@@ -190,6 +190,7 @@ public:
     void RunOnce(const Action& action, FaultPlan plan, bool& reached);
 
     std::unique_ptr<FailingCalls> failing;
+    uint32_t started = 0;
 
 private:
     Tips ManagerRowsAsUser() {
@@ -326,8 +327,10 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
         EXPECT_EQ(fileBefore, file);
     for (const std::string& name : FilesIn(hostFolder.path))
         EXPECT_TRUE(name == "tips.rc" || name == "tips.r~" || name == "velmo.ini") << name;
-    if (!Stopped(action) && NotifyWindowOfModule()) {
-        const Tips rows = Rows();
+    Tips rows;
+    const bool answers = !Stopped(action) && NotifyWindowOfModule();
+    if (answers) {
+        rows = Rows();
         if (startUpRow)
             EXPECT_TRUE(rows == kBefore || rows.empty()) << "an unread list is empty";
         else if (action.editorsOk && plan.kind == CallKind::Memory && reached)
@@ -335,6 +338,18 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
                 << "a change that ran out of memory is not made, and the user is told";
         else
             EXPECT_TRUE(rows == kBefore || rows == action.after);
+    }
+    if (startUpRow) {
+        EXPECT_EQ(started != 0, answers) << "a plug-in that starts answers its icon";
+    }
+    if (startUpRow && answers && rows.empty()) {
+        // Unread at start-up: the first OK asks before replacing the file.
+        g_answerNo = true;
+        Press(*this, IDOK, nullptr, [] {});
+        g_answerNo = false;
+        EXPECT_EQ(fileBefore, TipsFile());
+        ASSERT_FALSE(g_boxes.empty());
+        EXPECT_EQ(0u, g_boxes.back().text.find("tips.rc could not be read when the plug-in"));
     }
     Stop();
 

@@ -108,7 +108,9 @@ inline void Release(Kind kind, const std::string& key, const char* call) {
         return;
     }
     const Routine routine = found->second.routine;
-    if (LivesUntilShutDown(kind) ? g_ledger.routine != Routine::ShutDown
+    // A start-up cut short undoes itself.
+    if (LivesUntilShutDown(kind) ? g_ledger.routine != Routine::ShutDown &&
+                                       g_ledger.routine != Routine::StartUp
                                  : g_ledger.routine != routine)
         g_ledger.Fault(std::string(call) + " of a handle made during " +
                        kRoutineNames[static_cast<int>(routine)]);
