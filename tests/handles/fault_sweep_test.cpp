@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "host/crash_guard.h"
