@@ -136,6 +136,9 @@ protected:
     }
     void TearDown() override {
         failing.reset();
+        // A plug-in stopped under its own loop keeps itself loaded until the
+        // process ends; this process goes on to load it afresh.
+        for (; strandedReferences > 0; --strandedReferences) FreeLibrary(module);
         PluginHost::TearDown();
     }
     static void TearDownTestSuite() {
@@ -172,6 +175,16 @@ public:
         return started;
     }
     void Stop() { During(Routine::ShutDown, doneModule); }
+    // The host's Stop pressed while the manager is open: its handles are
+    // the shut-down's to release.
+    void StopUnder(HWND manager) {
+        ++strandedReferences;
+        const Routine running = g_ledger.routine;
+        g_ledger.routine = Routine::ShutDown;
+        doneModule();
+        g_ledger.routine = running;
+        EXPECT_FALSE(Visible(manager)) << "stopping closes the manager";
+    }
     void OnIcon(const std::function<void()>& arm) {
         During(Routine::ManagerRun, [&] {
             arm();
@@ -190,6 +203,7 @@ public:
 
     std::unique_ptr<FailingCalls> failing;
     uint32_t started = 0;
+    int strandedReferences = 0;
 
 private:
     Tips ManagerRowsAsUser() {
@@ -260,6 +274,12 @@ const Action kActions[] = {
     {"Stop", [](FaultSweep& s, auto& arm) {
         arm();
         s.Stop();
+    }, {}, false, false, false},
+    {"StopUnderManager", [](FaultSweep& s, auto& arm) {
+        Press(s, IDCANCEL, [&s, &arm](HWND manager) {
+            arm();
+            s.StopUnder(manager);
+        }, [] {});
     }, {}, false, false, false},
     {"StopAndUnload", [](FaultSweep& s, auto& arm) {
         arm();
