@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,17 @@ int Length(const char* text) {
 // The width of a row as the list box draws it: it keeps its rows in UTF-16,
 // turned from ours in the ANSI code page, which need not be the font's.
 // No code page gives more UTF-16 units than bytes, so one pass fills wide.
+// Out of memory, the row is measured as its bytes are: near enough for the
+// scroll bar, and the change that refilled the list has been made already.
 LONG DrawnWidth(HDC dc, const char* text, std::vector<wchar_t>& wide) {
     const int length = Length(text);
-    wide.resize(static_cast<size_t>(length));
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), length);
     SIZE size{};
+    try {
+        wide.resize(static_cast<size_t>(length));
+    } catch (const std::bad_alloc&) {
+        return GetTextExtentPoint32A(dc, text, length, &size) ? size.cx : 0;
+    }
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), length);
     if (units <= 0 || !GetTextExtentPoint32W(dc, wide.data(), units, &size)) return 0;
     return size.cx;
 }

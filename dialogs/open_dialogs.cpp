@@ -1,6 +1,6 @@
 #include "dialogs/dialogs.h"
 
-#include <vector>
+#include <cstddef>
 
 #include "records/dialog_windows.h"
 
@@ -14,24 +14,26 @@ DLGPROC DialogProcOf(HWND window) {
     return reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
 }
 
+// A shut-down while memory is out must still find every dialog to close it,
+// so finding them allocates nothing. The manager is one, and it runs one
+// editor at a time; a plug-in started again while its old dialogs wind down
+// adds a few at most.
+constexpr size_t kMaxOpen = 8;
 struct OpenDialogs {
-    std::vector<HWND> managers;
-    std::vector<HWND> editors;
+    HWND managers[kMaxOpen];
+    size_t managerCount = 0;
+    HWND editors[kMaxOpen];
+    size_t editorCount = 0;
 };
 
-// Out of memory, the dialogs found so far are all there is to go by: the
-// exception must not unwind through EnumThreadWindows.
 BOOL CALLBACK CollectOpenDialog(HWND window, LPARAM found) {
+    auto& open = *reinterpret_cast<OpenDialogs*>(found);
     const DLGPROC proc = DialogProcOf(window);
-    try {
-        auto& open = *reinterpret_cast<OpenDialogs*>(found);
-        if (proc == ManagerDialogProc)
-            open.managers.push_back(window);
-        else if (proc == TipEditorAddProc || proc == TipEditorEditProc)
-            open.editors.push_back(window);
-    } catch (...) {
-        return FALSE;
-    }
+    if (proc == ManagerDialogProc && open.managerCount < kMaxOpen)
+        open.managers[open.managerCount++] = window;
+    else if ((proc == TipEditorAddProc || proc == TipEditorEditProc) &&
+             open.editorCount < kMaxOpen)
+        open.editors[open.editorCount++] = window;
     return TRUE;
 }
 
@@ -54,13 +56,13 @@ void EndAsCancel(HWND dialog) {
 
 HWND FindOpenManager() {
     const OpenDialogs open = FindOpenDialogs();
-    return open.managers.empty() ? nullptr : open.managers.front();
+    return open.managerCount ? open.managers[0] : nullptr;
 }
 
 void EndOpenDialogsAsCancel() {
     const OpenDialogs open = FindOpenDialogs();
-    for (HWND editor : open.editors) EndAsCancel(editor);
-    for (HWND manager : open.managers) EndAsCancel(manager);
+    for (size_t i = 0; i < open.editorCount; ++i) EndAsCancel(open.editors[i]);
+    for (size_t i = 0; i < open.managerCount; ++i) EndAsCancel(open.managers[i]);
 }
 
 bool EndedByShutDown(HWND dialog) {

@@ -74,7 +74,12 @@ uint32_t StartUp(const HostInfo* host) {
     std::memcpy(&g_hostInfo, host, kHostInfoSize);
 
     if (!RegisterNotifyWindowClass()) return 0;
+    // Without its window the icon would answer no click.
     NotifyWindow = CreateNotifyWindow();
+    if (!NotifyWindow) {
+        UnregisterNotifyWindowClass();
+        return 0;
+    }
 
     CfgReader reader = {};
     OpenCFGr(g_hostInfo.configFile, &reader);

@@ -71,5 +71,8 @@ void NoteModuleStopped() {
 }
 
 void ShowOutOfMemory(HWND owner) {
+    if (g_outOfMemoryBoxUp) return;
+    g_outOfMemoryBoxUp = true;
     ShowMessageBox(owner, kOutOfMemoryText, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
+    g_outOfMemoryBoxUp = false;
 }

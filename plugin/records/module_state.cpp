@@ -17,3 +17,5 @@ UINT g_newBoxStyle;
 unsigned g_stopCount;
 HANDLE g_writerMutex;
 char g_writerMutexPath[kTipsPathSize];
+bool g_outOfMemoryBoxUp;
+ExceptionsInFlight g_exceptionsInFlight;

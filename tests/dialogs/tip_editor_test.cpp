@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "tests/dialogs/dialogs_fixture.h"
-#include "tests/shared/import_patch.h"
 
 namespace {
 
@@ -181,58 +180,6 @@ TEST_F(TipEditor, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
         }
     }
     EXPECT_TRUE(g_boxes.empty());
-}
-
-// The module's malloc, failing the next g_mallocsToFail calls.
-int g_mallocsToFail;
-int g_mallocsFailed;
-void* (*g_realMalloc)(size_t);
-
-void* FailingMalloc(size_t size) {
-    if (g_mallocsToFail == 0) return g_realMalloc(size);
-    --g_mallocsToFail;
-    ++g_mallocsFailed;
-    return nullptr;
-}
-
-// Running out of memory at OK must not unwind through user32: the change is
-// not made, one box says so, and the editor stays open.
-TEST_F(TipEditor, OkThatRunsOutOfMemoryChangesNothing) {
-    const ScopedImportPatch malloc{GetModuleHandleA(nullptr), "msvcrt.dll", "malloc",
-                                   reinterpret_cast<void*>(&FailingMalloc)};
-    ASSERT_TRUE(malloc.original);
-    g_realMalloc = reinterpret_cast<void* (*)(size_t)>(malloc.original);
-    SeedTips({"keep"});
-    EditIndex = 0;
-    for (DLGPROC mode : {TipEditorAddProc, TipEditorEditProc}) {
-        const bool edit = mode == TipEditorEditProc;
-        SCOPED_TRACE(edit ? "edit mode" : "add mode");
-        g_boxes.clear();
-        g_mallocsFailed = 0;
-        g_steps.push_back([edit](HWND editor) {
-            TypeInto(EditBox(editor), "a tip that needs memory");
-            if (!edit) g_mallocsToFail = 1;
-            Click(editor, IDOK);
-        });
-        if (edit) {
-            g_steps.push_back([](HWND box) {
-                g_mallocsToFail = 1;
-                Click(box, IDYES);
-            });
-        }
-        g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Not enough memory to make this change.", ItemText(box, kBoxTextId));
-            Click(box, IDOK);
-            PostMessageA(GetWindow(box, GW_OWNER), WM_COMMAND, IDCANCEL, 0);
-        });
-        EXPECT_EQ(IDCANCEL, RunEditor(mode));
-        EXPECT_EQ(1, g_mallocsFailed);
-        EXPECT_EQ((Tips{"keep"}), TipsNow());
-        ASSERT_EQ(edit ? 2u : 1u, g_boxes.size());
-        EXPECT_EQ("Error", g_boxes.back().caption);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), g_boxes.back().style);
-        EXPECT_NE(nullptr, g_boxes.back().owner);
-    }
 }
 
 TEST_F(TipEditor, ProceduresReturnWhatTheDialogManagerExpects) {

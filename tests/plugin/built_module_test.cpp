@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/plugin_host.h"
+#include "tests/plugin/plugin_fixture.h"
 #include "tests/shared/temp_folder.h"
 
 namespace {

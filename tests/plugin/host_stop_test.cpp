@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
-#include "tests/plugin/plugin_host.h"
+#include "tests/plugin/plugin_fixture.h"
 #include "tests/support/message_box_recorder.h"
 
 namespace {

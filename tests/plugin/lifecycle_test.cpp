@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/plugin_host.h"
+#include "tests/plugin/plugin_fixture.h"
 #include "tests/support/message_box_recorder.h"
 
 namespace {

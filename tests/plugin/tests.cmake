@@ -1,7 +1,7 @@
 # End to end: the shipped Calvorinor.plg and STARTER.DLL loaded from disk, as
 # the host loads them, and the host simulator run headless.
 calvorinor_host_test(plugin_end_to_end_tests
-    plugin/plugin_host.cpp
+    plugin/plugin_fixture.cpp
     plugin/built_module_test.cpp
     plugin/lifecycle_test.cpp
     plugin/end_to_end_test.cpp)
@@ -33,7 +33,7 @@ set_tests_properties(package_reproducible PROPERTIES TIMEOUT 900)
 set(STOP_CASES UnloadWithNothingOpen UnloadUnderMenu UnloadUnderManager UnloadUnderEditor
     UnloadUnderEditConfirmation UnloadUnderOtherWriterQuestion StopUnderManager
     StopUnderEditor StopAndStartAgainUnderEditor StopAndStartAgainUnderEditConfirmation)
-calvorinor_host_test(plugin_stop_tests plugin/plugin_host.cpp plugin/host_stop_test.cpp)
+calvorinor_host_test(plugin_stop_tests plugin/plugin_fixture.cpp plugin/host_stop_test.cpp)
 list(LENGTH STOP_CASES stop_case_count)
 target_compile_definitions(plugin_stop_tests PRIVATE CALVORINOR_STOP_CASES=${stop_case_count})
 set_tests_properties(plugin_stop_tests PROPERTIES DISABLED TRUE)

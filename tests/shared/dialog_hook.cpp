@@ -1,21 +1,28 @@
 #include "tests/shared/dialog_hook.h"
 
+#include <deque>
+
 #include "records/dialog_windows.h"
 
 namespace {
 
 HHOOK g_hook;
 void (*g_opened)(HWND);
-HWND g_newWindow;
+// In the order they were made: a dialog may open a box while it initialises,
+// before the timer for the dialog itself has run.
+std::deque<HWND> g_newWindows;
 
 void CALLBACK ReportNewWindow(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    if (IsWindow(g_newWindow)) g_opened(g_newWindow);
+    if (g_newWindows.empty()) return;
+    HWND window = g_newWindows.front();
+    g_newWindows.pop_front();
+    if (IsWindow(window)) g_opened(window);
 }
 
 LRESULT CALLBACK WatchNewDialogs(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_CREATEWND && IsNewTopLevelDialog(wp, lp)) {
-        g_newWindow = reinterpret_cast<HWND>(wp);
+        g_newWindows.push_back(reinterpret_cast<HWND>(wp));
         SetTimer(nullptr, 0, 0, ReportNewWindow);
     }
     return CallNextHookEx(nullptr, code, wp, lp);
@@ -32,6 +39,7 @@ bool HookNewDialogs(void (*opened)(HWND window)) {
 void UnhookNewDialogs() {
     UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;
+    g_newWindows.clear();
 }
 
 void Click(HWND dialog, int id) {

@@ -1,11 +1,20 @@
 #include "tests/shared/import_patch.h"
 
-int RebindImports(HMODULE module, void* from, void* to) {
-    auto* base = reinterpret_cast<BYTE*>(module);
+#include <cstring>
+
+namespace {
+
+const IMAGE_DATA_DIRECTORY& ImportDirectory(BYTE* base) {
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    return nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+}
+
+}  // namespace
+
+int RebindImports(HMODULE module, void* from, void* to) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const IMAGE_DATA_DIRECTORY& dir = ImportDirectory(base);
     if (!dir.VirtualAddress) return 0;
 
     int changed = 0;
@@ -30,4 +39,24 @@ void* PatchImport(HMODULE module, const char* dllName, const char* function, voi
     void* target = reinterpret_cast<void*>(GetProcAddress(dll, function));
     if (!target) return nullptr;
     return RebindImports(module, target, replacement) ? target : nullptr;
+}
+
+void* BoundImport(HMODULE module, const char* dllName, const char* function) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const IMAGE_DATA_DIRECTORY& dir = ImportDirectory(base);
+    if (!dir.VirtualAddress) return nullptr;
+    for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         desc->Name; ++desc) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + desc->Name), dllName) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* byName =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (!strcmp(reinterpret_cast<const char*>(byName->Name), function))
+                return reinterpret_cast<void*>(slots->u1.Function);
+        }
+    }
+    return nullptr;
 }

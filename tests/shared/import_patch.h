@@ -13,6 +13,10 @@ int RebindImports(HMODULE module, void* from, void* to);
 // does not import that function from that DLL (or it is patched already).
 void* PatchImport(HMODULE module, const char* dllName, const char* function, void* replacement);
 
+// What the module's import of `function` from `dllName` is bound to now,
+// whoever bound it; null when the module does not import it.
+void* BoundImport(HMODULE module, const char* dllName, const char* function);
+
 // Patches one import for the scope's duration.
 struct ScopedImportPatch {
     HMODULE module;

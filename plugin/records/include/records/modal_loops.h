@@ -39,7 +39,9 @@ void NoteModuleStopped();
 // For a window procedure, dialog procedure, hook or entry point: whatever the
 // C++ runtime throws (running out of memory above all) must not unwind through
 // user32 or the host's frames. What work threw for is left undone, the user
-// is told in a box owned by `owner`, and `failed` is returned.
+// is told in a box owned by `owner`, and `failed` is returned. While memory
+// stays out, the work of every window the box's loop serves fails as well:
+// those failures are told by the box already up.
 void ShowOutOfMemory(HWND owner);
 template <typename Result, typename Work>
 Result CatchAtBoundary(HWND owner, Result failed, Work work) noexcept {

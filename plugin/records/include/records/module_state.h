@@ -77,6 +77,19 @@ extern unsigned g_stopCount;
 extern HANDLE g_writerMutex;
 extern char g_writerMutexPath[kTipsPathSize];
 
+// True while the "Not enough memory" box is up: its loop serves the module's
+// windows, whose work fails too while memory stays out, and one box says it.
+extern bool g_outOfMemoryBoxUp;
+
+// The C++ runtime's record of the exceptions thrown and caught on the host's
+// thread, which the shipped module keeps here rather than in memory the
+// runtime would allocate at the first throw (plugin/exception_globals.cpp).
+struct ExceptionsInFlight {
+    void* caught;
+    unsigned uncaught;
+};
+extern ExceptionsInFlight g_exceptionsInFlight;
+
 // In dialogs/dialogs.h:
 //   EditIndex        the position in TipsList of the tip the editor edits;
 //   AddModeMetrics   heights measured when the editor opens in add mode;

@@ -1,4 +1,4 @@
-#include "tests/plugin/plugin_host.h"
+#include "tests/plugin/plugin_fixture.h"
 
 #include <cstring>
 

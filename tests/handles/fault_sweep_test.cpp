@@ -1,0 +1,426 @@
+// The fault sweep, SQLite's way: each user action of the table is run with the
+// module's calls of one kind failing from the Nth call, once and from then on,
+// for N = 1, 2, ... until the action makes fewer calls than N. Past N = 200 the
+// sweep would take every eighth N or so, to stay within two minutes; no action
+// of the table makes that many calls of one kind yet. After each run
+// the host is checked as a user would find it, and the action is run again,
+// with nothing failing, to see that it succeeds.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/crash_guard.h"
+#include "resources/resource_ids.h"
+#include "tests/handles/handle_ledger.h"
+#include "tests/shared/tips_contents.h"
+#include "tests/support/fault_sweep.h"
+#include "tests/support/message_box_recorder.h"
+
+namespace {
+
+// A byte above 0x7F makes the manager measure its row whole.
+const Tips kBefore = {"one", "two", "caf\xe9"};
+// What another program writes over tips.rc before the question row's OK.
+const Tips kOtherProgram = {"one", "two", "caf\xe9", "another program's"};
+
+class FaultSweep;
+struct Action {
+    const char* name;
+    // What the user does; `arm` marks where the action starts to fail.
+    void (*run)(FaultSweep& sweep, const std::function<void()>& arm);
+    Tips after;   // the list once it has succeeded; empty: stopped, no list
+    bool saves;   // tips.rc holds the list after it
+    bool otherProgramFirst;
+    bool editorsOk;  // the editor's OK: what runs out of memory is told in one box
+};
+
+// The user, acting on each dialog and box the module opens.
+std::function<void(HWND manager)> g_inManager;
+int g_finalButton;
+const char* g_editorText;
+FaultPlan g_plan;
+bool g_provoked;
+bool g_answerNo;
+
+// A menu that could not be built whole may lack the item: Escape ends it then.
+MenuStep ChooseOrEscape(char mnemonic) {
+    return [mnemonic](HWND popup, HMENU) {
+        PostMessageA(popup, WM_CHAR, mnemonic, 0);
+        PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    };
+}
+
+constexpr char kOutOfMemory[] = "Not enough memory to make this change.";
+
+bool Visible(HWND window) {
+    return IsWindow(window) && IsWindowVisible(window);
+}
+
+void ActAsUser(HWND window);
+
+// A dialog shows itself once its loop first finds the queue empty, which may
+// come after the hook's timer: the user waits for it.
+HWND g_notYetShown;
+void CALLBACK ActWhenShown(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (IsWindow(g_notYetShown)) ActAsUser(g_notYetShown);
+}
+
+void ActAsUser(HWND window) {
+    if (!IsWindowVisible(window)) {
+        g_notYetShown = window;
+        SetTimer(nullptr, 0, 1, ActWhenShown);
+        return;
+    }
+    if (GetDlgItem(window, IDC_TIPS_LIST)) {
+        if (g_inManager) g_inManager(window);
+        Click(window, g_finalButton);
+    } else if (GetDlgItem(window, IDC_TIP_TEXT)) {
+        SetDlgItemTextA(window, IDC_TIP_TEXT, g_editorText);
+        const size_t boxesBefore = g_boxes.size();
+        Click(window, IDOK);
+        for (size_t i = boxesBefore; i < g_boxes.size(); ++i) {
+            if (g_boxes[i].text == kOutOfMemory) {
+                EXPECT_TRUE(Visible(window)) << "the editor stays open";
+            }
+        }
+    } else if (GetDlgItem(window, IDYES)) {
+        Click(window, g_answerNo ? IDNO : IDYES);
+        return;
+    } else {
+        // A failure's box. Its loop goes on serving the module's windows,
+        // where, while memory stays out, the same command fails again.
+        HWND owner = GetWindow(window, GW_OWNER);
+        if (g_plan.persistent && !g_provoked && GetDlgItem(owner, IDC_TIP_TEXT)) {
+            g_provoked = true;
+            SendMessageA(owner, WM_COMMAND, IDOK, 0);
+        }
+        FailingCalls::Disarm();  // the user answers once memory is back
+        Click(window, IDOK);
+        return;
+    }
+    if (Visible(window)) Click(window, IDCANCEL);
+}
+
+void Press(FaultSweep& sweep, int button, std::function<void(HWND)> inManager,
+           const std::function<void()>& arm);
+
+struct Totals {
+    int actions = 0;
+    int runs = 0;
+    int failedRuns = 0;
+};
+Totals g_totals;
+
+// 2140 as "2,140".
+std::string Thousands(int count) {
+    std::string digits = std::to_string(count);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+    return digits;
+}
+
+class FaultSweep : public PluginHost, public testing::WithParamInterface<Action> {
+protected:
+    void SetUp() override {
+        PluginHost::SetUp();
+        if (HasFatalFailure()) return;
+        Instrument();
+        UnhookNewDialogs();
+        HookNewDialogs(ActAsUser);
+    }
+    void TearDown() override {
+        failing.reset();
+        // A plug-in stopped under its own loop keeps itself loaded until the
+        // process ends; this process goes on to load it afresh.
+        for (; strandedReferences > 0; --strandedReferences) FreeLibrary(module);
+        PluginHost::TearDown();
+    }
+    static void TearDownTestSuite() {
+        printf("fault sweep: %d actions x %d kinds, %s runs, %d faults\n", g_totals.actions,
+               static_cast<int>(CallKind::Count), Thousands(g_totals.runs).c_str(),
+               g_totals.failedRuns);
+    }
+
+    void Instrument() {
+        CountHandles(module);
+        failing = std::make_unique<FailingCalls>(module);
+    }
+
+public:
+    // The module let go of as the host unloads it, then loaded again and
+    // watched as at SetUp.
+    void UnloadAndReload() {
+        FreeLibrary(module);
+        FailingCalls::Disarm();
+        failing->ModuleUnloaded();
+        ASSERT_EQ(nullptr, GetModuleHandleA("Calvorinor.plg")) << "the module stayed loaded";
+        module = LoadLibraryA(ShippedModule().c_str());
+        ASSERT_TRUE(module);
+        GuardModule(module);
+        RecordMessageBoxes(module);
+        initGlobalModule = reinterpret_cast<InitGlobalModuleFn>(
+            reinterpret_cast<void*>(GetProcAddress(module, "InitGlobalModule")));
+        doneModule = reinterpret_cast<DoneModuleFn>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DoneModule")));
+        Instrument();
+    }
+    uint32_t StartUp() {
+        During(Routine::StartUp, [&] { started = Start(); });
+        return started;
+    }
+    void Stop() { During(Routine::ShutDown, doneModule); }
+    // The host's Stop pressed while the manager is open: its handles are
+    // the shut-down's to release.
+    void StopUnder(HWND manager) {
+        ++strandedReferences;
+        const Routine running = g_ledger.routine;
+        g_ledger.routine = Routine::ShutDown;
+        doneModule();
+        g_ledger.routine = running;
+        EXPECT_FALSE(Visible(manager)) << "stopping closes the manager";
+    }
+    void OnIcon(const std::function<void()>& arm) {
+        During(Routine::ManagerRun, [&] {
+            arm();
+            PressOnIcon(WM_RBUTTONDOWN);
+        });
+    }
+    Tips Rows() {
+        Tips rows;
+        During(Routine::ManagerRun, [&] { rows = ManagerRowsAsUser(); });
+        return rows;
+    }
+    std::string TipsFile() const { return ReadBytes(hostFolder.File("tips.rc")); }
+
+    // One run; `reached` tells whether the plan failed any call.
+    void RunOnce(const Action& action, FaultPlan plan, bool& reached);
+
+    std::unique_ptr<FailingCalls> failing;
+    uint32_t started = 0;
+    int strandedReferences = 0;
+
+private:
+    Tips ManagerRowsAsUser() {
+        Tips rows;
+        g_menuSteps.push_back(ChooseOrEscape('E'));
+        g_finalButton = IDCANCEL;
+        g_inManager = [&rows](HWND manager) { rows = ::Rows(manager); };
+        PressOnIcon(WM_RBUTTONDOWN);
+        g_inManager = nullptr;
+        return rows;
+    }
+};
+
+void Press(FaultSweep& sweep, int button, std::function<void(HWND)> inManager,
+           const std::function<void()>& arm) {
+    g_menuSteps.push_back(ChooseOrEscape('E'));
+    g_finalButton = button;
+    g_inManager = std::move(inManager);
+    sweep.OnIcon(arm);
+    g_inManager = nullptr;
+}
+
+void Select(HWND manager, int row) {
+    SendMessageA(GetDlgItem(manager, IDC_TIPS_LIST), LB_SETSEL, TRUE, row);
+}
+
+// In the manager: select `row`, arm, press `button` (the editor and the
+// question answered on the way), then stop failing.
+void InManager(FaultSweep& sweep, int row, int button, const std::function<void()>& arm) {
+    Press(sweep, IDCANCEL, [row, button, &arm](HWND manager) {
+        if (row >= 0) Select(manager, row);
+        arm();
+        Click(manager, button);
+        FailingCalls::Disarm();
+    }, [] {});
+}
+
+// Remove the first tip, then arm and end the manager with `button`.
+void EndManager(FaultSweep& sweep, int button, const std::function<void()>& arm) {
+    Press(sweep, button, [&arm](HWND manager) {
+        Select(manager, 0);
+        Click(manager, IDC_REMOVE_TIPS);
+        arm();
+    }, [] {});
+}
+
+const Action kActions[] = {
+    {"StartUp", [](FaultSweep& s, auto& arm) { arm(); s.StartUp(); }, kBefore, false, false, false},
+    {"TrayMenu", [](FaultSweep& s, auto& arm) {
+        g_menuSteps.push_back(ChooseOrEscape('P'));
+        s.OnIcon(arm);
+    }, kBefore, false, false, false},
+    {"OpenManager", [](FaultSweep& s, auto& arm) {
+        Press(s, IDCANCEL, [](HWND) { FailingCalls::Disarm(); }, arm);
+    }, kBefore, false, false, false},
+    {"Add", [](FaultSweep& s, auto& arm) { InManager(s, -1, IDC_ADD_TIP, arm); },
+     {"one", "two", "caf\xe9", "added"}, false, false, true},
+    {"Edit", [](FaultSweep& s, auto& arm) { InManager(s, 1, IDC_EDIT_TIPS, arm); },
+     {"one", "added", "caf\xe9"}, false, false, true},
+    {"Remove", [](FaultSweep& s, auto& arm) { InManager(s, 0, IDC_REMOVE_TIPS, arm); },
+     {"two", "caf\xe9"}, false, false, false},
+    {"Ok", [](FaultSweep& s, auto& arm) { EndManager(s, IDOK, arm); }, {"two", "caf\xe9"}, true,
+     false, false},
+    {"OkWithQuestion", [](FaultSweep& s, auto& arm) { EndManager(s, IDOK, arm); },
+     {"two", "caf\xe9"}, true, true, false},
+    {"Cancel", [](FaultSweep& s, auto& arm) { EndManager(s, IDCANCEL, arm); },
+     {"two", "caf\xe9"}, false, false, false},
+    {"Stop", [](FaultSweep& s, auto& arm) {
+        arm();
+        s.Stop();
+    }, {}, false, false, false},
+    {"StopUnderManager", [](FaultSweep& s, auto& arm) {
+        Press(s, IDCANCEL, [&s, &arm](HWND manager) {
+            arm();
+            s.StopUnder(manager);
+        }, [] {});
+    }, {}, false, false, false},
+    {"StopAndUnload", [](FaultSweep& s, auto& arm) {
+        arm();
+        s.Stop();
+        s.UnloadAndReload();
+    }, {}, false, false, false},
+};
+
+bool Stopped(const Action& action) {
+    return action.after.empty();
+}
+
+void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
+    const ::testing::ScopedTrace trace(__FILE__, __LINE__,
+                                       std::string(action.name) + ", " + CallKindName(plan.kind) +
+                                           " call " + std::to_string(plan.failAt) +
+                                           (plan.persistent ? " and on" : " once"));
+    // A fault ends the program before gtest can say which run it was in.
+    if (getenv("FAULT_SWEEP_TRACE"))
+        fprintf(stderr, "%s, %s call %d%s\n", action.name, CallKindName(plan.kind), plan.failAt,
+                plan.persistent ? " and on" : " once");
+    RestartDialogWatchdog();
+    g_editorText = "added";
+    g_plan = plan;
+    g_provoked = false;
+    const std::string before = TipsFileText(kBefore);
+    WriteBytes(hostFolder.File("tips.rc"), before);
+    const bool startUpRow = action.run == kActions[0].run;
+    if (!startUpRow) {
+        EXPECT_NE(0u, StartUp());
+    }
+    const std::string fileBefore = action.otherProgramFirst ? TipsFileText(kOtherProgram) : before;
+    WriteBytes(hostFolder.File("tips.rc"), fileBefore);
+    g_boxes.clear();
+
+    const DWORD began = GetTickCount();
+    action.run(*this, [plan] { FailingCalls::Arm(plan); });
+    const DWORD took = GetTickCount() - began;
+    reached = FailingCalls::Failed() > 0;
+    FailingCalls::Disarm();
+    g_menuSteps.clear();
+
+    EXPECT_LE(took, 4000u) << "the host's thread was held";
+    // A save that ran out of memory says "Error caught", and its caller then
+    // that tips.rc was not written: the one failure's two boxes in turn.
+    int failureBoxes = 0;
+    for (size_t i = 0; i < g_boxes.size(); ++i) {
+        const RecordedBox& box = g_boxes[i];
+        if ((box.style & MB_TYPEMASK) == MB_YESNO) continue;
+        failureBoxes += i == 0 || box.text != "Failed to write new tips.rc file" ||
+                        g_boxes[i - 1].text != "Error caught";
+        if (box.text != kOutOfMemory) continue;
+        EXPECT_EQ("Error", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), box.style);
+        EXPECT_NE(nullptr, box.owner);
+    }
+    EXPECT_LE(failureBoxes, 1) << "boxes for one action";
+    const bool outOfMemoryTold = std::any_of(g_boxes.begin(), g_boxes.end(),
+                                             [](const RecordedBox& box) { return box.text == kOutOfMemory; });
+    const std::string file = TipsFile();
+    if (action.saves)
+        EXPECT_TRUE(file == fileBefore || file == TipsFileText(action.after));
+    else
+        EXPECT_EQ(fileBefore, file);
+    for (const std::string& name : FilesIn(hostFolder.path))
+        EXPECT_TRUE(name == "tips.rc" || name == "tips.r~" || name == "velmo.ini") << name;
+    Tips rows;
+    const bool answers = !Stopped(action) && NotifyWindowOfModule();
+    if (answers) {
+        rows = Rows();
+        if (startUpRow)
+            EXPECT_TRUE(rows == kBefore || rows.empty()) << "an unread list is empty";
+        else if (action.editorsOk && plan.kind == CallKind::Memory && reached)
+            EXPECT_EQ(outOfMemoryTold ? kBefore : action.after, rows)
+                << "a change that ran out of memory is not made, and the user is told";
+        else
+            EXPECT_TRUE(rows == kBefore || rows == action.after);
+    }
+    if (startUpRow) {
+        EXPECT_EQ(started != 0, answers) << "a plug-in that starts answers its icon";
+    }
+    if (startUpRow && answers && rows.empty()) {
+        // Unread at start-up: the first OK asks before replacing the file.
+        g_answerNo = true;
+        Press(*this, IDOK, nullptr, [] {});
+        g_answerNo = false;
+        EXPECT_EQ(fileBefore, TipsFile());
+        ASSERT_FALSE(g_boxes.empty());
+        EXPECT_EQ(0u, g_boxes.back().text.find("tips.rc could not be read when the plug-in"));
+    }
+    Stop();
+
+    // With nothing failing, the same action from the same start succeeds.
+    WriteBytes(hostFolder.File("tips.rc"), before);
+    if (!startUpRow) {
+        EXPECT_NE(0u, StartUp());
+    }
+    WriteBytes(hostFolder.File("tips.rc"), fileBefore);
+    action.run(*this, [] {});
+    g_menuSteps.clear();
+    if (action.saves) {
+        EXPECT_EQ(TipsFileText(action.after), TipsFile());
+    }
+    if (!Stopped(action)) {
+        EXPECT_EQ(action.after, Rows());
+    }
+    Stop();
+
+    for (const auto& [key, made] : g_ledger.live)
+        EXPECT_TRUE(HeldByTipsList(made)) << key << " left";
+    for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
+    g_ledger.faults.clear();
+}
+
+// Every N up to 200, then about one in eight.
+int NextN(int n) {
+    return n < 200 ? n + 1 : n + n / 8;
+}
+
+TEST_P(FaultSweep, EveryCallOfEveryKindFailsOnceAndFromThenOn) {
+    const Action& action = GetParam();
+    int runs = 0;
+    // The first failing run is the one to look at; the sweep stops there.
+    for (int kind = 0; kind < static_cast<int>(CallKind::Count) && !HasFailure(); ++kind) {
+        for (const bool persistent : {true, false}) {
+            bool reached = true;
+            for (int n = 1; reached && !HasFailure(); n = NextN(n)) {
+                RunOnce(action, {static_cast<CallKind>(kind), n, persistent}, reached);
+                ++runs;
+            }
+        }
+    }
+    ++g_totals.actions;
+    g_totals.runs += runs;
+    if (HasFailure()) ++g_totals.failedRuns;
+    printf("  %s: %d runs\n", action.name, runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Actions, FaultSweep, testing::ValuesIn(kActions),
+                         [](const testing::TestParamInfo<Action>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
