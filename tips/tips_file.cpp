@@ -302,29 +302,34 @@ bool StreamFrom(HANDLE file, uint64_t start, uint64_t size, char* chunk, Use use
     return true;
 }
 
+// CompareTipsPart on the open file, read whole.
+bool CompareWholeFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStore& list,
+                      TipsFileStamp& seen, TipsFileChange& change) {
+    DWORD size = 0;
+    const GlobalBuffer bytes(SeekTo(file, 0) ? ReadWholeFile(file, size) : nullptr);
+    if (!bytes.Get()) return false;
+    change = CompareTipsPart(TipsPartOf(std::string_view(bytes.Bytes(), size)), stamp, list, seen);
+    return true;
+}
+
 // CompareTipsPart on the open file, read a chunk at a time where it is larger
 // than one: the pending read compared first, and hashed only when that finds
 // a change. False when a read fails, the last error kept.
 bool CompareOpenFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStore& list,
-                     char* chunk, TipsFileStamp& seen, TipsFileChange& change) {
+                     TipsFileStamp& seen, TipsFileChange& change) {
     DWORD high = 0;
     const DWORD size = GetFileSize(file, &high);
     if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return false;
-    size_t tipsStart = 0;
-    if (size > kCompareChunk) {
-        const DWORD head = std::min(size, kCounterLineAtMost);
-        if (!ReadExactly(file, chunk, head)) return false;
-        const size_t lineEnd = std::string_view(chunk, head).find(kLineEnd);
-        if (lineEnd != std::string_view::npos) tipsStart = lineEnd + kLineEnd.size();
-    }
-    if (!tipsStart) {
-        DWORD whole = 0;
-        const GlobalBuffer bytes(SeekTo(file, 0) ? ReadWholeFile(file, whole) : nullptr);
-        if (!bytes.Get()) return false;
-        change = CompareTipsPart(TipsPartOf(std::string_view(bytes.Bytes(), whole)), stamp, list,
-                                 seen);
-        return true;
-    }
+    if (size <= kCompareChunk) return CompareWholeFile(file, stamp, list, seen, change);
+    const GlobalBuffer buffer(GlobalAlloc(GMEM_FIXED, kCompareChunk));
+    char* const chunk = buffer.Bytes();
+    if (!chunk) return false;
+    const DWORD head = std::min(size, kCounterLineAtMost);
+    if (!ReadExactly(file, chunk, head)) return false;
+    const size_t lineEnd = std::string_view(chunk, head).find(kLineEnd);
+    if (lineEnd == std::string_view::npos)
+        return CompareWholeFile(file, stamp, list, seen, change);
+    const size_t tipsStart = lineEnd + kLineEnd.size();
     const size_t length = size - tipsStart;
     seen.tipsLength = length;
     if (PendingFor(stamp, list, length)) {
@@ -451,8 +456,6 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
 TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
                                  const TipsListStore& list, TipsFileStamp& seen,
                                  const WaitBudget& budget) {
-    GlobalBuffer chunk(GlobalAlloc(GMEM_FIXED, kCompareChunk));
-    if (!chunk.Get()) return TipsFileChange::Unreadable;
     TipsFileChange change = TipsFileChange::Unreadable;
     const bool compared = RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
         seen = {};
@@ -461,8 +464,7 @@ TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
         {
             const Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
-            done = file.Valid() && CompareOpenFile(file.Get(), stamp, list, chunk.Bytes(), seen,
-                                                   change);
+            done = file.Valid() && CompareOpenFile(file.Get(), stamp, list, seen, change);
             error = GetLastError();
         }
         SetLastError(error);
