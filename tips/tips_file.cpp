@@ -255,7 +255,7 @@ bool RewriteInPlace(const char* fullPath, const TipsImage& image, const WaitBudg
 // The comparison reads a large file this much at a time: no block of the
 // file's size to find in the host's address space, and each piece compared
 // or hashed while it is still in the cache.
-constexpr DWORD kCompareChunk = 256 * 1024;
+constexpr DWORD kCompareChunk = 1024 * 1024;
 // A counter line is a few dozen bytes; a file whose first line is longer than
 // this is compared whole.
 constexpr DWORD kCounterLineAtMost = 4096;

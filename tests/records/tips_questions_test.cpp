@@ -102,7 +102,7 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
     }
 }
 
-// A tips.rc of 10,000 tips, over half a megabyte: compared a piece at a time.
+// A tips.rc of 20,000 tips, over a megabyte: compared a piece at a time.
 struct LargeFileCase {
     const char* name;
     bool afterOwnSave;  // the save compares with its own hash, not the list's read
@@ -119,7 +119,7 @@ const LargeFileCase kLargeFileCases[] = {
 };
 
 TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
-    const std::string large = TipsFileText(NumberedTips(10000));
+    const std::string large = TipsFileText(NumberedTips(20000));
     for (const LargeFileCase& c : kLargeFileCases) {
         SCOPED_TRACE(c.name);
         WriteBytes(tipsPath, large);
@@ -135,7 +135,7 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         const bool asks = c.changed || c.unread;
         if (asks)
             g_steps.push_back(QuestionAnswered(
-                IDNO, c.unread ? UnreadQuestion("the 10000 tips") : kTipsChangedText));
+                IDNO, c.unread ? UnreadQuestion("the 20000 tips") : kTipsChangedText));
         EXPECT_EQ(asks ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
         EXPECT_EQ(asks ? other : BuildTipsImage(TipsList), ReadBytes(tipsPath));
         TipsList.ReplaceAll({});
