@@ -33,39 +33,92 @@ void ExpectConfirmationAsked(HWND editor, size_t times) {
     }
 }
 
-TEST_F(TipEditor, AddModeAppendsWhatWasTypedWithoutTrimming) {
-    SeedTips({"first"});
-    g_steps.push_back([](HWND editor) {
-        EXPECT_EQ("Add Tip", WindowText(editor));
-        EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
-        SetFocus(EditBox(editor));
-        TypeInto(EditBox(editor), "  new tip ");
-        Click(editor, IDOK);
-    });
-    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
-    EXPECT_EQ((Tips{"first", "  new tip "}), TipsNow());
+// A text longer than any a fixed buffer would take: tips read from the file
+// have no length bound, and one would have cut them silently on the way back.
+std::string LongText(size_t length) {
+    std::string text;
+    for (int i = 0; text.size() < length; ++i) text += "tip" + std::to_string(i) + ' ';
+    return text;
+}
+const std::string kLongTip = LongText(5000);
+const std::string kPasted(1100, 'p');
+const std::string kHuge(40000, 'h');  // more than the box lets a user type by default
 
-    g_steps.push_back([](HWND editor) {
-        TypeInto(EditBox(editor), " ");
-        Click(editor, IDOK);
-    });
-    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
-    EXPECT_EQ((Tips{"first", "  new tip ", " "}), TipsNow());
-    EXPECT_TRUE(g_boxes.empty()) << "add mode asks nothing";
+// What the user does in the editor, then OK; in edit mode the question that
+// follows is answered Yes.
+struct EditorCase {
+    const char* name;
+    DLGPROC mode;
+    Tips seed;
+    void (*user)(HWND editor);
+    Tips after;
+};
+
+void TypeAndOk(HWND editor, const std::string& text) {
+    SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
+    TypeInto(EditBox(editor), text);
+    Click(editor, IDOK);
 }
 
-TEST_F(TipEditor, AddModeOkWithNothingTypedAddsNothingButGivesOne) {
-    SeedTips({"only"});
-    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
-    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
+const EditorCase kEditorCases[] = {
+    {"add mode takes the text untrimmed", TipEditorAddProc, {"first"},
+     [](HWND editor) {
+         EXPECT_EQ("Add Tip", WindowText(editor));
+         EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
+         SetFocus(EditBox(editor));
+         TypeAndOk(editor, "  new tip ");
+     },
+     {"first", "  new tip "}},
+    {"add mode: a blank is a tip", TipEditorAddProc, {"first"},
+     [](HWND editor) { TypeAndOk(editor, " "); }, {"first", " "}},
+    {"add mode: OK with nothing typed adds nothing", TipEditorAddProc, {"only"},
+     [](HWND editor) { Click(editor, IDOK); }, {"only"}},
+    {"add mode: Enter right after opening, the focus on OK", TipEditorAddProc, {"only"},
+     [](HWND editor) {
+         EXPECT_EQ(GetDlgItem(editor, IDOK), GetFocus());
+         PressKey(editor, VK_RETURN);
+     },
+     {"only"}},
+    {"add mode: a pasted text of 1,100 bytes", TipEditorAddProc, {"x"},
+     [](HWND editor) {
+         SetDlgItemTextA(editor, IDC_TIP_TEXT, kPasted.c_str());
+         Click(editor, IDOK);
+     },
+     {"x", kPasted}},
+    {"edit mode asks even when nothing changed", TipEditorEditProc, {"same"},
+     [](HWND editor) { Click(editor, IDOK); }, {"same"}},
+    {"edit mode: emptied leaves an empty tip in place", TipEditorEditProc, {"", "b", "c"},
+     [](HWND editor) {
+         SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
+         SendMessageA(EditBox(editor), WM_CLEAR, 0, 0);
+         Click(editor, IDOK);
+     },
+     {"", "b", "c"}},
+    {"edit mode: an empty tip opens empty and takes a text", TipEditorEditProc, {"", "b"},
+     [](HWND editor) {
+         EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
+         TypeAndOk(editor, "back");
+     },
+     {"back", "b"}},
+    {"edit mode: a tip of 5,000 bytes comes back whole", TipEditorEditProc, {kLongTip, "x"},
+     [](HWND editor) { Click(editor, IDOK); }, {kLongTip, "x"}},
+    {"edit mode: a tip of 40,000 bytes comes back whole", TipEditorEditProc, {kHuge},
+     [](HWND editor) { Click(editor, IDOK); }, {kHuge}},
+};
 
-    // Enter right after opening: the focus is on OK, so the same happens.
-    g_steps.push_back([](HWND editor) {
-        EXPECT_EQ(GetDlgItem(editor, IDOK), GetFocus());
-        PressKey(editor, VK_RETURN);
-    });
-    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
-    EXPECT_EQ((Tips{"only"}), TipsNow());
+TEST_F(TipEditor, OkChangesTheListAsTheUserAsked) {
+    for (const EditorCase& c : kEditorCases) {
+        SCOPED_TRACE(c.name);
+        const bool edit = c.mode == TipEditorEditProc;
+        SeedTips(c.seed);
+        EditIndex = 0;
+        g_boxes.clear();
+        g_steps.push_back(c.user);
+        if (edit) g_steps.push_back(Answer(IDYES));
+        EXPECT_EQ(IDOK, RunEditor(c.mode));
+        EXPECT_EQ(c.after, TipsNow());
+        EXPECT_EQ(edit ? 1u : 0u, g_boxes.size()) << "add mode asks nothing";
+    }
 }
 
 TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
@@ -92,72 +145,6 @@ TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
     EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
     EXPECT_EQ((Tips{"zero", "abd", "two"}), TipsNow());
     ExpectConfirmationAsked(seen, 2);
-}
-
-TEST_F(TipEditor, EditModeAsksEvenWhenNothingChangedAndKeepsTheText) {
-    SeedTips({"same"});
-    EditIndex = 0;
-    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
-    g_steps.push_back(Answer(IDYES));
-    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
-    EXPECT_EQ((Tips{"same"}), TipsNow());
-    EXPECT_EQ(1u, g_boxes.size());
-}
-
-TEST_F(TipEditor, EditModeEmptiedLeavesAnEmptyTipInPlace) {
-    SeedTips({"a", "b", "c"});
-    EditIndex = 2;
-    g_steps.push_back([](HWND editor) {
-        SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
-        SendMessageA(EditBox(editor), WM_CLEAR, 0, 0);
-        Click(editor, IDOK);
-    });
-    g_steps.push_back(Answer(IDYES));
-    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
-    EXPECT_EQ((Tips{"a", "b", ""}), TipsNow());
-
-    // An empty tip opens as an empty box and can be given a text.
-    g_steps.push_back([](HWND editor) {
-        EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
-        TypeInto(EditBox(editor), "back");
-        Click(editor, IDOK);
-    });
-    g_steps.push_back(Answer(IDYES));
-    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
-    EXPECT_EQ((Tips{"a", "b", "back"}), TipsNow());
-}
-
-// Tips read from the file have no length bound; a fixed buffer would have cut
-// them silently on the way back.
-TEST_F(TipEditor, LongTextsReachTheListWhole) {
-    const std::string longTip = [] {
-        std::string s;
-        for (int i = 0; s.size() < 5000; ++i) s += "tip" + std::to_string(i) + ' ';
-        return s;
-    }();
-    SeedTips({"x", longTip});
-    EditIndex = 1;
-    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
-    g_steps.push_back(Answer(IDYES));
-    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
-    EXPECT_EQ((Tips{"x", longTip}), TipsNow());
-
-    const std::string pasted(1100, 'p');
-    g_steps.push_back([&pasted](HWND editor) {
-        SetDlgItemTextA(editor, IDC_TIP_TEXT, pasted.c_str());
-        Click(editor, IDOK);
-    });
-    EXPECT_EQ(IDOK, RunEditor(TipEditorAddProc));
-    EXPECT_EQ((Tips{"x", longTip, pasted}), TipsNow());
-
-    // Longer than what the user may type into the box by default.
-    const std::string huge(40000, 'h');
-    SeedTips({huge});
-    EditIndex = 0;
-    g_steps.push_back([](HWND editor) { Click(editor, IDOK); });
-    g_steps.push_back(Answer(IDYES));
-    EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
-    EXPECT_EQ((Tips{huge}), TipsNow());
 }
 
 TEST_F(TipEditor, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
