@@ -47,14 +47,6 @@ TEST_F(ManagerDialog, OpensCentredWithOneRowPerTipAndEnterGivesOne) {
     EXPECT_EQ((Tips{"first", "", "third"}), TipsNow());
 }
 
-TEST_F(ManagerDialog, EscapeAndTheCloseButtonGiveTwo) {
-    SeedTips({"a"});
-    g_steps.push_back([](HWND manager) { PressKey(manager, VK_ESCAPE); });
-    EXPECT_EQ(IDCANCEL, RunManager());
-    g_steps.push_back([](HWND manager) { PressCloseButton(manager); });
-    EXPECT_EQ(IDCANCEL, RunManager());
-}
-
 TEST_F(ManagerDialog, RemovesSelectedRowsFromListAndListWithoutAsking) {
     SeedTips({"a", "b", "c", "d", "e"});
     g_steps.push_back([](HWND manager) {

@@ -147,22 +147,34 @@ TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
     ExpectConfirmationAsked(seen, 2);
 }
 
-TEST_F(TipEditor, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
+// Cancel, Escape and the caption's close button end either editor and the
+// manager with 2, and change nothing.
+using Dialogs = DialogTest;
+TEST_F(Dialogs, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
     SeedTips({"keep"});
     EditIndex = 0;
     const std::vector<DialogStep> endings = {
-        [](HWND editor) { Click(editor, IDCANCEL); },
-        [](HWND editor) { PressKey(editor, VK_ESCAPE); },
-        [](HWND editor) { PressCloseButton(editor); },
+        [](HWND window) { Click(window, IDCANCEL); },
+        [](HWND window) { PressKey(window, VK_ESCAPE); },
+        [](HWND window) { PressCloseButton(window); },
     };
-    for (DLGPROC mode : {TipEditorAddProc, TipEditorEditProc}) {
+    const struct {
+        const char* name;
+        INT_PTR (*run)();
+    } dialogs[] = {{"add mode", [] { return RunEditor(TipEditorAddProc); }},
+                   {"edit mode", [] { return RunEditor(TipEditorEditProc); }},
+                   {"manager", [] { return RunManager(); }}};
+    for (const auto& dialog : dialogs) {
         for (const DialogStep& end : endings) {
-            g_steps.push_back([end](HWND editor) {
-                SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
-                TypeInto(EditBox(editor), "changed");
-                end(editor);
+            SCOPED_TRACE(dialog.name);
+            g_steps.push_back([end](HWND window) {
+                if (const HWND edit = GetDlgItem(window, IDC_TIP_TEXT)) {
+                    SendMessageA(edit, EM_SETSEL, 0, -1);
+                    TypeInto(edit, "changed");
+                }
+                end(window);
             });
-            EXPECT_EQ(IDCANCEL, RunEditor(mode));
+            EXPECT_EQ(IDCANCEL, dialog.run());
             EXPECT_EQ((Tips{"keep"}), TipsNow());
         }
     }
