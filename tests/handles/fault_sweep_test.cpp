@@ -17,7 +17,7 @@
 
 #include "host/crash_guard.h"
 #include "resources/resource_ids.h"
-#include "tests/handles/handle_ledger.h"
+#include "tests/handles/handles_fixture.h"
 #include "tests/shared/tips_contents.h"
 #include "tests/support/fault_sweep.h"
 #include "tests/support/message_box_recorder.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "tests/handles/handle_ledger.h"
+#include "tests/handles/handles_fixture.h"
 
 namespace {
 
