@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "records/starter_api.h"
 #include "tests/shared/picture_files.h"
@@ -106,66 +105,38 @@ TEST_F(Picture, EachFormLoadsAtTheAskedSizeAndFreesWhatItMade) {
     }
 }
 
-// One picture a row, loaded at the tray's edge or, without the size flag, at
-// its own size; then its kind, its bitmaps' sizes and some of their pixels.
-struct LoadedCase {
-    const char* name;
-    const char* file;
-    std::string bytes;
-    int form;
-    int edge;  // 0: no size flag, the record asking for 24
-    uint32_t kind;
-    SIZE size;  // of both bitmaps; 0 by 0: not checked
-    struct Pixel {
-        bool mask;
-        int x, y;
-        COLORREF colour;
-    };
-    std::vector<Pixel> pixels;
-};
-
-constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
-
-TEST_F(Picture, LoadsAsItsFileAndFormSay) {
-    const LoadedCase cases[] = {
-        {"without the size flag the file keeps its own size", "tray.bmp", BitmapFile(40, 30),
-         1, 0, kPictureBitmaps, {40, 30}, {}},
-        // The corner colour is masked, the ink shows, the masked colour is black.
-        {"a bitmap's corner colour becomes transparent", "tray.bmp", BitmapFile(8, 8), 1, 0,
-         kPictureBitmaps, {8, 8},
-         {{true, 0, 0, kWhite}, {true, 7, 3, kWhite}, {true, 3, 3, kBlack},
-          {false, 0, 0, kBlack}, {false, 3, 3, kInkColour}}},
-        {"an icon keeps its own mask", "tray.ico", IconFile(16), 1, 16, 0, {},
-         {{true, 0, 0, kWhite}, {true, 8, 8, kBlack}}},
-        {"an unknown form falls back to bitmaps", "tray.bmp", BitmapFile(16, 16), 3, 16,
-         kPictureBitmaps, {}, {}},
-    };
-    for (const LoadedCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        Configure(c.file, c.bytes, c.form);
-        if (c.edge) {
-            ASSERT_EQ(1, LoadAtEdge(picture, c.edge));
-        } else {
-            picture.cx = picture.cy = 24;
-            ASSERT_EQ(1, LoadImageEx(&picture));
-        }
-        if (c.kind) {
-            EXPECT_EQ(c.kind, picture.kind);
-        }
-        for (const uint32_t bitmap : {picture.handleA, picture.handleB}) {
-            if (!c.size.cx) break;
-            EXPECT_EQ(c.size.cx, BitmapSize(bitmap).cx);
-            EXPECT_EQ(c.size.cy, BitmapSize(bitmap).cy);
-        }
-        for (const LoadedCase::Pixel& pixel : c.pixels) {
-            EXPECT_EQ(pixel.colour,
-                      PixelOf(pixel.mask ? picture.handleB : picture.handleA, pixel.x, pixel.y))
-                << (pixel.mask ? "mask" : "colour") << " at " << pixel.x << ", " << pixel.y;
-        }
-        FreePicture(&picture);
-    }
+TEST_F(Picture, WithoutTheSizeFlagTheFileKeepsItsOwnSize) {
+    Configure("tray.bmp", BitmapFile(40, 30), 1);
+    picture.cx = picture.cy = 24;
+    ASSERT_EQ(1, LoadImageEx(&picture));
+    EXPECT_EQ(40, BitmapSize(picture.handleA).cx);
+    EXPECT_EQ(30, BitmapSize(picture.handleA).cy);
+    EXPECT_EQ(40, BitmapSize(picture.handleB).cx);
 }
 
+TEST_F(Picture, BitmapCornerColourBecomesTransparent) {
+    Configure("tray.bmp", BitmapFile(8, 8), 1);
+    ASSERT_EQ(1, LoadImageEx(&picture));
+    const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
+    EXPECT_EQ(white, PixelOf(picture.handleB, 0, 0)) << "corner masked";
+    EXPECT_EQ(white, PixelOf(picture.handleB, 7, 3)) << "edge masked";
+    EXPECT_EQ(black, PixelOf(picture.handleB, 3, 3)) << "ink shows";
+    EXPECT_EQ(black, PixelOf(picture.handleA, 0, 0)) << "masked colour is black";
+    EXPECT_EQ(kInkColour, PixelOf(picture.handleA, 3, 3));
+}
+
+TEST_F(Picture, IconKeepsItsOwnMask) {
+    Configure("tray.ico", IconFile(16), 1);
+    ASSERT_EQ(1, LoadAtEdge(picture, 16));
+    EXPECT_EQ(RGB(255, 255, 255), PixelOf(picture.handleB, 0, 0));
+    EXPECT_EQ(RGB(0, 0, 0), PixelOf(picture.handleB, 8, 8));
+}
+
+TEST_F(Picture, UnknownFormFallsBackToBitmaps) {
+    Configure("tray.bmp", BitmapFile(16, 16), 3);
+    ASSERT_EQ(1, LoadAtEdge(picture, 16));
+    EXPECT_EQ(kPictureBitmaps, picture.kind);
+}
 
 TEST_F(Picture, LoadingAgainReplacesThePreviousPicture) {
     Configure("tray.bmp", BitmapFile(16, 16), 1);
