@@ -294,7 +294,8 @@ template <typename Use>
 bool StreamFrom(HANDLE file, uint64_t start, uint64_t size, char* chunk, Use use) {
     if (!SeekTo(file, start)) return false;
     for (uint64_t offset = 0; start + offset < size;) {
-        const DWORD piece = static_cast<DWORD>(std::min<uint64_t>(kCompareChunk, size - start - offset));
+        const DWORD piece =
+            static_cast<DWORD>(std::min<uint64_t>(kCompareChunk, size - start - offset));
         if (!ReadExactly(file, chunk, piece)) return false;
         if (!use(chunk, size_t{piece}, static_cast<size_t>(offset))) return true;
         offset += piece;
@@ -442,8 +443,9 @@ TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
     const WriteWay way = exists ? ChooseWriteWay(fullPath, attributes, budget) : WriteWay::Swap;
     // Once the swap has started, a failure never falls back to writing in
     // place: only a folder that takes no new file sends the text there.
-    const SwapResult swapped = way == WriteWay::Swap ? SwapIn(fullPath, image.View(), keptBits, budget)
-                                                     : SwapResult::Failed;
+    const SwapResult swapped = way == WriteWay::Swap
+                                   ? SwapIn(fullPath, image.View(), keptBits, budget)
+                                   : SwapResult::Failed;
     const bool written =
         swapped == SwapResult::Swapped ||
         ((way == WriteWay::InPlace || swapped == SwapResult::FolderTakesNoNewFile) &&

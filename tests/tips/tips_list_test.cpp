@@ -9,60 +9,40 @@
 
 namespace {
 
+using List = TipsListStore;
+
 // Each row's edits on a fresh list, and the tips they leave in order.
 TEST(TipsList, EditsLeaveTheTipsInOrder) {
     const struct {
         const char* name;
-        void (*edit)(TipsListStore&);
+        void (*edit)(List&);
         Tips left;
     } cases[] = {
-        {"a fresh list is empty", [](TipsListStore&) {}, {}},
+        {"a fresh list is empty", [](List&) {}, {}},
         {"Append adds at the end, an empty tip too",
-         [](TipsListStore& list) {
-             list.Append("first");
-             list.Append("");
-             list.Append("third");
-             EXPECT_STREQ("", list.At(1));  // the text with its zero
-         },
+         [](List& l) { l.Append("first"); l.Append(""); l.Append("third"); },
          {"first", "", "third"}},
         {"ReplaceAt with empty text keeps the position",
-         [](TipsListStore& list) {
-             list.ReplaceAll({"a", "b", "c"});
-             list.ReplaceAt(1, "");
-         },
-         {"a", "", "c"}},
+         [](List& l) { l.ReplaceAll({"a", "b", "c"}); l.ReplaceAt(1, ""); }, {"a", "", "c"}},
         {"EraseAt moves later tips up",
-         [](TipsListStore& list) {
-             list.ReplaceAll({"a", "b", "c"});
-             list.EraseAt(0);
-         },
-         {"b", "c"}},
+         [](List& l) { l.ReplaceAll({"a", "b", "c"}); l.EraseAt(0); }, {"b", "c"}},
         {"EraseAt highest first keeps the lower positions valid",
-         [](TipsListStore& list) {
-             list.ReplaceAll({"a", "b", "c", "d", "e"});
-             list.EraseAt(3);
-             list.EraseAt(1);
-         },
+         [](List& l) { l.ReplaceAll({"a", "b", "c", "d", "e"}); l.EraseAt(3); l.EraseAt(1); },
          {"a", "c", "e"}},
         {"ReplaceAll with nothing empties the list",
-         [](TipsListStore& list) {
-             list.ReplaceAll({"old", "older"});
-             list.ReplaceAll({});
-         },
-         {}},
+         [](List& l) { l.ReplaceAll({"old", "older"}); l.ReplaceAll({}); }, {}},
         {"ReplaceAll drops what was there",
-         [](TipsListStore& list) {
-             list.Append("z");
-             list.ReplaceAll({"x", "y"});
-         },
-         {"x", "y"}},
+         [](List& l) { l.Append("z"); l.ReplaceAll({"x", "y"}); }, {"x", "y"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TipsListStore list;
+        List list;
         c.edit(list);
         EXPECT_EQ(c.left, Contents(list));
         EXPECT_EQ(c.left.size(), list.Count());
+        // Each tip's text ends with its zero, an empty one too.
+        for (uint32_t i = 0; i < list.Count(); ++i)
+            EXPECT_EQ(c.left[i].size(), std::strlen(list.At(i)));
     }
 }
 
