@@ -271,6 +271,14 @@ bool SeekTo(HANDLE file, uint64_t offset) {
     return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
 }
 
+// A tips part that is not the list's pending read is unchanged when it has
+// the length and the hash stamped at the last save.
+TipsFileChange ChangeByHash(const TipsFileStamp& stamp, size_t length, uint64_t hash) {
+    return !stamp.readText && length == stamp.tipsLength && hash == stamp.tipsHash
+               ? TipsFileChange::Unchanged
+               : TipsFileChange::TipsChanged;
+}
+
 // What the comparison makes of a whole tips part: unchanged while it is the
 // list's pending read or has the stamped hash; `seen` learns its length, its
 // hash when it changed, and its lines where a question will name them.
@@ -282,9 +290,7 @@ TipsFileChange CompareTipsPart(std::string_view tips, const TipsFileStamp& stamp
     // Still the bytes the list was read from: one pass over both, no hash.
     if (PendingTipsPartIs(stamp, list, tips)) return TipsFileChange::Unchanged;
     seen.tipsHash = HashTipsText(tips);
-    return !stamp.readText && tips.size() == stamp.tipsLength && seen.tipsHash == stamp.tipsHash
-               ? TipsFileChange::Unchanged
-               : TipsFileChange::TipsChanged;
+    return ChangeByHash(stamp, tips.size(), seen.tipsHash);
 }
 
 // Hands `use` the file's bytes from `start` to `size` a chunk at a time, with
@@ -355,9 +361,7 @@ bool CompareOpenFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStor
         return false;
     seen.tipLines = lines.lines;
     seen.tipsHash = hash.Finish();
-    change = !stamp.readText && length == stamp.tipsLength && seen.tipsHash == stamp.tipsHash
-                 ? TipsFileChange::Unchanged
-                 : TipsFileChange::TipsChanged;
+    change = ChangeByHash(stamp, length, seen.tipsHash);
     return true;
 }
 
