@@ -10,9 +10,6 @@ namespace {
 // three, and four independent lanes keep the multiplier busy.
 constexpr size_t kHashStep = 16;
 
-// The image is hashed every few kilobytes as it grows, while the bytes just
-// appended are still in the cache; a second pass would read them from memory.
-constexpr size_t kHashChunk = 4096;
 
 struct HashLanes {
     uint32_t lane[4];
@@ -66,29 +63,6 @@ uint64_t HashTipsText(std::string_view text) {
     const size_t whole = text.size() / kHashStep * kHashStep;
     HashSteps(lanes, text.data(), whole);
     return FinishHash(lanes, text.substr(whole), text.size());
-}
-
-GrowingTextHash::GrowingTextHash(size_t start)
-    : lanes_{kHashStart.lane[0], kHashStart.lane[1], kHashStart.lane[2], kHashStart.lane[3]},
-      start_(start),
-      hashed_(start) {}
-
-void GrowingTextHash::Grew(const char* data, size_t built) {
-    if (built - hashed_ < kHashChunk) return;
-    const size_t steps = (built - hashed_) / kHashStep * kHashStep;
-    HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
-    HashSteps(lanes, data + hashed_, steps);
-    std::memcpy(lanes_, lanes.lane, sizeof lanes_);
-    hashed_ += steps;
-}
-
-uint64_t GrowingTextHash::Finish(const char* data, size_t length) {
-    if (length == start_) return 0;
-    HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
-    const size_t steps = (length - hashed_) / kHashStep * kHashStep;
-    HashSteps(lanes, data + hashed_, steps);
-    const size_t hashed = hashed_ + steps;
-    return FinishHash(lanes, std::string_view(data + hashed, length - hashed), length - start_);
 }
 
 StreamedTextHash::StreamedTextHash()

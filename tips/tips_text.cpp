@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <utility>
 
 #include "tips/tips_stamp.h"
@@ -107,6 +108,8 @@ char* CopyTip(char* out, std::string_view text) {
 
 constexpr Word kOneInEachByte = 0x01010101u;
 
+constexpr size_t kHashChunk = 4096;
+
 // Copies a zero-terminated tip that lies in a block ending at blockEnd to
 // out, and returns the end of the copy. A word at a time while a whole word
 // is left in the block, so no load reaches past it: a tip read from the file
@@ -127,48 +130,51 @@ char* CopyTipInBlock(char* out, const char* text, const char* blockEnd) {
 TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     // One pass over the tips: each is measured just before its copy, which
     // then reads it from the cache. The block is sized from what the list
-    // knows without measuring, and is neither zero-filled nor, as a rule,
-    // grown; new bytes were never a cost the plainest save pays.
+    // knows without measuring the tips it read, and is not zero-filled: new
+    // bytes were never a cost the plainest save pays.
     const uint32_t count = tips.Count();
-    const size_t tipsStart = kCounterLine.size() + kLineEnd.size();
-    size_t capacity = tipsStart + tips.TextBytesAtMost() + size_t{count} * kLineEnd.size() + 1;
+    const size_t capacity = kCounterLine.size() + kLineEnd.size() + tips.TextBytesAtMost() +
+                            size_t{count} * kLineEnd.size() + 1;
     TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0};
-    kCounterLine.copy(image.bytes.get(), kCounterLine.size());
-    kLineEnd.copy(image.bytes.get() + kCounterLine.size(), kLineEnd.size());
-    size_t built = tipsStart;
-    GrowingTextHash hash(tipsStart);
+    char* const start = image.bytes.get();
+    const char* const end = start + capacity;
+    char* out = start + kCounterLine.copy(start, kCounterLine.size());
+    out += kLineEnd.copy(out, kLineEnd.size());
+    const char* hashed = out;
+    StreamedTextHash hash;
     const std::less<const char*> before;
     const char* const block = tips.Block();
     const char* const blockEnd = block ? block + tips.BlockSize() : nullptr;
     for (uint32_t i = 0; i < count; ++i) {
         const char* const tip = tips.At(i);
-        char* out;
         // A tip in the block is no longer than the rest of the block. Where
         // that fits, it is copied as it is measured; a tip the edits brought
         // in, or one that may not fit, is measured first.
+        const size_t room = static_cast<size_t>(end - out);
         if (block && !before(tip, block) && before(tip, blockEnd) &&
-            capacity - built >= static_cast<size_t>(blockEnd - tip) + kLineEnd.size() + 1) {
-            out = CopyTipInBlock(image.bytes.get() + built, tip, blockEnd);
+            room >= static_cast<size_t>(blockEnd - tip) + kLineEnd.size() + 1) {
+            out = CopyTipInBlock(out, tip, blockEnd);
         } else {
             const std::string_view text = tip;
-            // Only a list that broke its own bound would need this; a wrong
-            // bound must cost time, never memory that is not the image's.
-            if (capacity - built < text.size() + kLineEnd.size() + 1) {
-                capacity = 2 * (built + text.size() + kLineEnd.size() + 1);
-                std::unique_ptr<char[]> grown(new char[capacity]);
-                std::memcpy(grown.get(), image.bytes.get(), built);
-                image.bytes = std::move(grown);
-            }
-            out = CopyTip(image.bytes.get() + built, text);
+            // The list's bound holds every tip; a list that broke it fails
+            // the save rather than have it written past the block.
+            if (room < text.size() + kLineEnd.size() + 1)
+                throw std::length_error("tips beyond the list's bound");
+            out = CopyTip(out, text);
         }
         *out++ = '\r';
         *out++ = '\n';
-        built = static_cast<size_t>(out - image.bytes.get());
-        hash.Grew(image.bytes.get(), built);
+        // Hashed every few kilobytes, while the bytes just copied are in the
+        // cache; a second pass would read them from memory.
+        if (static_cast<size_t>(out - hashed) >= kHashChunk) {
+            hash.Feed(hashed, static_cast<size_t>(out - hashed));
+            hashed = out;
+        }
     }
-    image.bytes[built] = '\0';
-    image.size = built;
-    tipsHash = hash.Finish(image.bytes.get(), built);
+    hash.Feed(hashed, static_cast<size_t>(out - hashed));
+    *out = '\0';
+    image.size = static_cast<size_t>(out - start);
+    tipsHash = hash.Finish();
     return image;
 }
 

@@ -16,25 +16,8 @@
 // for an empty one.
 uint64_t HashTipsText(std::string_view text);
 
-// HashTipsText of the text from `start` on, taken while a writer appends to
-// it: every few kilobytes, while the bytes just written are still in the
-// cache, since a second pass would read them from memory.
-class GrowingTextHash {
-public:
-    explicit GrowingTextHash(size_t start);
-    // The text at data now holds `built` bytes.
-    void Grew(const char* data, size_t built);
-    // The hash once the text holds all its `length` bytes.
-    uint64_t Finish(const char* data, size_t length);
-
-private:
-    uint32_t lanes_[4];
-    size_t start_;
-    size_t hashed_;
-};
-
 // HashTipsText of a text fed to it in pieces, as a file is read a chunk at a
-// time: the same hash, whatever the pieces.
+// time or an image is built: the same hash, whatever the pieces.
 class StreamedTextHash {
 public:
     StreamedTextHash();
