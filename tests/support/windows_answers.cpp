@@ -20,7 +20,6 @@ using WriteFileFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)
 using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
 using CreateMutexFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
-using GetFileSizeFn = DWORD(WINAPI*)(HANDLE, LPDWORD);
 using GetFileAttributesFn = DWORD(WINAPI*)(LPCSTR);
 
 struct RealCalls {
@@ -29,7 +28,6 @@ struct RealCalls {
     WriteFileFn writeFile;
     SetEndOfFileFn setEndOfFile;
     CreateMutexFn createMutex;
-    GetFileSizeFn getFileSize;
     GetFileAttributesFn getFileAttributes;
 };
 RealCalls g_real;
@@ -120,10 +118,6 @@ HANDLE WINAPI WindowsCreateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPC
     return Fails(Step::Mutex) ? nullptr : g_real.createMutex(security, owned, name);
 }
 
-DWORD WINAPI WindowsGetFileSize(HANDLE file, LPDWORD high) {
-    return Fails(Step::Size) ? INVALID_FILE_SIZE : g_real.getFileSize(file, high);
-}
-
 DWORD WINAPI WindowsGetFileAttributes(LPCSTR path) {
     const DWORD attributes = g_real.getFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || path[strlen(path) - 1] == '~') return attributes;
@@ -149,8 +143,6 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
                    reinterpret_cast<void*>(&WindowsSetEndOfFile)},
       createMutex{GetModuleHandleA(nullptr), "kernel32.dll", "CreateMutexA",
                   reinterpret_cast<void*>(&WindowsCreateMutex)},
-      getFileSize{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileSize",
-                  reinterpret_cast<void*>(&WindowsGetFileSize)},
       getFileAttributes{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileAttributesA",
                         reinterpret_cast<void*>(&WindowsGetFileAttributes)} {
     for (Fault& fault : g_faults) fault = {};
@@ -164,9 +156,8 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
               reinterpret_cast<WriteFileFn>(writeFile.original),
               reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original),
               reinterpret_cast<CreateMutexFn>(createMutex.original),
-              reinterpret_cast<GetFileSizeFn>(getFileSize.original),
               reinterpret_cast<GetFileAttributesFn>(getFileAttributes.original)};
     EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
-                g_real.setEndOfFile && g_real.createMutex && g_real.getFileSize &&
+                g_real.setEndOfFile && g_real.createMutex &&
                 g_real.getFileAttributes);
 }

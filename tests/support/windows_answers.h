@@ -10,12 +10,11 @@
 
 #include "tests/shared/import_patch.h"
 
-// Read opens tips.rc to read it; Size asks any open file its size. Attributes
-// never fails: tips.rc's attributes come back with the fault's "error" as
+// Read opens tips.rc to read it. Attributes never fails: tips.rc's attributes come back with the fault's "error" as
 // bits added, as Windows shows a symbolic link (FILE_ATTRIBUTE_REPARSE_POINT)
 // and Wine never does.
 enum class Step {
-    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Size, Attributes, Count
+    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Count
 };
 constexpr int kAlways = 1000;
 
@@ -53,7 +52,6 @@ struct PlayWindows {
     ScopedImportPatch writeFile;
     ScopedImportPatch setEndOfFile;
     ScopedImportPatch createMutex;
-    ScopedImportPatch getFileSize;
     ScopedImportPatch getFileAttributes;
 
     explicit PlayWindows(std::initializer_list<Fault> faults);
