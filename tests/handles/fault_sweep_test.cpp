@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 
-#include "host/crash_guard.h"
 #include "resources/resource_ids.h"
 #include "tests/handles/handles_fixture.h"
 #include "tests/shared/tips_contents.h"
@@ -156,18 +155,11 @@ public:
     // The module let go of as the host unloads it, then loaded again and
     // watched as at SetUp.
     void UnloadAndReload() {
-        FreeLibrary(module);
+        UnloadModule();
         FailingCalls::Disarm();
         failing->ModuleUnloaded();
-        ASSERT_EQ(nullptr, GetModuleHandleA("Calvorinor.plg")) << "the module stayed loaded";
-        module = LoadLibraryA(ShippedModule().c_str());
-        ASSERT_TRUE(module);
-        GuardModule(module);
+        LoadModule();
         RecordMessageBoxes(module);
-        initGlobalModule = reinterpret_cast<InitGlobalModuleFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "InitGlobalModule")));
-        doneModule = reinterpret_cast<DoneModuleFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DoneModule")));
         Instrument();
     }
     uint32_t StartUp() {

@@ -24,15 +24,25 @@ std::string ShippedModule() {
     return BuildFolder() + "release\\Calvorinor.plg";
 }
 
-void PluginHost::SetUp() {
+void PluginHost::LoadModule() {
     module = LoadLibraryA(ShippedModule().c_str());
     ASSERT_TRUE(module) << "cannot load Calvorinor.plg, error " << GetLastError();
     GuardModule(module);
-    WatchDialogsAndBoxes(module);
     getPluginInfo = Export<GetPluginInfoFn>(module, "GetPluginInfo");
     initGlobalModule = Export<InitGlobalModuleFn>(module, "InitGlobalModule");
     doneModule = Export<DoneModuleFn>(module, "DoneModule");
     ASSERT_TRUE(getPluginInfo && initGlobalModule && doneModule);
+}
+
+void PluginHost::UnloadModule() {
+    FreeLibrary(module);
+    EXPECT_EQ(nullptr, GetModuleHandleA("Calvorinor.plg")) << "the module stayed loaded";
+}
+
+void PluginHost::SetUp() {
+    LoadModule();
+    if (HasFatalFailure()) return;
+    WatchDialogsAndBoxes(module);
     hostWindow = OpenRecordingHost();
     ASSERT_TRUE(hostWindow);
     WriteBytes(config, "[Calvorin]\r\n");
@@ -44,10 +54,7 @@ void PluginHost::TearDown() {
     if (doneModule) doneModule();
     CloseRecordingHost(hostWindow);
     PumpMessages();
-    if (module) {
-        FreeLibrary(module);
-        EXPECT_EQ(nullptr, GetModuleHandleA("Calvorinor.plg")) << "the module stayed loaded";
-    }
+    if (module) UnloadModule();
     StopWatchingDialogs();
 }
 

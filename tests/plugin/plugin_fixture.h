@@ -35,6 +35,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Loads the shipped module from disk and looks up its exports, as the
+    // host does; lets go of it again and checks that it is gone.
+    void LoadModule();
+    void UnloadModule();
+
     // The record as a 1.9 host fills it: tips.rc looked for beside localPath
     // (a file in localFolder) and in hostFolder.
     HostInfo FreshHostRecord();
