@@ -106,20 +106,35 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     EXPECT_TRUE(g_boxes.size() == 1 && g_boxes[0].text == "Are you sure?");
 }
 
-TEST_F(PluginHost, SecondStartUpWithinOneLoadReadsTheFileAgain) {
+// Without tips.rc the plug-in closes again; each later start-up within the same
+// load reads the file anew.
+TEST_F(PluginHost, NoTipsFileClosesThePlugInAndEachLaterStartUpReadsTheFileAgain) {
+    bool windowDuringBox = false, classDuringBox = false;
+    g_steps.push_back([&](HWND box) {
+        windowDuringBox = NotifyWindowOfModule() != nullptr;
+        classDuringBox = ClassRegistered();
+        Click(box, IDOK);
+    });
+    EXPECT_EQ(0u, Start());
+    ExpectOneBox(nullptr, "No tips.rc file detected!\n\nClosing plug-in.", "Error", MB_TOPMOST);
+    EXPECT_TRUE(windowDuringBox);
+    EXPECT_TRUE(classDuringBox);
+    EXPECT_EQ((std::vector<UINT>{WM_CANCELMODE, WM_DESTROY}), g_notifyWindowLife);
+    EXPECT_EQ(nullptr, NotifyWindowOfModule());
+    EXPECT_FALSE(ClassRegistered());
+    EXPECT_TRUE(g_addCalls.empty());
+    EXPECT_TRUE(g_removeCalls.empty());
+
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"before"}));
     ASSERT_EQ(7u, Start());
+    EXPECT_EQ(Tips{"before"}, ManagerRows());
     doneModule();
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"after", "restart"}));
     g_addResult = 8;
-
     ASSERT_EQ(8u, Start());
     ASSERT_EQ(2u, g_addCalls.size());
-    const HWND notifyWindow = NotifyWindowOfModule();
-    ExpectTheTrayRecord(g_addCalls[1], notifyWindow, hostWindow);
-
+    ExpectTheTrayRecord(g_addCalls[1], NotifyWindowOfModule(), hostWindow);
     EXPECT_EQ((Tips{"after", "restart"}), ManagerRows());
-
     doneModule();
     EXPECT_EQ(2u, g_removeCalls.size());
     EXPECT_FALSE(ClassRegistered());

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "tests/plugin/plugin_fixture.h"
 #include "tests/support/message_box_recorder.h"
@@ -129,31 +128,6 @@ TEST_F(PluginHost, TipsBesideLocalPathWinOverThoseInHostDir) {
         EXPECT_EQ(c.shown, ManagerRows());
         doneModule();
     }
-}
-
-TEST_F(PluginHost, NoTipsFileInEitherPlaceClosesThePlugInAgain) {
-    bool windowDuringBox = false, classDuringBox = false;
-    g_steps.push_back([&](HWND box) {
-        windowDuringBox = NotifyWindowOfModule() != nullptr;
-        classDuringBox = ClassRegistered();
-        Click(box, IDOK);
-    });
-    EXPECT_EQ(0u, Start());
-
-    ExpectOneBox(nullptr, "No tips.rc file detected!\n\nClosing plug-in.", "Error", MB_TOPMOST);
-    EXPECT_TRUE(windowDuringBox);
-    EXPECT_TRUE(classDuringBox);
-    EXPECT_EQ((std::vector<UINT>{WM_CANCELMODE, WM_DESTROY}), g_notifyWindowLife);
-    EXPECT_EQ(nullptr, NotifyWindowOfModule());
-    EXPECT_FALSE(ClassRegistered());
-    EXPECT_TRUE(g_addCalls.empty());
-    EXPECT_TRUE(g_removeCalls.empty());
-
-    // The same load starts once the file is there.
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"now there"}));
-    EXPECT_EQ(7u, Start());
-    EXPECT_EQ(1u, g_addCalls.size());
-    EXPECT_EQ(Tips{"now there"}, ManagerRows());
 }
 
 // A configured picture becomes an icon of the tray's size that is destroyed as
