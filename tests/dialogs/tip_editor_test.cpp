@@ -181,23 +181,7 @@ TEST_F(Dialogs, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
     EXPECT_TRUE(g_boxes.empty());
 }
 
-TEST_F(TipEditor, ProceduresReturnWhatTheDialogManagerExpects) {
-    SeedTips({"t"});
-    EditIndex = 0;
-    for (DLGPROC mode : {TipEditorAddProc, TipEditorEditProc}) {
-        g_steps.push_back([mode](HWND editor) {
-            EXPECT_EQ(TRUE, mode(editor, WM_COMMAND, MAKEWPARAM(IDC_TIP_TEXT, EN_CHANGE), 0));
-            EXPECT_EQ(FALSE, mode(editor, WM_TIMER, 0, 0));
-            MINMAXINFO limits{};
-            EXPECT_EQ(FALSE, mode(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits)));
-            EXPECT_EQ(FALSE, mode(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(250, 20)));
-            Click(editor, IDCANCEL);
-        });
-        EXPECT_EQ(IDCANCEL, RunEditor(mode));
-    }
-}
-
-// Geometry: each mode measures its own heights at opening.
+// Each mode measures its own heights at opening.
 class EditorGeometry : public DialogTest, public testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
@@ -215,8 +199,31 @@ int OuterHeight(HWND window) {
     return rect.bottom - rect.top;
 }
 
-TEST_P(EditorGeometry, MeasuresItsHeightsAndLimitsTheTrackSize) {
+void ExpectLayoutForClientWidth(HWND editor, const EditorMetrics& metrics, int width, int half) {
+    SCOPED_TRACE("client width " + std::to_string(width));
+    RECT window, client;
+    GetWindowRect(editor, &window);
+    GetClientRect(editor, &client);
+    const int frame = (window.right - window.left) - client.right;
+    SetWindowPos(editor, nullptr, 0, 0, width + frame, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    GetClientRect(editor, &client);
+    ASSERT_EQ(width, client.right);
+
+    RECT okInTemplate = {0, 13, 0, 0};
+    MapDialogRect(editor, &okInTemplate);
+    const RECT edit = ItemRect(editor, IDC_TIP_TEXT);
+    const RECT ok = ItemRect(editor, IDOK);
+    const RECT cancel = ItemRect(editor, IDCANCEL);
+    EXPECT_EQ((RECT{0, 0, width, metrics.editHeight}), edit);
+    EXPECT_EQ((RECT{0, okInTemplate.top, half, okInTemplate.top + metrics.buttonHeight}), ok);
+    EXPECT_EQ((RECT{half, metrics.editHeight + 1, 2 * half, metrics.editHeight + 1 + metrics.buttonHeight}),
+              cancel);
+}
+
+TEST_P(EditorGeometry, OpensCentredKeepsItsLayoutAsItIsSizedAndAnswersTheDialogManager) {
     g_steps.push_back([this](HWND editor) {
+        ExpectCentredOnScreen(editor);
         EXPECT_EQ(OuterHeight(editor), Metrics().windowHeight);
         EXPECT_EQ(OuterHeight(EditBox(editor)), Metrics().editHeight);
         EXPECT_EQ(OuterHeight(GetDlgItem(editor, IDCANCEL)), Metrics().buttonHeight);
@@ -246,47 +253,18 @@ TEST_P(EditorGeometry, MeasuresItsHeightsAndLimitsTheTrackSize) {
         GetWindowRect(editor, &rect);
         EXPECT_EQ(600, rect.right - rect.left);
         EXPECT_EQ(Metrics().windowHeight, rect.bottom - rect.top);
-        Click(editor, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
-}
 
-void ExpectLayoutForClientWidth(HWND editor, const EditorMetrics& metrics, int width, int half) {
-    SCOPED_TRACE("client width " + std::to_string(width));
-    RECT window, client;
-    GetWindowRect(editor, &window);
-    GetClientRect(editor, &client);
-    const int frame = (window.right - window.left) - client.right;
-    SetWindowPos(editor, nullptr, 0, 0, width + frame, window.bottom - window.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
-    GetClientRect(editor, &client);
-    ASSERT_EQ(width, client.right);
-
-    RECT okInTemplate = {0, 13, 0, 0};
-    MapDialogRect(editor, &okInTemplate);
-    const RECT edit = ItemRect(editor, IDC_TIP_TEXT);
-    const RECT ok = ItemRect(editor, IDOK);
-    const RECT cancel = ItemRect(editor, IDCANCEL);
-    EXPECT_EQ((RECT{0, 0, width, metrics.editHeight}), edit);
-    EXPECT_EQ((RECT{0, okInTemplate.top, half, okInTemplate.top + metrics.buttonHeight}), ok);
-    EXPECT_EQ((RECT{half, metrics.editHeight + 1, 2 * half, metrics.editHeight + 1 + metrics.buttonHeight}),
-              cancel);
-}
-
-TEST_P(EditorGeometry, KeepsTheEditBoxFullWidthAndTheButtonsHalfEach) {
-    g_steps.push_back([this](HWND editor) {
+        // The edit box keeps the full width, the buttons half each.
         ExpectLayoutForClientWidth(editor, Metrics(), 300, 150);
         // An odd width leaves a strip of three pixels at the right.
         ExpectLayoutForClientWidth(editor, Metrics(), 301, 149);
         ExpectLayoutForClientWidth(editor, Metrics(), 500, 250);
-        Click(editor, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
-}
 
-TEST_P(EditorGeometry, OpensCentredOnTheScreen) {
-    g_steps.push_back([](HWND editor) {
-        ExpectCentredOnScreen(editor);
+        const DLGPROC mode = Mode();
+        EXPECT_EQ(TRUE, mode(editor, WM_COMMAND, MAKEWPARAM(IDC_TIP_TEXT, EN_CHANGE), 0));
+        EXPECT_EQ(FALSE, mode(editor, WM_TIMER, 0, 0));
+        EXPECT_EQ(FALSE, mode(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits)));
+        EXPECT_EQ(FALSE, mode(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(250, 20)));
         Click(editor, IDCANCEL);
     });
     EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
