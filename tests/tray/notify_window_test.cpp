@@ -76,7 +76,9 @@ TEST_F(TrayMenu, ButtonPressesOpenItAndNothingElseDoes) {
     }
 }
 
-TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursor) {
+// The host hears of the menu before it shows and after it has gone; a chosen
+// item arrives as a command after that.
+TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursorAndTheHostHearsOfIt) {
     ASSERT_TRUE(SetCursorPos(300, 200));
     std::vector<MenuItem> items;
     RECT where{};
@@ -94,18 +96,18 @@ TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursor) {
     EXPECT_EQ(static_cast<UINT>(-1), defaultItem);
     EXPECT_EQ(300, where.left);
     EXPECT_EQ(200, where.top);
-}
-
-TEST_F(TrayMenu, HostHearsOfItBeforeShownAndAfterGone) {
-    g_menuSteps.push_back(Dismiss);
-    TrayCallback(1, WM_LBUTTONDOWN);
     EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0}}), g_trafficWhileShown);
     EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
+    // The window is left a null message.
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NotifyWindow, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_NULL), msg.message);
+    EXPECT_EQ(0u, msg.wParam);
+    EXPECT_EQ(0, msg.lParam);
 
-    // A chosen item arrives as a command after the menu has closed.
     g_hostTraffic.clear();
     g_menuSteps.push_back(Choose('p'));
-    TrayCallback(1, WM_RBUTTONDOWN);
+    TrayCallback(1, WM_LBUTTONDOWN);
     EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
     PumpMessages();
     EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0},
@@ -113,16 +115,6 @@ TEST_F(TrayMenu, HostHearsOfItBeforeShownAndAfterGone) {
                            {HostMsgProperties, 0}}),
               g_hostTraffic);
     EXPECT_EQ((std::vector<std::string>{"/"}), g_propertiesTexts);
-}
-
-TEST_F(TrayMenu, LeavesANullMessageForTheWindow) {
-    g_menuSteps.push_back(Dismiss);
-    TrayCallback(1, WM_RBUTTONDOWN);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, NotifyWindow, 0, 0, PM_REMOVE));
-    EXPECT_EQ(static_cast<UINT>(WM_NULL), msg.message);
-    EXPECT_EQ(0u, msg.wParam);
-    EXPECT_EQ(0, msg.lParam);
 }
 
 struct ForegroundFix {
