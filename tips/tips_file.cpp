@@ -16,18 +16,26 @@
 
 namespace {
 
+// False when the size cannot be had or is 4 GB or more.
+bool SizeBelow4Gb(HANDLE file, DWORD& size) {
+    DWORD high = 0;
+    size = GetFileSize(file, &high);
+    return !(size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) && !high;
+}
+
+bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
+    DWORD read = 0;
+    return ReadFile(file, bytes, size, &read, nullptr) && read == size;
+}
+
 // Every byte of the file, a zero byte after them so that one always ends the
 // text; null when its size (4 GB or more) or the memory cannot be had, or the
 // read fails or comes up short. Every caller's handle lets no other program
 // write meanwhile, so a short read is a failing disk, never a file changing.
 HGLOBAL ReadWholeFile(HANDLE file, DWORD& size) {
-    DWORD high = 0;
-    size = GetFileSize(file, &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return nullptr;
+    if (!SizeBelow4Gb(file, size)) return nullptr;
     GlobalBuffer buffer(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
-    DWORD read = 0;
-    if (!buffer.Get() || !ReadFile(file, buffer.Get(), size, &read, nullptr) || read != size)
-        return nullptr;
+    if (!buffer.Get() || !ReadExactly(file, buffer.Bytes(), size)) return nullptr;
     buffer.Bytes()[size] = '\0';
     return buffer.Release();
 }
@@ -260,11 +268,6 @@ constexpr DWORD kCompareChunk = 1024 * 1024;
 // this is compared whole.
 constexpr DWORD kCounterLineAtMost = 4096;
 
-bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
-    DWORD read = 0;
-    return ReadFile(file, bytes, size, &read, nullptr) && read == size;
-}
-
 bool SeekTo(HANDLE file, uint64_t offset) {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
@@ -324,9 +327,8 @@ bool CompareWholeFile(HANDLE file, const TipsFileStamp& stamp, const TipsListSto
 // a change. False when a read fails, the last error kept.
 bool CompareOpenFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStore& list,
                      TipsFileStamp& seen, TipsFileChange& change) {
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return false;
+    DWORD size = 0;
+    if (!SizeBelow4Gb(file, size)) return false;
     if (size <= kCompareChunk) return CompareWholeFile(file, stamp, list, seen, change);
     const GlobalBuffer buffer(GlobalAlloc(GMEM_FIXED, kCompareChunk));
     char* const chunk = buffer.Bytes();
