@@ -63,6 +63,13 @@ inline void TypeInto(HWND edit, const std::string& text) {
     for (unsigned char c : text) SendMessageA(edit, WM_CHAR, c, 0);
 }
 
+// Replaces the editor's text as a user would: all of it selected, then typed over.
+inline void TypeOver(HWND editor, const std::string& text) {
+    HWND edit = GetDlgItem(editor, IDC_TIP_TEXT);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    TypeInto(edit, text);
+}
+
 // Keys go through the dialog's modal loop, which turns Enter and Escape into commands.
 inline void PressKey(HWND dialog, WPARAM key) {
     HWND target = GetFocus() ? GetFocus() : dialog;

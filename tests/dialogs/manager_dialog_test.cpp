@@ -22,9 +22,7 @@ DialogStep InEditor(const char* caption, const char* text, DialogStep act) {
 
 DialogStep TypeAndPress(const char* typed, int button) {
     return [=](HWND editor) {
-        HWND edit = GetDlgItem(editor, IDC_TIP_TEXT);
-        SendMessageA(edit, EM_SETSEL, 0, -1);
-        TypeInto(edit, typed);
+        TypeOver(editor, typed);
         Click(editor, button);
     };
 }

@@ -55,8 +55,7 @@ struct EditorCase {
 };
 
 void TypeAndOk(HWND editor, const std::string& text) {
-    SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
-    TypeInto(EditBox(editor), text);
+    TypeOver(editor, text);
     Click(editor, IDOK);
 }
 
@@ -131,8 +130,7 @@ TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
         ShowWindow(editor, SW_SHOWNORMAL);
         EXPECT_EQ("Edit Tip", WindowText(editor));
         EXPECT_EQ("abc", ItemText(editor, IDC_TIP_TEXT));
-        SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
-        TypeInto(EditBox(editor), "abd");
+        TypeOver(editor, "abd");
         Click(editor, IDOK);
         // No keeps the dialog open with the user's text and the tip as it was.
         EXPECT_TRUE(IsWindowVisible(editor));
@@ -168,10 +166,7 @@ TEST_F(Dialogs, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
         for (const DialogStep& end : endings) {
             SCOPED_TRACE(dialog.name);
             g_steps.push_back([end](HWND window) {
-                if (const HWND edit = GetDlgItem(window, IDC_TIP_TEXT)) {
-                    SendMessageA(edit, EM_SETSEL, 0, -1);
-                    TypeInto(edit, "changed");
-                }
+                if (GetDlgItem(window, IDC_TIP_TEXT)) TypeOver(window, "changed");
                 end(window);
             });
             EXPECT_EQ(IDCANCEL, dialog.run());
