@@ -285,14 +285,11 @@ bool Stopped(const Action& action) {
 }
 
 void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
-    const ::testing::ScopedTrace trace(__FILE__, __LINE__,
-                                       std::string(action.name) + ", " + CallKindName(plan.kind) +
-                                           " call " + std::to_string(plan.failAt) +
-                                           (plan.persistent ? " and on" : " once"));
+    const std::string run = std::string(action.name) + ", " + CallKindName(plan.kind) + " call " +
+                            std::to_string(plan.failAt) + (plan.persistent ? " and on" : " once");
+    const ::testing::ScopedTrace trace(__FILE__, __LINE__, run);
     // A fault ends the program before gtest can say which run it was in.
-    if (getenv("FAULT_SWEEP_TRACE"))
-        fprintf(stderr, "%s, %s call %d%s\n", action.name, CallKindName(plan.kind), plan.failAt,
-                plan.persistent ? " and on" : " once");
+    if (getenv("FAULT_SWEEP_TRACE")) fprintf(stderr, "%s\n", run.c_str());
     RestartDialogWatchdog();
     g_editorText = "added";
     g_plan = plan;
