@@ -11,6 +11,8 @@
 
 namespace {
 
+using ImageList = Owned<HIMAGELIST, &ImageList_Destroy>;
+
 constexpr char kTrayTip[] = "Calvorin";
 // The module's own icon is always its small image, whatever the tray's size.
 constexpr int kFallbackIconSize = 16;

@@ -1,28 +1,42 @@
 // Owners of the Win32 handles the module makes: each gives back what it holds
-// when its scope ends, on every path out of the scope. Release() hands the
-// handle over to a new owner instead.
+// when its scope ends, on every path out of the scope. A helper returns its
+// owner, which moves; Release() hands the handle to code that is no owner.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <utility>
 
 // A kernel object's handle. Files say "none" with INVALID_HANDLE_VALUE, most
 // other objects with null; both are none here.
+// Closing one keeps the last error: a failed call's reason outlives the
+// handle it was made on.
 class Handle {
 public:
     explicit Handle(HANDLE handle = nullptr) : h_(handle) {}
-    ~Handle() { if (Valid()) CloseHandle(h_); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
+    ~Handle() { Close(); }
+    Handle(Handle&& other) noexcept : h_(other.Release()) {}
+    Handle& operator=(Handle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            h_ = other.Release();
+        }
+        return *this;
+    }
 
     HANDLE Get() const { return h_; }
     bool Valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
     HANDLE Release() { return std::exchange(h_, nullptr); }
 
 private:
+    void Close() {
+        if (!Valid()) return;
+        const DWORD error = GetLastError();
+        CloseHandle(h_);
+        SetLastError(error);
+    }
+
     HANDLE h_;
 };
 
@@ -32,8 +46,14 @@ class Owned {
 public:
     explicit Owned(H handle = nullptr) : h_(handle) {}
     ~Owned() { if (h_) Destroy(h_); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
+    Owned(Owned&& other) noexcept : h_(other.Release()) {}
+    Owned& operator=(Owned&& other) noexcept {
+        if (this != &other) {
+            if (h_) Destroy(h_);
+            h_ = other.Release();
+        }
+        return *this;
+    }
 
     H Get() const { return h_; }
     H Release() { return std::exchange(h_, nullptr); }
@@ -42,7 +62,6 @@ private:
     H h_;
 };
 
-using ImageList = Owned<HIMAGELIST, &ImageList_Destroy>;
 using PopupMenu = Owned<HMENU, &DestroyMenu>;
 
 // A block from GlobalAlloc. GPTR's blocks are fixed, and the handle is the address.
