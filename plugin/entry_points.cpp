@@ -116,7 +116,7 @@ void ShutDown() {
     // holds nothing the library made, and it releases nothing.
     FreePicture(&g_picture);
     UnregisterNotifyWindowClass();
-    CloseWriterMutex();
+    EndTipsFileSaves();
 }
 
 }  // namespace

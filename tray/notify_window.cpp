@@ -68,8 +68,11 @@ void OnEditTips(HWND window) {
         return;
     // A No to the writer's question is the user's choice, not a failure. A
     // plug-in stopped while a box of the save was up shows nothing more.
-    if (WriteTipsFile() == TipsSave::Failed && !stay.StoppedMeanwhile())
-        ShowCommandError(window, kTipsNotWrittenText);
+    if (WriteTipsFile() != TipsSave::Failed || stay.StoppedMeanwhile()) return;
+    ShowCommandError(window, kTipsNotWrittenText);
+    // A drive that dropped in the middle of the save is likely back by the
+    // time the user answers: the old bytes of a rewrite it cut off go back.
+    if (!stay.StoppedMeanwhile()) PutBackUnfinishedTipsRewrite();
 }
 
 void ShowCommandError(HWND owner, const char* text) {

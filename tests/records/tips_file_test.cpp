@@ -99,7 +99,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
         }
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         EXPECT_TRUE(g_boxes.empty());
-        EXPECT_EQ(BuildTipsImage(TipsList), ReadBytes(tipsPath));
+        EXPECT_EQ(ImageText(TipsList), ReadBytes(tipsPath));
     }
 }
 
@@ -205,9 +205,8 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
         HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                    0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, other);
-        // Without read sharing the file cannot be checked: the user is asked,
-        // and Yes still meets the holder.
-        if (share == 0) g_steps.push_back(QuestionAnswered(IDYES, kTipsUncheckedText));
+        // Held without delete sharing, it can be neither swapped nor
+        // rewritten: nothing is asked of the user before the save fails.
         EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
         CloseHandle(other);
         ExpectOldFileAlone();
@@ -433,9 +432,8 @@ TEST_F(TipsFile, WriterStampsWhatItWroteNotWhatCameAfter) {
         g_afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
-    TipsFileStamp seen;
     EXPECT_EQ(TipsFileChange::TipsChanged,
-              CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, seen, WaitBudget(0)));
+              CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, WaitBudget(0)).change);
 }
 
 struct AttributeCase {

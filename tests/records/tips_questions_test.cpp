@@ -137,7 +137,7 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
             g_steps.push_back(QuestionAnswered(
                 IDNO, c.unread ? UnreadQuestion("the 20000 tips") : kTipsChangedText));
         EXPECT_EQ(asks ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
-        EXPECT_EQ(asks ? other : BuildTipsImage(TipsList), ReadBytes(tipsPath));
+        EXPECT_EQ(asks ? other : ImageText(TipsList), ReadBytes(tipsPath));
         TipsList.ReplaceAll({});
     }
 }
@@ -195,7 +195,7 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         } else {
             EXPECT_EQ(TipsSave::Written, saved);
         }
-        EXPECT_EQ(BuildTipsImage(TipsList), ReadBytes(tipsPath));
+        EXPECT_EQ(ImageText(TipsList), ReadBytes(tipsPath));
         g_boxes.clear();
     }
 }
@@ -285,7 +285,7 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         EXPECT_EQ(c.saved, saved);
         if (c.saved == TipsSave::Failed) ExpectOldFileAlone();
         if (c.other == OtherHost::WaitsWhileThisSaves) {
-            EXPECT_EQ(BuildTipsImage(TipsList), host.seen);
+            EXPECT_EQ(ImageText(TipsList), host.seen);
         }
         for (HANDLE handle : {thread, host.mutex, host.holding, g_readStarted}) CloseHandle(handle);
         g_readStarted = nullptr;
