@@ -9,6 +9,7 @@ DWORD g_holdEachStepMs;
 std::string g_newFilePath;
 HANDLE g_readStarted;
 void (*g_afterReplace)(LPCSTR path);
+void (*g_beforeInPlaceOpen)(LPCSTR path);
 std::string g_atFailedCut;
 
 namespace {
@@ -21,6 +22,7 @@ using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
 using CreateMutexFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
 using GetFileAttributesFn = DWORD(WINAPI*)(LPCSTR);
+using FlushFileBuffersFn = BOOL(WINAPI*)(HANDLE);
 
 struct RealCalls {
     CreateFileFn createFile;
@@ -29,6 +31,7 @@ struct RealCalls {
     SetEndOfFileFn setEndOfFile;
     CreateMutexFn createMutex;
     GetFileAttributesFn getFileAttributes;
+    FlushFileBuffersFn flushFileBuffers;
 };
 RealCalls g_real;
 Fault g_faults[static_cast<int>(Step::Count)];
@@ -68,6 +71,7 @@ HANDLE WINAPI WindowsCreateFile(LPCSTR path, DWORD access, DWORD share,
     const Step step = OpenStep(path, access, disposition);
     if (step == Step::NewFile) g_newFilePath = path;
     if (step == Step::Read && g_readStarted) SetEvent(g_readStarted);
+    if (step == Step::InPlaceOpen && g_beforeInPlaceOpen) g_beforeInPlaceOpen(path);
     if (step != Step::Count && Fails(step)) return INVALID_HANDLE_VALUE;
     // Windows truncates a hidden or system file only when asked for the same bits.
     const DWORD existing = g_real.getFileAttributes(path);
@@ -86,14 +90,16 @@ BOOL WINAPI WindowsMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
     return TRUE;
 }
 
-// A failing write, as a full disk fails it: half of the bytes land first. A
-// fault without an error is a disk that takes half and reports success.
+// A failing write, as a full disk or a drive that drops fails it: half of the
+// bytes land at the first failure, none at the later ones. A fault without an
+// error is a disk that takes half and reports success.
 BOOL WINAPI WindowsWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
                              LPOVERLAPPED overlapped) {
     Sleep(g_slowDisk);
     if (!Fails(Step::Write)) return g_real.writeFile(file, data, length, written, overlapped);
     const DWORD error = GetLastError();
-    const BOOL wrote = g_real.writeFile(file, data, length / 2, written, overlapped);
+    const DWORD landing = Calls(Step::Write) == 1 ? length / 2 : 0;
+    const BOOL wrote = g_real.writeFile(file, data, landing, written, overlapped);
     SetLastError(error);
     return error == ERROR_SUCCESS ? wrote : FALSE;
 }
@@ -126,6 +132,10 @@ DWORD WINAPI WindowsGetFileAttributes(LPCSTR path) {
     return attributes | added;
 }
 
+BOOL WINAPI WindowsFlushFileBuffers(HANDLE file) {
+    return Fails(Step::Flush) ? FALSE : g_real.flushFileBuffers(file);
+}
+
 }  // namespace
 
 int& Calls(Step step) {
@@ -144,11 +154,14 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
       createMutex{GetModuleHandleA(nullptr), "kernel32.dll", "CreateMutexA",
                   reinterpret_cast<void*>(&WindowsCreateMutex)},
       getFileAttributes{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileAttributesA",
-                        reinterpret_cast<void*>(&WindowsGetFileAttributes)} {
+                        reinterpret_cast<void*>(&WindowsGetFileAttributes)},
+      flushFileBuffers{GetModuleHandleA(nullptr), "kernel32.dll", "FlushFileBuffers",
+                       reinterpret_cast<void*>(&WindowsFlushFileBuffers)} {
     for (Fault& fault : g_faults) fault = {};
     for (int& calls : g_calls) calls = 0;
     for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
     g_afterReplace = nullptr;
+    g_beforeInPlaceOpen = nullptr;
     g_slowDisk = 0;
     g_holdEachStepMs = 0;
     g_real = {reinterpret_cast<CreateFileFn>(createFile.original),
@@ -156,8 +169,9 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
               reinterpret_cast<WriteFileFn>(writeFile.original),
               reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original),
               reinterpret_cast<CreateMutexFn>(createMutex.original),
-              reinterpret_cast<GetFileAttributesFn>(getFileAttributes.original)};
+              reinterpret_cast<GetFileAttributesFn>(getFileAttributes.original),
+              reinterpret_cast<FlushFileBuffersFn>(flushFileBuffers.original)};
     EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
                 g_real.setEndOfFile && g_real.createMutex &&
-                g_real.getFileAttributes);
+                g_real.getFileAttributes && g_real.flushFileBuffers);
 }

@@ -14,7 +14,7 @@
 // bits added, as Windows shows a symbolic link (FILE_ATTRIBUTE_REPARSE_POINT)
 // and Wine never does.
 enum class Step {
-    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Count
+    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Flush, Count
 };
 constexpr int kAlways = 1000;
 
@@ -38,8 +38,10 @@ extern DWORD g_holdEachStepMs;
 extern std::string g_newFilePath;
 // Set at every read of tips.rc, when there is one.
 extern HANDLE g_readStarted;
-// Another program's write to tips.rc the moment the replace is done; none when null.
+// Another program's write to tips.rc the moment the replace is done, or just
+// before tips.rc is opened to be rewritten in place; none when null.
 extern void (*g_afterReplace)(LPCSTR path);
+extern void (*g_beforeInPlaceOpen)(LPCSTR path);
 // What the file held when a SetEndOfFile failed: what a crash at that moment
 // would have left.
 extern std::string g_atFailedCut;
@@ -53,6 +55,7 @@ struct PlayWindows {
     ScopedImportPatch setEndOfFile;
     ScopedImportPatch createMutex;
     ScopedImportPatch getFileAttributes;
+    ScopedImportPatch flushFileBuffers;
 
     explicit PlayWindows(std::initializer_list<Fault> faults);
 };
