@@ -21,6 +21,9 @@ using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 using SetEndOfFileFn = BOOL(WINAPI*)(HANDLE);
 using CreateMutexFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
 using GetFileAttributesFn = DWORD(WINAPI*)(LPCSTR);
+using ReadFileFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+using GetFileSizeFn = DWORD(WINAPI*)(HANDLE, LPDWORD);
+using GlobalAllocFn = HGLOBAL(WINAPI*)(UINT, SIZE_T);
 
 struct RealCalls {
     CreateFileFn createFile;
@@ -29,6 +32,9 @@ struct RealCalls {
     SetEndOfFileFn setEndOfFile;
     CreateMutexFn createMutex;
     GetFileAttributesFn getFileAttributes;
+    ReadFileFn readFile;
+    GetFileSizeFn getFileSize;
+    GlobalAllocFn globalAlloc;
 };
 RealCalls g_real;
 Fault g_faults[static_cast<int>(Step::Count)];
@@ -107,7 +113,7 @@ BOOL WINAPI WindowsSetEndOfFile(HANDLE file) {
     SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
     g_atFailedCut.assign(4096, '\0');
     DWORD read = 0;
-    ReadFile(file, g_atFailedCut.data(), 4096, &read, nullptr);
+    g_real.readFile(file, g_atFailedCut.data(), 4096, &read, nullptr);
     g_atFailedCut.resize(read);
     SetFilePointerEx(file, here, nullptr, FILE_BEGIN);
     SetLastError(error);
@@ -124,6 +130,34 @@ DWORD WINAPI WindowsGetFileAttributes(LPCSTR path) {
     const DWORD added = g_faults[static_cast<int>(Step::Attributes)].error;
     ++Calls(Step::Attributes);
     return attributes | added;
+}
+
+// As WindowsWriteFile: half of the bytes come, and without an error the read
+// says it got them all.
+BOOL WINAPI WindowsReadFile(HANDLE file, LPVOID data, DWORD length, LPDWORD read,
+                            LPOVERLAPPED overlapped) {
+    if (!Fails(Step::ReadBytes)) return g_real.readFile(file, data, length, read, overlapped);
+    const DWORD error = GetLastError();
+    const BOOL got = g_real.readFile(file, data, length / 2, read, overlapped);
+    SetLastError(error);
+    return error == ERROR_SUCCESS ? got : FALSE;
+}
+
+DWORD WINAPI WindowsGetFileSize(HANDLE file, LPDWORD high) {
+    const DWORD low = g_real.getFileSize(file, high);
+    const DWORD error = GetLastError();
+    if (Fails(Step::Size) && high) ++*high;
+    SetLastError(error);
+    return low;
+}
+
+HGLOBAL WINAPI WindowsGlobalAlloc(UINT flags, SIZE_T bytes) {
+    const HGLOBAL block = g_real.globalAlloc(flags, bytes);
+    if (void* at = block && !(flags & GMEM_ZEROINIT) ? GlobalLock(block) : nullptr) {
+        memset(at, 0xCD, bytes);
+        GlobalUnlock(block);
+    }
+    return block;
 }
 
 }  // namespace
@@ -144,7 +178,13 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
       createMutex{GetModuleHandleA(nullptr), "kernel32.dll", "CreateMutexA",
                   reinterpret_cast<void*>(&WindowsCreateMutex)},
       getFileAttributes{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileAttributesA",
-                        reinterpret_cast<void*>(&WindowsGetFileAttributes)} {
+                        reinterpret_cast<void*>(&WindowsGetFileAttributes)},
+      readFile{GetModuleHandleA(nullptr), "kernel32.dll", "ReadFile",
+               reinterpret_cast<void*>(&WindowsReadFile)},
+      getFileSize{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileSize",
+                  reinterpret_cast<void*>(&WindowsGetFileSize)},
+      globalAlloc{GetModuleHandleA(nullptr), "kernel32.dll", "GlobalAlloc",
+                  reinterpret_cast<void*>(&WindowsGlobalAlloc)} {
     for (Fault& fault : g_faults) fault = {};
     for (int& calls : g_calls) calls = 0;
     for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
@@ -156,8 +196,12 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
               reinterpret_cast<WriteFileFn>(writeFile.original),
               reinterpret_cast<SetEndOfFileFn>(setEndOfFile.original),
               reinterpret_cast<CreateMutexFn>(createMutex.original),
-              reinterpret_cast<GetFileAttributesFn>(getFileAttributes.original)};
+              reinterpret_cast<GetFileAttributesFn>(getFileAttributes.original),
+              reinterpret_cast<ReadFileFn>(readFile.original),
+              reinterpret_cast<GetFileSizeFn>(getFileSize.original),
+              reinterpret_cast<GlobalAllocFn>(globalAlloc.original)};
     EXPECT_TRUE(g_real.createFile && g_real.moveFile && g_real.writeFile &&
                 g_real.setEndOfFile && g_real.createMutex &&
-                g_real.getFileAttributes);
+                g_real.getFileAttributes && g_real.readFile && g_real.getFileSize &&
+                g_real.globalAlloc);
 }
