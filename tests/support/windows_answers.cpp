@@ -160,6 +160,12 @@ HGLOBAL WINAPI WindowsGlobalAlloc(UINT flags, SIZE_T bytes) {
     return block;
 }
 
+// This program's import of a kernel32 function, bound to its stand-in.
+template <typename Function>
+ScopedImportPatch Kernel32(const char* name, Function* standIn) {
+    return {GetModuleHandleA(nullptr), "kernel32.dll", name, reinterpret_cast<void*>(standIn)};
+}
+
 }  // namespace
 
 int& Calls(Step step) {
@@ -167,24 +173,15 @@ int& Calls(Step step) {
 }
 
 PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
-    : createFile{GetModuleHandleA(nullptr), "kernel32.dll", "CreateFileA",
-                 reinterpret_cast<void*>(&WindowsCreateFile)},
-      moveFile{GetModuleHandleA(nullptr), "kernel32.dll", "MoveFileExA",
-               reinterpret_cast<void*>(&WindowsMoveFileEx)},
-      writeFile{GetModuleHandleA(nullptr), "kernel32.dll", "WriteFile",
-                reinterpret_cast<void*>(&WindowsWriteFile)},
-      setEndOfFile{GetModuleHandleA(nullptr), "kernel32.dll", "SetEndOfFile",
-                   reinterpret_cast<void*>(&WindowsSetEndOfFile)},
-      createMutex{GetModuleHandleA(nullptr), "kernel32.dll", "CreateMutexA",
-                  reinterpret_cast<void*>(&WindowsCreateMutex)},
-      getFileAttributes{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileAttributesA",
-                        reinterpret_cast<void*>(&WindowsGetFileAttributes)},
-      readFile{GetModuleHandleA(nullptr), "kernel32.dll", "ReadFile",
-               reinterpret_cast<void*>(&WindowsReadFile)},
-      getFileSize{GetModuleHandleA(nullptr), "kernel32.dll", "GetFileSize",
-                  reinterpret_cast<void*>(&WindowsGetFileSize)},
-      globalAlloc{GetModuleHandleA(nullptr), "kernel32.dll", "GlobalAlloc",
-                  reinterpret_cast<void*>(&WindowsGlobalAlloc)} {
+    : createFile(Kernel32("CreateFileA", WindowsCreateFile)),
+      moveFile(Kernel32("MoveFileExA", WindowsMoveFileEx)),
+      writeFile(Kernel32("WriteFile", WindowsWriteFile)),
+      setEndOfFile(Kernel32("SetEndOfFile", WindowsSetEndOfFile)),
+      createMutex(Kernel32("CreateMutexA", WindowsCreateMutex)),
+      getFileAttributes(Kernel32("GetFileAttributesA", WindowsGetFileAttributes)),
+      readFile(Kernel32("ReadFile", WindowsReadFile)),
+      getFileSize(Kernel32("GetFileSize", WindowsGetFileSize)),
+      globalAlloc(Kernel32("GlobalAlloc", WindowsGlobalAlloc)) {
     for (Fault& fault : g_faults) fault = {};
     for (int& calls : g_calls) calls = 0;
     for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
