@@ -12,9 +12,11 @@
 
 // Read opens tips.rc to read it. Attributes never fails: tips.rc's attributes come back with the fault's "error" as
 // bits added, as Windows shows a symbolic link (FILE_ATTRIBUTE_REPARSE_POINT)
-// and Wine never does.
+// and Wine never does. ReadBytes is ReadFile, failing as Write does. Size
+// never fails either: the file's size comes back with 4 GB added.
 enum class Step {
-    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Flush, Count
+    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Flush,
+    ReadBytes, Size, Count
 };
 constexpr int kAlways = 1000;
 
@@ -47,7 +49,9 @@ extern void (*g_beforeInPlaceOpen)(LPCSTR path);
 extern std::string g_atFailedCut;
 
 // The stand-ins in place of this program's imports for the scope's duration,
-// with the faults given and the counts at zero.
+// with the faults given and the counts at zero. GlobalAlloc's blocks come back
+// full of other bytes unless zeroing was asked for, as Windows' heap leaves
+// them and Wine's fresh pages never do.
 struct PlayWindows {
     ScopedImportPatch createFile;
     ScopedImportPatch moveFile;
@@ -55,6 +59,9 @@ struct PlayWindows {
     ScopedImportPatch setEndOfFile;
     ScopedImportPatch createMutex;
     ScopedImportPatch getFileAttributes;
+    ScopedImportPatch readFile;
+    ScopedImportPatch getFileSize;
+    ScopedImportPatch globalAlloc;
     ScopedImportPatch flushFileBuffers;
 
     explicit PlayWindows(std::initializer_list<Fault> faults);
