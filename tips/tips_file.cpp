@@ -24,6 +24,36 @@ bool SeekTo(HANDLE file, uint64_t offset) {
     return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
 }
 
+// Files are read this much at a time: each piece is compared or hashed while
+// it is still in the cache, and the comparison needs no block of the file's
+// size to find in the host's address space.
+constexpr DWORD kCompareChunk = 1024 * 1024;
+
+// The hash of a file's tips part, fed the file's bytes from its start a piece
+// at a time, so that a read hashes what it reads while it is in the cache.
+// None where the counter line's end is not in the first piece, or a read
+// failed: the comparison hashes the whole tips part then.
+class TipsPartHasher {
+public:
+    void Feed(std::string_view piece) {
+        if (pieces_++ == 0) {
+            const size_t lineEnd = piece.find(kLineEnd);
+            if (lineEnd == std::string_view::npos) return;
+            counterLineFound_ = true;
+            piece.remove_prefix(lineEnd + kLineEnd.size());
+        }
+        hash_.Feed(piece.data(), piece.size());
+    }
+    std::optional<uint64_t> Hash() const {
+        return counterLineFound_ ? std::optional<uint64_t>(hash_.Finish()) : std::nullopt;
+    }
+
+private:
+    StreamedTextHash hash_;
+    unsigned pieces_ = 0;
+    bool counterLineFound_ = false;
+};
+
 // The file's size; none when it cannot be had or is 4 GB or more.
 std::optional<DWORD> SizeBelow4Gb(HANDLE file) {
     DWORD high = 0;
@@ -38,16 +68,25 @@ bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
 }
 
 // Every byte of the file from its start, a zero byte after them so that one
-// always ends the text; no block when its size (4 GB or more) or the memory
-// cannot be had, or the read fails or comes up short. Every caller's handle
+// always ends the text, read a piece at a time, each handed to the hasher
+// where there is one; no block when its size (4 GB or more) or the memory
+// cannot be had, or a read fails or comes up short. Every caller's handle
 // lets no other program write meanwhile, so a short read is a failing disk,
 // never a file changing.
-FileBytes ReadWholeFile(HANDLE file) {
+FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher = nullptr) {
     const std::optional<DWORD> size = SizeBelow4Gb(file);
     if (!size || !SeekTo(file, 0)) return {};
     FileBytes bytes{GlobalBuffer(GlobalAlloc(GMEM_FIXED, size_t{*size} + 1)), *size};
-    if (!bytes.block.Get() || !ReadExactly(file, bytes.block.Bytes(), *size)) return {};
-    bytes.block.Bytes()[*size] = '\0';
+    char* const block = bytes.block.Bytes();
+    if (!block) return {};
+    DWORD offset = 0;
+    do {
+        const DWORD piece = std::min(kCompareChunk, *size - offset);
+        if (!ReadExactly(file, block + offset, piece)) return {};
+        if (hasher) hasher->Feed(std::string_view(block + offset, piece));
+        offset += piece;
+    } while (offset < *size);
+    block[*size] = '\0';
     return bytes;
 }
 
@@ -71,14 +110,17 @@ struct OpenedBytes {
 
 // Opens the file and takes its bytes as ReadWholeFile does, waiting for a
 // program that holds it for a moment; a byte-range lock answers only the read.
-OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget) {
+OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget,
+                         TipsPartHasher* hasher = nullptr) {
     OpenedBytes opened;
     RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
         // The last try's handle goes first: sharing nothing, it would keep
         // this one out too.
         opened = OpenedBytes{};
         opened.file = Handle(CreateFileA(path, access, share, nullptr, OPEN_EXISTING, 0, nullptr));
-        opened.bytes = opened.file.Valid() ? ReadWholeFile(opened.file.Get()) : FileBytes{};
+        if (hasher) *hasher = TipsPartHasher();
+        opened.bytes =
+            opened.file.Valid() ? ReadWholeFile(opened.file.Get(), hasher) : FileBytes{};
         return opened.bytes.block.Get() != nullptr;
     });
     return opened;
@@ -304,10 +346,6 @@ bool LeftByRewrite(std::string_view now, std::string_view old, std::string_view 
     return true;
 }
 
-// The comparison reads a large file this much at a time: no block of the
-// file's size to find in the host's address space, and each piece compared
-// or hashed while it is still in the cache.
-constexpr DWORD kCompareChunk = 1024 * 1024;
 // A counter line is a few dozen bytes; a file whose first line is longer than
 // this is compared whole.
 constexpr DWORD kCounterLineAtMost = 4096;
@@ -325,14 +363,15 @@ TipsFileChange ChangeByHash(const TipsFileStamp& stamp, size_t length, uint64_t 
 // length, its hash when it changed, and its lines where a question will name
 // them.
 TipsFileComparison CompareTipsPart(std::string_view tips, const TipsFileStamp& stamp,
-                                   const TipsListStore& list) {
+                                   const TipsListStore& list,
+                                   std::optional<uint64_t> hashOfTips = std::nullopt) {
     TipsFileComparison found{TipsFileChange::Unchanged, {}};
     found.seen.tipsLength = tips.size();
     // A question about a list that never held the file's tips names them.
     if (stamp.unread) found.seen.tipLines = CountCrLfLines(tips);
     // Still the bytes the list was read from: one pass over both, no hash.
     if (PendingTipsPartIs(stamp, list, tips)) return found;
-    found.seen.tipsHash = HashTipsText(tips);
+    found.seen.tipsHash = hashOfTips ? *hashOfTips : HashTipsText(tips);
     found.change = ChangeByHash(stamp, tips.size(), found.seen.tipsHash);
     return found;
 }
@@ -490,11 +529,12 @@ TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
                             TipsFileStamp& stamp, const WaitBudget& budget,
                             const GoAhead& goAhead) {
     TipsSaveOutcome outcome;
-    OpenedBytes opened =
-        ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget);
+    TipsPartHasher hasher;
+    OpenedBytes opened = ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget, &hasher);
     const bool read = opened.bytes.block.Get() != nullptr;
-    outcome.found = read ? CompareTipsPart(TipsPartOf(opened.bytes.View()), stamp, list)
-                         : NotCompared(GetLastError());
+    outcome.found =
+        read ? CompareTipsPart(TipsPartOf(opened.bytes.View()), stamp, list, hasher.Hash())
+             : NotCompared(GetLastError());
     if (!goAhead(outcome.found)) {
         outcome.result = TipsWriteResult::NotAhead;
         return outcome;

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -105,61 +104,38 @@ HANDLE KeptWriterMutex() {
     return g_writerMutex;
 }
 
+// wsprintfA fills at most 1024 bytes; every question fits in far fewer.
 constexpr size_t kQuestionSize = 512;
 static_assert(sizeof kTipsNotShownText + sizeof kNotShownZeroByteItem +
                       sizeof kNotShownLastLineItem + sizeof kNotShownLineEndsItem +
                       sizeof kLines + 10 <
                   kQuestionSize,
               "every question fits");
+// A count's phrase: ten digits and the words around them.
+constexpr size_t kPhraseSize = 32;
+static_assert(sizeof kTheTips + 10 < kPhraseSize && sizeof kLines + 10 < kPhraseSize,
+              "every phrase fits");
 
-struct TextBuilder {
-    char (&text)[kQuestionSize];
-    size_t length = 0;
-    void Append(std::string_view part) {
-        length += part.copy(text + length, kQuestionSize - 1 - length);
-        text[length] = '\0';
-    }
-    // The format with each "%s" replaced by the next of the parts.
-    void AppendFormatted(std::string_view format, std::initializer_list<std::string_view> parts) {
-        for (const std::string_view part : parts) {
-            const size_t at = format.find("%s");
-            Append(format.substr(0, at));
-            Append(part);
-            format.remove_prefix(at + 2);
-        }
-        Append(format);
-    }
-};
-
-// "the 1 tip", "the 20 tips" (pattern kTheTips, single kOneTip), and the like.
-std::string_view Counted(uint32_t count, std::string_view one, std::string_view many,
-                         char (&text)[kQuestionSize]) {
+// "the 1 tip" or "the 20 tips" (kOneTip, kTheTips), "1 line" or "20 lines".
+const char* CountPhrase(uint32_t count, const char* one, const char* many,
+                        char (&phrase)[kPhraseSize]) {
     if (count == 1) return one;
-    char digits[12];
-    const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
-    TextBuilder counted{text};
-    counted.AppendFormatted(many, {std::string_view(digits, static_cast<size_t>(end - digits))});
-    return std::string_view(text, counted.length);
+    wsprintfA(phrase, many, count);
+    return phrase;
 }
 
 // kTipsNotShownText with a line for each kind of text the file holds.
 void NotShownQuestion(const TipsFileStamp& stamp, char (&text)[kQuestionSize]) {
     char items[kQuestionSize] = "";
-    TextBuilder list{items};
-    const char* separator = "";
+    int length = 0;
     for (const auto& [kind, line] : {std::pair{kNotShownZeroByte, kNotShownZeroByteItem},
                                      std::pair{kNotShownLastLine, kNotShownLastLineItem},
                                      std::pair{kNotShownLineEnds, kNotShownLineEndsItem}}) {
-        if (!(stamp.notShown & kind)) continue;
-        list.Append(separator);
-        list.Append(line);
-        separator = "\n";
+        if (stamp.notShown & kind) length += wsprintfA(items + length, length ? "\n%s" : "%s", line);
     }
-    char lines[kQuestionSize];
-    TextBuilder question{text};
-    question.AppendFormatted(kTipsNotShownText,
-                             {std::string_view(items, list.length),
-                              Counted(stamp.notShownLines, kOneLine, kLines, lines)});
+    char lines[kPhraseSize];
+    wsprintfA(text, kTipsNotShownText, items,
+              CountPhrase(stamp.notShownLines, kOneLine, kLines, lines));
 }
 
 // The question to ask before the file is replaced, given what the comparison
@@ -172,21 +148,20 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
     if (change == TipsFileChange::Vanished ||
         (change == TipsFileChange::Unreadable && unreadableAccepted))
         return false;
-    TextBuilder question{text};
     if (stamp.unread && change != TipsFileChange::Unchanged) {
-        char count[kQuestionSize];
-        question.AppendFormatted(kTipsUnreadAtStartText,
-                                 {change == TipsFileChange::Unreadable
-                                      ? std::string_view(kEveryTip)
-                                      : Counted(found.seen.tipLines, kOneTip, kTheTips, count)});
+        char tips[kPhraseSize];
+        wsprintfA(text, kTipsUnreadAtStartText,
+                  change == TipsFileChange::Unreadable
+                      ? kEveryTip
+                      : CountPhrase(found.seen.tipLines, kOneTip, kTheTips, tips));
         return true;
     }
     switch (change) {
     case TipsFileChange::Unreadable:
-        question.Append(kTipsUncheckedText);
+        lstrcpynA(text, kTipsUncheckedText, kQuestionSize);
         return true;
     case TipsFileChange::TipsChanged:
-        question.Append(kTipsChangedText);
+        lstrcpynA(text, kTipsChangedText, kQuestionSize);
         return true;
     default:
         if (!stamp.notShown) return false;

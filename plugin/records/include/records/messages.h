@@ -30,14 +30,14 @@ constexpr char kTipsUnreadAtStartText[] =
     "Replacing tips.rc drops %s it holds. Replace them with your edited list?";
 constexpr char kEveryTip[] = "every tip";
 constexpr char kOneTip[] = "the 1 tip";
-constexpr char kTheTips[] = "the %s tips";
+constexpr char kTheTips[] = "the %u tips";
 // %s: the items below for the kinds of text the file holds, one under
 // another; then kOneLine, or kLines with their count.
 constexpr char kTipsNotShownText[] =
     "tips.rc holds text that the list does not show:\n%s\n\n"
     "Saving drops it: %s. Replace tips.rc with your edited list?";
 constexpr char kOneLine[] = "1 line";
-constexpr char kLines[] = "%s lines";
+constexpr char kLines[] = "%u lines";
 constexpr char kNotShownZeroByteItem[] = "- a zero byte";
 constexpr char kNotShownLastLineItem[] = "- a last line without a line end";
 constexpr char kNotShownLineEndsItem[] = "- line ends other than CR LF";
