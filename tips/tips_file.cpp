@@ -143,12 +143,12 @@ std::string SwapName(const char* fullPath) {
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // Opens path as CreateFileA would, trying again while another program holds it.
-HANDLE OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD disposition,
+Handle OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD disposition,
                           DWORD attributes, HoldErrors holds, const WaitBudget& budget) {
-    HANDLE file = INVALID_HANDLE_VALUE;
+    Handle file;
     RetryWhileHeld(holds, budget, [&] {
-        file = CreateFileA(path, access, share, nullptr, disposition, attributes, nullptr);
-        return file != INVALID_HANDLE_VALUE;
+        file = Handle(CreateFileA(path, access, share, nullptr, disposition, attributes, nullptr));
+        return file.Valid();
     });
     return file;
 }
@@ -198,9 +198,9 @@ ULONG LinkCountOf(HANDLE file) {
 // the old tips, and the file's permissions, owner and streams behind.
 WriteWay ChooseWriteWay(const char* fullPath, DWORD attributes, const WaitBudget& budget) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WriteWay::InPlace;
-    const Handle probe(OpenPastBriefHolds(fullPath, DELETE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
+    const Handle probe = OpenPastBriefHolds(fullPath, DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget);
     if (probe.Valid()) return LinkCountOf(probe.Get()) > 1 ? WriteWay::InPlace : WriteWay::Swap;
     switch (GetLastError()) {
     case ERROR_ACCESS_DENIED:
@@ -366,13 +366,13 @@ TipsFileComparison CompareTipsPart(std::string_view tips, const TipsFileStamp& s
                                    const TipsListStore& list,
                                    std::optional<uint64_t> hashOfTips = std::nullopt) {
     TipsFileComparison found{TipsFileChange::Unchanged, {}};
-    found.seen.tipsLength = tips.size();
+    found.fileNow.tipsLength = tips.size();
     // A question about a list that never held the file's tips names them.
-    if (stamp.unread) found.seen.tipLines = CountCrLfLines(tips);
+    if (stamp.unread) found.fileNow.tipLines = CountCrLfLines(tips);
     // Still the bytes the list was read from: one pass over both, no hash.
     if (PendingTipsPartIs(stamp, list, tips)) return found;
-    found.seen.tipsHash = hashOfTips ? *hashOfTips : HashTipsText(tips);
-    found.change = ChangeByHash(stamp, tips.size(), found.seen.tipsHash);
+    found.fileNow.tipsHash = hashOfTips ? *hashOfTips : HashTipsText(tips);
+    found.change = ChangeByHash(stamp, tips.size(), found.fileNow.tipsHash);
     return found;
 }
 
@@ -417,8 +417,8 @@ std::optional<TipsFileComparison> CompareOpenFile(HANDLE file, const TipsFileSta
     const size_t tipsStart = lineEnd + kLineEnd.size();
     const size_t length = *size - tipsStart;
     TipsFileComparison found{TipsFileChange::Unchanged, {}};
-    found.seen.tipsLength = length;
-    if (PendingFor(stamp, list, length)) {
+    found.fileNow.tipsLength = length;
+    if (IsPendingReadOfLength(stamp, list, length)) {
         bool same = true;
         if (!StreamFrom(file, tipsStart, *size, chunk, [&](const char* bytes, size_t piece,
                                                           size_t offset) {
@@ -435,9 +435,9 @@ std::optional<TipsFileComparison> CompareOpenFile(HANDLE file, const TipsFileSta
             return true;
         }))
         return std::nullopt;
-    found.seen.tipLines = lines.lines;
-    found.seen.tipsHash = hash.Finish();
-    found.change = ChangeByHash(stamp, length, found.seen.tipsHash);
+    found.fileNow.tipLines = lines.lines;
+    found.fileNow.tipsHash = hash.Finish();
+    found.change = ChangeByHash(stamp, length, found.fileNow.tipsHash);
     return found;
 }
 

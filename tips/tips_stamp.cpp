@@ -135,7 +135,7 @@ void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const Cu
     stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
 }
 
-bool PendingFor(const TipsFileStamp& stamp, const TipsListStore& list, size_t tipsLength) {
+bool IsPendingReadOfLength(const TipsFileStamp& stamp, const TipsListStore& list, size_t tipsLength) {
     return stamp.readText && list.Block() == stamp.readText && tipsLength == stamp.tipsLength;
 }
 
@@ -171,6 +171,6 @@ bool PendingTipsPieceIs(const TipsFileStamp& stamp, size_t offset, const char* b
 
 bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
                        std::string_view tips) {
-    return PendingFor(stamp, list, tips.size()) &&
+    return IsPendingReadOfLength(stamp, list, tips.size()) &&
            PendingTipsPieceIs(stamp, 0, tips.data(), tips.size());
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -32,8 +33,8 @@ void AppendHex(char*& out, uint64_t value, int digits) {
 }
 
 // The folder's volume serial number and file index: what identifies it
-// whichever way its path is spelled. False when it cannot be opened.
-bool FolderIdentity(std::string_view folder, BY_HANDLE_FILE_INFORMATION& identity) {
+// whichever way its path is spelled. None when it cannot be opened.
+std::optional<BY_HANDLE_FILE_INFORMATION> FolderIdentity(std::string_view folder) {
     char path[MAX_PATH];
     // A folder opens without its last separator, a drive's root ("C:\") with it.
     size_t length = folder.size();
@@ -42,7 +43,9 @@ bool FolderIdentity(std::string_view folder, BY_HANDLE_FILE_INFORMATION& identit
     const Handle handle(CreateFileA(path, 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return handle.Valid() && GetFileInformationByHandle(handle.Get(), &identity);
+    BY_HANDLE_FILE_INFORMATION identity;
+    if (!handle.Valid() || !GetFileInformationByHandle(handle.Get(), &identity)) return std::nullopt;
+    return identity;
 }
 
 using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
@@ -63,10 +66,9 @@ bool FinalPathOf(const char* path, char (&target)[MAX_PATH]) {
         file.Valid() ? finalPath(file.Get(), resolved, sizeof resolved, FILE_NAME_NORMALIZED) : 0;
     if (length == 0 || length >= sizeof resolved) return false;
     // "\\?\C:\folder\tips.rc"; "\\?\UNC\server\share\tips.rc" for "\\server\share\tips.rc".
-    std::string_view resolvedPath(resolved, length);
     constexpr std::string_view kLongPrefix = "\\\\?\\";
     constexpr std::string_view kUncPrefix = "\\\\?\\UNC\\";
-    std::string_view rest = resolvedPath;
+    std::string_view rest(resolved, length);
     const bool unc = rest.substr(0, kUncPrefix.size()) == kUncPrefix;
     if (unc)
         rest.remove_prefix(kUncPrefix.size());
@@ -96,7 +98,7 @@ HANDLE OpenWriterMutex(const char* path) {
 
 // The writers' mutex for TipsPath, kept from the first save of a start on;
 // null when none could be made or opened, which the next save tries again.
-HANDLE KeptWriterMutex() {
+HANDLE WriterMutexOfTipsPath() {
     if (g_writerMutex && std::strcmp(g_writerMutexPath, TipsPath) == 0) return g_writerMutex;
     CloseWriterMutex();
     g_writerMutex = OpenWriterMutex(TipsPath);
@@ -153,7 +155,7 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
         wsprintfA(text, kTipsUnreadAtStartText,
                   change == TipsFileChange::Unreadable
                       ? kEveryTip
-                      : CountPhrase(found.seen.tipLines, kOneTip, kTheTips, tips));
+                      : CountPhrase(found.fileNow.tipLines, kOneTip, kTheTips, tips));
         return true;
     }
     switch (change) {
@@ -200,11 +202,10 @@ bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]) {
     // File names ignore case.
     CharUpperBuffA(fileName, static_cast<DWORD>(fullPath + length - fileName));
     char* out = name + kMutexPrefix.copy(name, kMutexPrefix.size());
-    BY_HANDLE_FILE_INFORMATION folder;
-    if (FolderIdentity(std::string_view(fullPath, static_cast<size_t>(fileName - fullPath)),
-                       folder)) {
-        AppendHex(out, folder.dwVolumeSerialNumber, 8);
-        AppendHex(out, (uint64_t{folder.nFileIndexHigh} << 32) | folder.nFileIndexLow, 16);
+    if (const auto folder =
+            FolderIdentity(std::string_view(fullPath, static_cast<size_t>(fileName - fullPath)))) {
+        AppendHex(out, folder->dwVolumeSerialNumber, 8);
+        AppendHex(out, (uint64_t{folder->nFileIndexHigh} << 32) | folder->nFileIndexLow, 16);
         AppendHex(out, HashTipsText(fileName), 16);
     } else {
         // The folder's own spelling is all there is to go by. The comparison
@@ -243,7 +244,7 @@ TipsSave WriteTipsFile() {
     // Without a mutex (none could be made or opened) the save goes on: the
     // comparison before it still finds another host's write, though not one
     // that lands between the comparison and the swap.
-    const HANDLE mutex = KeptWriterMutex();
+    const HANDLE mutex = WriterMutexOfTipsPath();
     bool unreadableAccepted = false;
     for (;;) {
         char question[kQuestionSize];
@@ -270,7 +271,7 @@ TipsSave WriteTipsFile() {
         // from the open, so a change made while the box was up asks again.
         switch (outcome.found.change) {
         case TipsFileChange::Unreadable:  unreadableAccepted = true; break;
-        case TipsFileChange::TipsChanged: g_tipsFileStamp = outcome.found.seen; break;
+        case TipsFileChange::TipsChanged: g_tipsFileStamp = outcome.found.fileNow; break;
         default:                          g_tipsFileStamp.notShown = 0; break;
         }
     }

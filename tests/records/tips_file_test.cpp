@@ -277,11 +277,11 @@ constexpr int kAny = -1;  // a count that depends on the machine's timing
 
 struct BehaviourCase {
     const char* name;
-    Fault fault;
-    int32_t result;
-    int attempts;  // calls of the failing step
-    int newFiles;
-    bool inPlace;
+    Fault fault{};
+    int32_t result = 1;
+    int attempts = 1;  // calls of the failing step
+    int newFiles = 1;
+    bool inPlace = false;
     Stray stray = Stray::None;
     DWORD holdEachStepMs = 0;
     DWORD tookAtMostMs = 1500;
@@ -289,44 +289,57 @@ struct BehaviourCase {
 };
 
 const BehaviourCase kBehaviourCases[] = {
-    {"the replace meets a holder twice", {Step::Replace, ERROR_SHARING_VIOLATION, 2}, 1, 3, 1,
-     false},
-    {"the replace meets a scanner's handle twice", {Step::Replace, ERROR_ACCESS_DENIED, 2}, 1, 3,
-     1, false},
-    {"the replace is held throughout", {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, 0, 7,
-     1, false},
-    {"the replace is denied throughout", {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, 0, 7, 1,
-     false},
-    {"the replace finds tips.rc gone", {Step::Replace, ERROR_FILE_NOT_FOUND, 1}, 0, 1, 1, false},
-    {"the replace finds the folder gone", {Step::Replace, ERROR_PATH_NOT_FOUND, 1}, 0, 1, 1,
-     false},
-    {"the replace meets a write-protected disk", {Step::Replace, ERROR_WRITE_PROTECT, 1}, 0, 1,
-     1, false},
-    {"the probe meets a lock twice", {Step::Probe, ERROR_LOCK_VIOLATION, 2}, 1, 3, 1, false},
-    {"the probe is held throughout", {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, 0, 7, 0,
-     false},
-    {"no right to delete tips.rc", {Step::Probe, ERROR_ACCESS_DENIED, kAlways}, 1, 1, 0, true},
-    {"tips.rc gone at the probe is written new", {Step::Probe, ERROR_FILE_NOT_FOUND, 1}, 1, 1, 1,
-     false},
-    {"the new file's name is held twice", {Step::NewFile, ERROR_SHARING_VIOLATION, 2}, 1, 3, 3,
-     false},
-    {"the folder takes no new file", kNoNewFile, 1, 1, 1, true},
-    {"the disk is full", {Step::NewFile, ERROR_DISK_FULL, kAlways}, 0, 1, 1, false},
-    {"a short write reported as success", {Step::Write, ERROR_SUCCESS, kAlways}, 0, 1, 1, false},
-    {"the new file's name pending deletion for a moment", {Step::NewFile, ERROR_ACCESS_DENIED, 2},
-     1, 3, 3, false, Stray::File},
-    {"the new file's name pending deletion throughout", {Step::NewFile, ERROR_ACCESS_DENIED,
-     kAlways}, 0, 7, 7, false, Stray::File},
-    {"a read-only file has the new file's name", {}, 0, 1, 0, false, Stray::ReadOnlyFile},
-    {"a folder has the new file's name", {}, 0, 1, 7, false, Stray::Folder},
-    {"the writers' mutex is denied", {Step::Mutex, ERROR_ACCESS_DENIED, kAlways}, 1, 1, 1, false},
+    {.name = "the replace meets a holder twice",
+     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, 2}, .attempts = 3},
+    {.name = "the replace meets a scanner's handle twice",
+     .fault = {Step::Replace, ERROR_ACCESS_DENIED, 2}, .attempts = 3},
+    {.name = "the replace is held throughout",
+     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .result = 0, .attempts = 7},
+    {.name = "the replace is denied throughout",
+     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .result = 0, .attempts = 7},
+    {.name = "the replace finds tips.rc gone", .fault = {Step::Replace, ERROR_FILE_NOT_FOUND, 1},
+     .result = 0},
+    {.name = "the replace finds the folder gone",
+     .fault = {Step::Replace, ERROR_PATH_NOT_FOUND, 1}, .result = 0},
+    {.name = "the replace meets a write-protected disk",
+     .fault = {Step::Replace, ERROR_WRITE_PROTECT, 1}, .result = 0},
+    {.name = "the probe meets a lock twice", .fault = {Step::Probe, ERROR_LOCK_VIOLATION, 2},
+     .attempts = 3},
+    {.name = "the probe is held throughout",
+     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .result = 0, .attempts = 7,
+     .newFiles = 0},
+    {.name = "no right to delete tips.rc", .fault = {Step::Probe, ERROR_ACCESS_DENIED, kAlways},
+     .newFiles = 0, .inPlace = true},
+    {.name = "tips.rc gone at the probe is written new",
+     .fault = {Step::Probe, ERROR_FILE_NOT_FOUND, 1}},
+    {.name = "the new file's name is held twice",
+     .fault = {Step::NewFile, ERROR_SHARING_VIOLATION, 2}, .attempts = 3, .newFiles = 3},
+    {.name = "the folder takes no new file", .fault = kNoNewFile, .inPlace = true},
+    {.name = "the disk is full", .fault = {Step::NewFile, ERROR_DISK_FULL, kAlways}, .result = 0},
+    {.name = "a short write reported as success", .fault = {Step::Write, ERROR_SUCCESS, kAlways},
+     .result = 0},
+    {.name = "the new file's name pending deletion for a moment",
+     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, 2}, .attempts = 3, .newFiles = 3,
+     .stray = Stray::File},
+    {.name = "the new file's name pending deletion throughout",
+     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .result = 0, .attempts = 7,
+     .newFiles = 7, .stray = Stray::File},
+    {.name = "a read-only file has the new file's name", .result = 0, .newFiles = 0,
+     .stray = Stray::ReadOnlyFile},
+    {.name = "a folder has the new file's name", .result = 0, .newFiles = 7,
+     .stray = Stray::Folder},
+    {.name = "the writers' mutex is denied", .fault = {Step::Mutex, ERROR_ACCESS_DENIED, kAlways}},
     // Its name taken by another kind of object: the save goes on without one.
-    {"no writers' mutex to be had", {Step::Mutex, ERROR_INVALID_HANDLE, kAlways}, 1, 1, 1, false},
-    {"every step held 900 ms", {}, 0, kAny, kAny, false, Stray::None, 900, 3500},
+    {.name = "no writers' mutex to be had",
+     .fault = {Step::Mutex, ERROR_INVALID_HANDLE, kAlways}},
+    {.name = "every step held 900 ms", .result = 0, .attempts = kAny,
+     .newFiles = kAny, .holdEachStepMs = 900, .tookAtMostMs = 3500},
     // A rename would replace only the one name, so a link is rewritten through.
-    {"tips.rc has a second name", {}, 1, kAny, 0, true, Stray::None, 0, 1500, true},
-    {"tips.rc is a symbolic link", {Step::Attributes, FILE_ATTRIBUTE_REPARSE_POINT, kAlways}, 1,
-     kAny, 0, true},
+    {.name = "tips.rc has a second name", .attempts = kAny, .newFiles = 0,
+     .inPlace = true, .secondName = true},
+    {.name = "tips.rc is a symbolic link",
+     .fault = {Step::Attributes, FILE_ATTRIBUTE_REPARSE_POINT, kAlways}, .attempts = kAny,
+     .newFiles = 0, .inPlace = true},
 };
 
 TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {

@@ -39,11 +39,11 @@ enum class TipsFileChange {
 };
 
 // What a comparison of the file with the stamp found. Once the file was read,
-// `seen` records the length of its tips part, and their hash when they
-// changed.
+// `fileNow` stamps it as it is: the length of its tips part, their hash when
+// they changed, and their lines where a question names them.
 struct TipsFileComparison {
     TipsFileChange change = TipsFileChange::Unreadable;
-    TipsFileStamp seen{};
+    TipsFileStamp fileNow{};
 };
 
 // Whether the tips part of the file at path is still the stamped one, read
