@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 
 namespace {
 
@@ -28,14 +28,6 @@ bool Fails(CallKind kind) {
     return true;
 }
 
-struct Binding {
-    const char* dll;
-    const char* name;
-    void* standIn;
-    void** next;  // what the slot held, which the stand-in passes calls on to
-};
-std::vector<Binding> g_bindings;
-
 template <typename R>
 R As(intptr_t value) {
     if constexpr (std::is_pointer_v<R>)
@@ -44,46 +36,41 @@ R As(intptr_t value) {
         return static_cast<R>(value);
 }
 
-template <auto& function, CallKind kind, intptr_t failure, typename Fn = decltype(&function)>
-struct StandIn;
-template <auto& function, CallKind kind, intptr_t failure, typename R, typename... A>
-struct StandIn<function, kind, failure, R(WINAPI*)(A...)> {
-    static inline R(WINAPI* next)(A...);
-    static R WINAPI Call(A... args) { return Fails(kind) ? As<R>(failure) : next(args...); }
+// Answers `failure` when the plan fails the call, else passes it on.
+template <CallKind kind, intptr_t failure>
+struct FailWith {
+    template <typename Next, typename... A>
+    static auto Call(Next next, A... args) {
+        using R = decltype(next(args...));
+        return Fails(kind) ? As<R>(failure) : next(args...);
+    }
 };
+
+struct Binding {
+    const char* dll;
+    const char* name;
+    bool (*bindOver)(HMODULE module, const char* dll, const char* name);
+    void (*unbind)(HMODULE module);
+};
+std::vector<Binding> g_bindings;
 
 template <auto& function, CallKind kind, intptr_t failure = 0>
 Binding Bind(const char* dll, const char* name) {
-    using S = StandIn<function, kind, failure>;
-    return {dll, name, reinterpret_cast<void*>(&S::Call), reinterpret_cast<void**>(&S::next)};
+    using Wrapper = ImportWrapper<function, FailWith<kind, failure>>;
+    return {dll, name, &Wrapper::BindOver, &Wrapper::Unbind};
 }
 
-// The C runtime's allocators are cdecl; operator new reaches malloc.
-void* (*g_malloc)(size_t);
-void* (*g_calloc)(size_t, size_t);
-void* (*g_realloc)(void*, size_t);
-void* FailingMalloc(size_t size) {
-    return Fails(CallKind::Memory) ? nullptr : g_malloc(size);
-}
-void* FailingCalloc(size_t count, size_t size) {
-    return Fails(CallKind::Memory) ? nullptr : g_calloc(count, size);
-}
-void* FailingRealloc(void* block, size_t size) {
-    return Fails(CallKind::Memory) ? nullptr : g_realloc(block, size);
-}
-
+constexpr CallKind kMemory = CallKind::Memory;
 constexpr CallKind kFile = CallKind::File;
 constexpr CallKind kWindow = CallKind::Window;
 constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, ...
 
 std::vector<Binding> AllBindings() {
     return {
-        {"msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc),
-         reinterpret_cast<void**>(&g_malloc)},
-        {"msvcrt.dll", "calloc", reinterpret_cast<void*>(&FailingCalloc),
-         reinterpret_cast<void**>(&g_calloc)},
-        {"msvcrt.dll", "realloc", reinterpret_cast<void*>(&FailingRealloc),
-         reinterpret_cast<void**>(&g_realloc)},
+        // The C runtime's allocators; operator new reaches malloc.
+        Bind<malloc, kMemory>("msvcrt.dll", "malloc"),
+        Bind<calloc, kMemory>("msvcrt.dll", "calloc"),
+        Bind<realloc, kMemory>("msvcrt.dll", "realloc"),
         // The read, the comparison and the save.
         Bind<CreateFileA, kFile, kAllBits>("kernel32.dll", "CreateFileA"),
         Bind<ReadFile, kFile>("kernel32.dll", "ReadFile"),
@@ -134,17 +121,14 @@ const char* CallKindName(CallKind kind) {
 FailingCalls::FailingCalls(HMODULE module) : module_(module) {
     Disarm();
     g_bindings = AllBindings();
-    for (Binding& binding : g_bindings) {
-        *binding.next = BoundImport(module, binding.dll, binding.name);
-        EXPECT_TRUE(*binding.next) << "the module does not import " << binding.name;
-        if (*binding.next) RebindImports(module, *binding.next, binding.standIn);
-    }
+    for (const Binding& binding : g_bindings)
+        EXPECT_TRUE(binding.bindOver(module, binding.dll, binding.name))
+            << "the module does not import " << binding.name;
 }
 
 FailingCalls::~FailingCalls() {
     Disarm();
-    for (const Binding& binding : g_bindings)
-        if (*binding.next) RebindImports(module_, binding.standIn, *binding.next);
+    for (const Binding& binding : g_bindings) binding.unbind(module_);
 }
 
 void FailingCalls::Arm(FaultPlan plan) {
