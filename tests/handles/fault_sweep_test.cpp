@@ -12,11 +12,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
+#include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
 #include "tests/handles/handles_fixture.h"
+#include "tests/shared/import_wrapper.h"
 #include "tests/shared/tips_contents.h"
 #include "tests/support/fault_sweep.h"
 #include "tests/support/message_box_recorder.h"
@@ -27,6 +32,17 @@ namespace {
 const Tips kBefore = {"one", "two", "caf\xe9"};
 // What another program writes over tips.rc before the question row's OK.
 const Tips kOtherProgram = {"one", "two", "caf\xe9", "another program's"};
+
+// What tips.rc is, and what holds it, when a row's action starts: each kind
+// of file and folder sends the save another way.
+enum class Ground {
+    Plain,
+    OtherProgramWrote,  // over tips.rc since it was read
+    HardLinked,         // a second name in another folder: rewritten in place
+    NoNewFile,          // the folder takes no new file: rewritten in place
+    Large,              // more than the comparison's 1 MB piece
+    WritersMutexHeld,   // by another host, past the save's budget
+};
 
 // The user, acting on each dialog and box the module opens: what they do in
 // the manager and type in the editor, how they answer a question, and what
@@ -55,7 +71,7 @@ struct Action {
     bool startsUp = false;     // the row starts the plug-in itself
     bool stops = false;        // the plug-in is stopped after it: no list to see
     bool saves = false;        // tips.rc holds the list after it
-    bool otherProgramFirst = false;
+    Ground ground = Ground::Plain;
     bool editorsOk = false;  // the editor's OK: what runs out of memory is told in one box
 };
 
@@ -68,6 +84,77 @@ MenuStep ChooseOrEscape(char mnemonic) {
 }
 
 constexpr char kOutOfMemory[] = "Not enough memory to make this change.";
+constexpr char kNotWritten[] = "Failed to write new tips.rc file";
+
+// Zero bytes after the last line end are no text: the list is kBefore's, and
+// the comparison before a save reads the file in two pieces.
+std::string LargeFile() {
+    return TipsFileText(kBefore) + std::string(1024 * 1024, '\0');
+}
+
+// Windows refuses the writer's new file beside tips.rc where the user may
+// change tips.rc but not add to its folder; Wine's folders take every file.
+struct RefuseNewFile {
+    static HANDLE Call(decltype(&CreateFileA) next, LPCSTR path, DWORD access, DWORD share,
+                       LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                       HANDLE model) {
+        if (disposition == CREATE_ALWAYS && path[strlen(path) - 1] == '~') {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        return next(path, access, share, security, disposition, flags, model);
+    }
+};
+
+// The module's CreateFileA refuses new files for the scope's duration, over
+// the sweep's stand-ins.
+class FolderTakesNoNewFile {
+public:
+    explicit FolderTakesNoNewFile(HMODULE module) : module_(module) {
+        EXPECT_TRUE(Refusing::BindOver(module, "kernel32.dll", "CreateFileA"));
+    }
+    ~FolderTakesNoNewFile() { Refusing::Unbind(module_); }
+    FolderTakesNoNewFile(const FolderTakesNoNewFile&) = delete;
+    FolderTakesNoNewFile& operator=(const FolderTakesNoNewFile&) = delete;
+
+private:
+    using Refusing = ImportWrapper<CreateFileA, RefuseNewFile>;
+    HMODULE module_;
+};
+
+// Another host's save, on a thread of its own, holding the writers' mutex of
+// tips.rc until the scope ends.
+class WritersMutexHeld {
+public:
+    explicit WritersMutexHeld(const std::string& tipsPath) {
+        char name[kWriterMutexNameSize] = "";
+        EXPECT_TRUE(WriterMutexName(tipsPath.c_str(), name));
+        const HANDLE taken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        holder_ = std::thread([this, taken, mutexName = std::string(name)] {
+            const HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
+            owned_ = WaitForSingleObject(mutex, INFINITE) == WAIT_OBJECT_0;
+            SetEvent(taken);
+            WaitForSingleObject(letGo_, INFINITE);
+            ReleaseMutex(mutex);
+            CloseHandle(mutex);
+        });
+        WaitForSingleObject(taken, INFINITE);
+        CloseHandle(taken);
+        EXPECT_TRUE(owned_) << name;
+    }
+    ~WritersMutexHeld() {
+        SetEvent(letGo_);
+        holder_.join();
+        CloseHandle(letGo_);
+    }
+    WritersMutexHeld(const WritersMutexHeld&) = delete;
+    WritersMutexHeld& operator=(const WritersMutexHeld&) = delete;
+
+private:
+    HANDLE letGo_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool owned_ = false;
+    std::thread holder_;
+};
 
 bool Visible(HWND window) {
     return IsWindow(window) && IsWindowVisible(window);
@@ -206,7 +293,15 @@ public:
         During(Routine::ManagerRun, [&] { rows = ManagerRowsAsUser(); });
         return rows;
     }
-    std::string TipsFile() const { return ReadBytes(hostFolder.File("tips.rc")); }
+    std::string TipsPath() const { return hostFolder.File("tips.rc"); }
+    std::string TipsFile() const { return ReadBytes(TipsPath()); }
+    // A hard-linked tips.rc's other name, in another folder.
+    std::string SecondName() const { return linkFolder.File("tips.rc"); }
+    void ExpectSecondNameAgrees(const Action& action, const std::string& file) const {
+        if (action.ground == Ground::HardLinked) {
+            EXPECT_EQ(file, ReadBytes(SecondName())) << "tips.rc's other name";
+        }
+    }
 
     // One run; `reached` tells whether the plan failed any call.
     void RunOnce(const Action& action, FaultPlan plan, bool& reached);
@@ -215,6 +310,7 @@ public:
     uint32_t started = 0;
     int strandedReferences = 0;
     User user;
+    TempFolder linkFolder;
 
 private:
     std::string SetGround(const Action& action);
@@ -269,6 +365,10 @@ void EndManager(FaultSweep& sweep, User& user, int button, const Arm& arm) {
     }, [] {});
 }
 
+void EndWithOk(FaultSweep& sweep, User& user, const Arm& arm) {
+    EndManager(sweep, user, IDOK, arm);
+}
+
 const Tips kRemoved = {"two", "caf\xe9"};
 
 const Action kActions[] = {
@@ -292,11 +392,17 @@ const Action kActions[] = {
     {.name = "Remove", .run = [](FaultSweep& s, User& u, auto& arm) {
         InManager(s, u, 0, IDC_REMOVE_TIPS, arm);
     }, .after = kRemoved},
-    {.name = "Ok", .run = [](FaultSweep& s, User& u, auto& arm) { EndManager(s, u, IDOK, arm); },
-     .after = kRemoved, .saves = true},
-    {.name = "OkWithQuestion", .run = [](FaultSweep& s, User& u, auto& arm) {
-        EndManager(s, u, IDOK, arm);
-    }, .after = kRemoved, .saves = true, .otherProgramFirst = true},
+    {.name = "Ok", .run = EndWithOk, .after = kRemoved, .saves = true},
+    {.name = "OkHardLinked", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::HardLinked},
+    {.name = "OkNoNewFile", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::NoNewFile},
+    {.name = "OkLarge", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::Large},
+    {.name = "OkWritersMutexHeld", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::WritersMutexHeld},
+    {.name = "OkWithQuestion", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::OtherProgramWrote},
     {.name = "Cancel", .run = [](FaultSweep& s, User& u, auto& arm) {
         EndManager(s, u, IDCANCEL, arm);
     }, .after = kRemoved},
@@ -325,6 +431,10 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
     RestartDialogWatchdog();
     user = User{};
     user.plan = plan;
+    std::optional<FolderTakesNoNewFile> noNewFile;
+    if (action.ground == Ground::NoNewFile) noNewFile.emplace(module);
+    std::optional<WritersMutexHeld> mutexHeld;
+    if (action.ground == Ground::WritersMutexHeld) mutexHeld.emplace(TipsPath());
     const std::string fileBefore = SetGround(action);
     reached = RunFailing(action, plan);
     CheckAsUserFinds(action, plan, reached, fileBefore);
@@ -336,16 +446,22 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
     g_ledger.faults.clear();
 }
 
-// tips.rc and the plug-in as the action finds them: started over kBefore,
-// unless the row starts it itself, then tips.rc as another program may have
-// left it. Returns what tips.rc holds.
+// tips.rc and the plug-in as the action finds them: started over kBefore's
+// file, unless the row starts it itself, then tips.rc as another program may
+// have left it, and its second name. Returns what tips.rc holds.
 std::string FaultSweep::SetGround(const Action& action) {
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText(kBefore));
+    DeleteFileA(SecondName().c_str());
+    const std::string read = action.ground == Ground::Large ? LargeFile() : TipsFileText(kBefore);
+    WriteBytes(TipsPath(), read);
     if (!action.startsUp) {
         EXPECT_NE(0u, StartUp());
     }
-    const std::string file = TipsFileText(action.otherProgramFirst ? kOtherProgram : kBefore);
-    WriteBytes(hostFolder.File("tips.rc"), file);
+    const std::string file =
+        action.ground == Ground::OtherProgramWrote ? TipsFileText(kOtherProgram) : read;
+    WriteBytes(TipsPath(), file);
+    if (action.ground == Ground::HardLinked) {
+        EXPECT_TRUE(CreateHardLinkA(SecondName().c_str(), TipsPath().c_str(), nullptr));
+    }
     g_boxes.clear();
     return file;
 }
@@ -373,7 +489,7 @@ bool ExpectOneFailureBox() {
         const RecordedBox& box = g_boxes[i];
         outOfMemoryTold |= box.text == kOutOfMemory;
         if ((box.style & MB_TYPEMASK) == MB_YESNO) continue;
-        failureBoxes += i == 0 || box.text != "Failed to write new tips.rc file" ||
+        failureBoxes += i == 0 || box.text != kNotWritten ||
                         g_boxes[i - 1].text != "Error caught";
         if (box.text != kOutOfMemory) continue;
         EXPECT_EQ("Error", box.caption);
@@ -404,13 +520,16 @@ void FaultSweep::CheckAsUserFinds(const Action& action, FaultPlan plan, bool rea
 }
 
 // tips.rc holds its old bytes, or exactly the new list where the action
-// saves; nothing but the writer's new file lies beside it.
+// saves, under each of its names; nothing but the writer's new file lies
+// beside it.
 void FaultSweep::CheckFiles(const Action& action, const std::string& fileBefore) {
     const std::string file = TipsFile();
     if (action.saves)
-        EXPECT_TRUE(file == fileBefore || file == TipsFileText(action.after));
+        EXPECT_TRUE(file == fileBefore || file == TipsFileText(action.after))
+            << "tips.rc: " << testing::PrintToString(file);
     else
         EXPECT_EQ(fileBefore, file);
+    ExpectSecondNameAgrees(action, file);
     for (const std::string& name : FilesIn(hostFolder.path))
         EXPECT_TRUE(name == "tips.rc" || name == "tips.r~" || name == "velmo.ini") << name;
 }
@@ -428,14 +547,21 @@ void FaultSweep::CheckUnreadStart(const Tips& rows, const std::string& fileBefor
     EXPECT_EQ(0u, g_boxes.back().text.find("tips.rc could not be read when the plug-in"));
 }
 
-// With nothing failing, the same action from the same start succeeds.
+// With nothing failing, the same action from the same start succeeds; a
+// save that waits out another host's fails, and says so.
 void FaultSweep::RunWithNothingFailing(const Action& action) {
-    SetGround(action);
+    RestartDialogWatchdog();
+    const std::string fileBefore = SetGround(action);
     action.run(*this, user, [] {});
     g_menuSteps.clear();
-    if (action.saves) {
-        EXPECT_EQ(TipsFileText(action.after), TipsFile());
+    const std::string file = TipsFile();
+    if (action.ground == Ground::WritersMutexHeld) {
+        EXPECT_EQ(fileBefore, file);
+        EXPECT_TRUE(!g_boxes.empty() && g_boxes.back().text == kNotWritten);
+    } else if (action.saves) {
+        EXPECT_EQ(TipsFileText(action.after), file);
     }
+    ExpectSecondNameAgrees(action, file);
     if (!action.stops) {
         EXPECT_EQ(action.after, Rows());
     }

@@ -54,16 +54,33 @@ struct Binding {
 };
 std::vector<Binding> g_bindings;
 
-template <auto& function, CallKind kind, intptr_t failure = 0>
-Binding Bind(const char* dll, const char* name) {
-    using Wrapper = ImportWrapper<function, FailWith<kind, failure>>;
+template <auto& function, typename Behaviour>
+Binding BindAs(const char* dll, const char* name) {
+    using Wrapper = ImportWrapper<function, Behaviour>;
     return {dll, name, &Wrapper::BindOver, &Wrapper::Unbind};
 }
+
+template <auto& function, CallKind kind, intptr_t failure = 0>
+Binding Bind(const char* dll, const char* name) {
+    return BindAs<function, FailWith<kind, failure>>(dll, name);
+}
+
+// A network drive that drops in the middle of a save: the first half of the
+// bytes lands, then the share is gone.
+struct DropsMidWrite {
+    static BOOL Call(decltype(&WriteFile) next, HANDLE file, LPCVOID bytes, DWORD size,
+                     LPDWORD written, LPOVERLAPPED overlapped) {
+        if (!Fails(CallKind::File)) return next(file, bytes, size, written, overlapped);
+        next(file, bytes, size / 2, written, overlapped);
+        SetLastError(ERROR_NETNAME_DELETED);
+        return FALSE;
+    }
+};
 
 constexpr CallKind kMemory = CallKind::Memory;
 constexpr CallKind kFile = CallKind::File;
 constexpr CallKind kWindow = CallKind::Window;
-constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, ...
+constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, WAIT_FAILED, ...
 
 std::vector<Binding> AllBindings() {
     return {
@@ -76,7 +93,7 @@ std::vector<Binding> AllBindings() {
         Bind<ReadFile, kFile>("kernel32.dll", "ReadFile"),
         Bind<GetFileSize, kFile, kAllBits>("kernel32.dll", "GetFileSize"),
         Bind<GlobalAlloc, kFile>("kernel32.dll", "GlobalAlloc"),
-        Bind<WriteFile, kFile>("kernel32.dll", "WriteFile"),
+        BindAs<WriteFile, DropsMidWrite>("kernel32.dll", "WriteFile"),
         Bind<SetFilePointerEx, kFile>("kernel32.dll", "SetFilePointerEx"),
         Bind<SetEndOfFile, kFile>("kernel32.dll", "SetEndOfFile"),
         Bind<FlushFileBuffers, kFile>("kernel32.dll", "FlushFileBuffers"),
@@ -88,6 +105,9 @@ std::vector<Binding> AllBindings() {
         Bind<GetFullPathNameA, kFile>("kernel32.dll", "GetFullPathNameA"),
         Bind<CreateMutexA, kFile>("kernel32.dll", "CreateMutexA"),
         Bind<OpenMutexA, kFile>("kernel32.dll", "OpenMutexA"),
+        Bind<WaitForSingleObject, kFile, kAllBits>("kernel32.dll", "WaitForSingleObject"),
+        // The count of a file's names is looked up in ntdll.dll.
+        Bind<GetProcAddress, kFile>("kernel32.dll", "GetProcAddress"),
         // Windows, dialogs, menus, boxes, hooks, icons, image lists and GDI.
         Bind<RegisterClassA, kWindow>("user32.dll", "RegisterClassA"),
         Bind<CreateWindowExA, kWindow>("user32.dll", "CreateWindowExA"),
