@@ -131,7 +131,7 @@ void OnRemoveTips(HWND dialog) {
 
 // Editing never changes the number of tips, so every selected row still names
 // its tip when its turn comes. The list shows the old texts until the end.
-void OnEditTips(HWND dialog) {
+void OnEditSelectedTips(HWND dialog) {
     for (int32_t row : SelectedRows(dialog)) {
         if (EndedByShutDown(dialog)) break;
         EditIndex = row;
@@ -177,7 +177,7 @@ INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             case IDCANCEL:        EndDialog(dialog, IDCANCEL); break;
             case IDC_ADD_TIP:     OnAddTip(dialog); break;
             case IDC_REMOVE_TIPS: OnRemoveTips(dialog); break;
-            case IDC_EDIT_TIPS:   OnEditTips(dialog); break;
+            case IDC_EDIT_TIPS:   OnEditSelectedTips(dialog); break;
             }
             return TRUE;   // every WM_COMMAND counts as handled, list notifications too
         }

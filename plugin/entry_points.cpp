@@ -40,9 +40,24 @@ int32_t TrayIconSize() {
     return size;
 }
 
-void LoadConfiguredPicture(CfgReader* reader) {
-    GetCFGPic(kIconSetting, &g_picture, reader);
-    CloseCFGr(reader);
+// False, with nothing read, when tips.rc is in neither place. The reader
+// stays open across the tips read because the picture setting comes after it.
+bool ReadTipsAndPictureSetting() {
+    CfgReader reader = {};
+    OpenCFGr(g_hostInfo.configFile, &reader);
+    FindSection(kSectionName, 0, &reader);
+    char found[kTipsPathSize] = {};
+    const bool located = LocateTipsFile(found);
+    if (located) {
+        std::memcpy(TipsPath, found, kTipsPathSize);
+        ReadTipsFile();
+        GetCFGPic(kIconSetting, &g_picture, &reader);
+    }
+    CloseCFGr(&reader);
+    return located;
+}
+
+void LoadPictureAtTraySize() {
     g_picture.cx = TrayIconSize();
     g_picture.cy = g_picture.cx;
     g_picture.flags |= kPictureFlagUseSize;
@@ -73,29 +88,24 @@ uint32_t StartUp(const HostInfo* host) {
     // A newer host's record is longer; the module knows only the first 112 bytes.
     std::memcpy(&g_hostInfo, host, kHostInfoSize);
 
-    if (!RegisterNotifyWindowClass()) return 0;
+    // The host stops no plug-in whose start failed: each failure undoes what
+    // was made before it.
+    if (!RegisterNotifyWindowClass()) {
+        ShutDown();
+        return 0;
+    }
     // Without its window the icon would answer no click.
     NotifyWindow = CreateNotifyWindow();
     if (!NotifyWindow) {
-        UnregisterNotifyWindowClass();
+        ShutDown();
         return 0;
     }
-
-    CfgReader reader = {};
-    OpenCFGr(g_hostInfo.configFile, &reader);
-    FindSection(kSectionName, 0, &reader);
-
-    char found[kTipsPathSize] = {};
-    if (!LocateTipsFile(found)) {
-        CloseCFGr(&reader);
+    if (!ReadTipsAndPictureSetting()) {
         ShowMessageBox(nullptr, kNoTipsFileText, kErrorCaption, MB_TOPMOST);
         ShutDown();
         return 0;
     }
-    std::memcpy(TipsPath, found, kTipsPathSize);
-    ReadTipsFile();
-
-    LoadConfiguredPicture(&reader);
+    LoadPictureAtTraySize();
     return AddTrayIcon();
 }
 
@@ -116,7 +126,7 @@ void ShutDown() {
     // holds nothing the library made, and it releases nothing.
     FreePicture(&g_picture);
     UnregisterNotifyWindowClass();
-    CloseWriterMutex();
+    EndTipsFileSaves();
 }
 
 }  // namespace

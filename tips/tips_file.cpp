@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,11 +17,19 @@
 
 namespace {
 
-// False when the size cannot be had or is 4 GB or more.
-bool SizeBelow4Gb(HANDLE file, DWORD& size) {
+// The one seek every step on an open file goes through.
+bool SeekTo(HANDLE file, uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
+}
+
+// The file's size; none when it cannot be had or is 4 GB or more.
+std::optional<DWORD> SizeBelow4Gb(HANDLE file) {
     DWORD high = 0;
-    size = GetFileSize(file, &high);
-    return !(size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) && !high;
+    const DWORD size = GetFileSize(file, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return std::nullopt;
+    return size;
 }
 
 bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
@@ -28,54 +37,51 @@ bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
     return ReadFile(file, bytes, size, &read, nullptr) && read == size;
 }
 
-// Every byte of the file, a zero byte after them so that one always ends the
-// text; null when its size (4 GB or more) or the memory cannot be had, or the
-// read fails or comes up short. Every caller's handle lets no other program
-// write meanwhile, so a short read is a failing disk, never a file changing.
-HGLOBAL ReadWholeFile(HANDLE file, DWORD& size) {
-    if (!SizeBelow4Gb(file, size)) return nullptr;
-    GlobalBuffer buffer(GlobalAlloc(GMEM_FIXED, size_t{size} + 1));
-    if (!buffer.Get() || !ReadExactly(file, buffer.Bytes(), size)) return nullptr;
-    buffer.Bytes()[size] = '\0';
-    return buffer.Release();
-}
-
-// Writes every byte or reports failure: TRUE alone does not promise the count.
-bool WriteAndFlush(HANDLE file, std::string_view bytes) {
-    DWORD written = 0;
-    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size() && FlushFileBuffers(file);
-}
-
-// Opens the file to read and takes its bytes as ReadWholeFile does, waiting
-// for a program that holds it for a moment; a byte-range lock answers only
-// the read. Null with the last error kept when the file could not be opened
-// (opened is false) or read.
-HGLOBAL ReadHeldFile(const char* path, const WaitBudget& budget, DWORD& size, bool& opened) {
-    HGLOBAL bytes = nullptr;
-    RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
-        DWORD error;
-        {
-            const Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-            opened = file.Valid();
-            if (opened) bytes = ReadWholeFile(file.Get(), size);
-            error = GetLastError();
-        }
-        SetLastError(error);
-        return bytes != nullptr;
-    });
+// Every byte of the file from its start, a zero byte after them so that one
+// always ends the text; no block when its size (4 GB or more) or the memory
+// cannot be had, or the read fails or comes up short. Every caller's handle
+// lets no other program write meanwhile, so a short read is a failing disk,
+// never a file changing.
+FileBytes ReadWholeFile(HANDLE file) {
+    const std::optional<DWORD> size = SizeBelow4Gb(file);
+    if (!size || !SeekTo(file, 0)) return {};
+    FileBytes bytes{GlobalBuffer(GlobalAlloc(GMEM_FIXED, size_t{*size} + 1)), *size};
+    if (!bytes.block.Get() || !ReadExactly(file, bytes.block.Bytes(), *size)) return {};
+    bytes.block.Bytes()[*size] = '\0';
     return bytes;
 }
 
-// The stamp of the image just written. Nothing is read back from the path:
-// another program's write between the swap and a look at the file would be
-// stamped as ours.
-TipsFileStamp StampOfWritten(std::string_view image, uint64_t tipsHash) {
-    TipsFileStamp stamp{};
-    stamp.tipsLength = TipsPartOf(image).size();
-    stamp.tipsHash = tipsHash;
-    return stamp;
+// Every byte, or failure: TRUE alone does not promise the count.
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+bool WriteAndFlush(HANDLE file, std::string_view bytes) {
+    return WriteAll(file, bytes) && FlushFileBuffers(file);
+}
+
+// A file opened to read, with what it held; no handle when it could not be
+// opened, no block when it could not be read, the last error kept either way.
+struct OpenedBytes {
+    Handle file;
+    FileBytes bytes;
+};
+
+// Opens the file and takes its bytes as ReadWholeFile does, waiting for a
+// program that holds it for a moment; a byte-range lock answers only the read.
+OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget) {
+    OpenedBytes opened;
+    RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
+        // The last try's handle goes first: sharing nothing, it would keep
+        // this one out too.
+        opened = OpenedBytes{};
+        opened.file = Handle(CreateFileA(path, access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+        opened.bytes = opened.file.Valid() ? ReadWholeFile(opened.file.Get()) : FileBytes{};
+        return opened.bytes.block.Get() != nullptr;
+    });
+    return opened;
 }
 
 bool NoSuchFile(DWORD error) {
@@ -129,7 +135,7 @@ constexpr int kFileStandardInformation = 5;
 // GetFileInformationByHandle also asks the volume for its serial number,
 // which costs a save on Wine as much as writing a small tips.rc. 1 when
 // neither can tell.
-ULONG NamesOf(HANDLE file) {
+ULONG LinkCountOf(HANDLE file) {
     const auto query = reinterpret_cast<QueryInformationFileFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
     FileStandardRecord record{};
@@ -153,7 +159,7 @@ WriteWay ChooseWriteWay(const char* fullPath, DWORD attributes, const WaitBudget
     const Handle probe(OpenPastBriefHolds(fullPath, DELETE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
-    if (probe.Valid()) return NamesOf(probe.Get()) > 1 ? WriteWay::InPlace : WriteWay::Swap;
+    if (probe.Valid()) return LinkCountOf(probe.Get()) > 1 ? WriteWay::InPlace : WriteWay::Swap;
     switch (GetLastError()) {
     case ERROR_ACCESS_DENIED:
         return WriteWay::InPlace;
@@ -218,46 +224,84 @@ SwapResult SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
     return SwapResult::Swapped;
 }
 
-bool SetLength(HANDLE file, uint64_t length) {
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(length);
-    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+// The steps of a rewrite in place. The file grows to its new length before any
+// byte changes, so a full disk fails while the old text is whole.
+bool GrowTo(HANDLE file, uint64_t length, uint64_t oldLength) {
+    return length <= oldLength || (SeekTo(file, length) && SetEndOfFile(file));
 }
 
-// Writes bytes from the file's start: one call, every byte, flushed.
-bool WriteFromStart(HANDLE file, std::string_view bytes) {
-    LARGE_INTEGER start;
-    start.QuadPart = 0;
-    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAndFlush(file, bytes);
+bool WriteOver(HANDLE file, std::string_view bytes) {
+    return SeekTo(file, 0) && WriteAll(file, bytes);
 }
 
-// Rewrites tips.rc over its old text, for a folder that takes no new file or a
-// tips.rc that may not be deleted. The old bytes are held first, and the file
-// grows to its new length before any byte changes, so a full disk fails while
-// the old text is whole; a write that fails later puts the old bytes back.
-bool RewriteInPlace(const char* fullPath, const TipsImage& image, const WaitBudget& budget) {
-    const Handle file(OpenPastBriefHolds(fullPath, GENERIC_READ | GENERIC_WRITE, 0,
-                                         OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget));
-    if (!file.Valid()) return false;
-    DWORD oldSize = 0;
-    const GlobalBuffer old(ReadWholeFile(file.Get(), oldSize));
-    if (!old.Get()) return false;
+bool CutTo(HANDLE file, uint64_t length) {
+    return SeekTo(file, length) && SetEndOfFile(file);
+}
 
-    // A shorter text goes with the zero byte that ends the image: should the
-    // writer die before the cut, the reader's text ends where the new one does.
-    const bool shrinks = image.size < oldSize;
-    const std::string_view bytes(image.bytes.get(), image.size + (shrinks ? 1 : 0));
-    if ((image.size <= oldSize || SetLength(file.Get(), image.size)) &&
-        WriteFromStart(file.Get(), bytes) &&
-        (!shrinks || (SetLength(file.Get(), image.size) && FlushFileBuffers(file.Get()))))
+// The old bytes of a file being rewritten in place, written back over it
+// unless the rewrite is kept, as TempFile deletes the swap's file unless it
+// is moved in.
+class OldBytesBack {
+public:
+    OldBytesBack(HANDLE file, FileBytes old) : file_(file), old_(std::move(old)) {}
+    ~OldBytesBack() { if (old_.block.Get()) PutBack(); }
+    OldBytesBack(const OldBytesBack&) = delete;
+    OldBytesBack& operator=(const OldBytesBack&) = delete;
+
+    DWORD Size() const { return old_.size; }
+    void Keep() { old_ = {}; }
+    // True when the file is its old bytes again, flushed; the bytes are let
+    // go then, and kept for another try otherwise. Each step is tried whatever
+    // the one before did: a length grown or a tail left is cut back even
+    // where no byte could be written.
+    bool PutBack() {
+        const bool written = WriteOver(file_, old_.View());
+        const bool cut = CutTo(file_, old_.size);
+        if (!FlushFileBuffers(file_) || !written || !cut) return false;
+        old_ = {};
         return true;
+    }
+    FileBytes Release() { return std::move(old_); }
 
+private:
+    HANDLE file_;
+    FileBytes old_;
+};
+
+enum class InPlaceResult { Rewritten, AsItWas, Changed };
+
+// Rewrites the open file over its old bytes: grown first, written over, cut
+// when shorter, flushed. A shorter text goes with the zero byte that ends the
+// image: should the writer die before the cut, the reader's text ends where
+// the new one does. A failure puts the old bytes back; where they cannot go
+// back, the file is Changed and `back` keeps them.
+InPlaceResult RewriteOpenFile(HANDLE file, const TipsImage& image, OldBytesBack& back) {
+    const bool shrinks = image.size < back.Size();
+    const std::string_view bytes(image.bytes.get(), image.size + (shrinks ? 1 : 0));
+    if (GrowTo(file, image.size, back.Size()) && WriteOver(file, bytes) &&
+        FlushFileBuffers(file) &&
+        (!shrinks || (CutTo(file, image.size) && FlushFileBuffers(file)))) {
+        back.Keep();
+        return InPlaceResult::Rewritten;
+    }
     const DWORD error = GetLastError();
-    if (WriteFromStart(file.Get(), std::string_view(old.Bytes(), oldSize)) &&
-        SetLength(file.Get(), oldSize))
-        FlushFileBuffers(file.Get());
+    const bool asItWas = back.PutBack();
     SetLastError(error);
-    return false;
+    return asItWas ? InPlaceResult::AsItWas : InPlaceResult::Changed;
+}
+
+// Whether `now` is what a rewrite from `old` to `attempted` may have left when
+// it stopped part-way: the length of one of them, and each byte the old one,
+// the new one or a zero (the growth, or the byte that ends a shorter text).
+bool LeftByRewrite(std::string_view now, std::string_view old, std::string_view attempted) {
+    if (now.size() != old.size() && now.size() != attempted.size()) return false;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const char byte = now[i];
+        if (byte != '\0' && !(i < old.size() && byte == old[i]) &&
+            !(i < attempted.size() && byte == attempted[i]))
+            return false;
+    }
+    return true;
 }
 
 // The comparison reads a large file this much at a time: no block of the
@@ -268,12 +312,6 @@ constexpr DWORD kCompareChunk = 1024 * 1024;
 // this is compared whole.
 constexpr DWORD kCounterLineAtMost = 4096;
 
-bool SeekTo(HANDLE file, uint64_t offset) {
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
-}
-
 // A tips part that is not the list's pending read is unchanged when it has
 // the length and the hash stamped at the last save.
 TipsFileChange ChangeByHash(const TipsFileStamp& stamp, size_t length, uint64_t hash) {
@@ -283,17 +321,20 @@ TipsFileChange ChangeByHash(const TipsFileStamp& stamp, size_t length, uint64_t 
 }
 
 // What the comparison makes of a whole tips part: unchanged while it is the
-// list's pending read or has the stamped hash; `seen` learns its length, its
-// hash when it changed, and its lines where a question will name them.
-TipsFileChange CompareTipsPart(std::string_view tips, const TipsFileStamp& stamp,
-                               const TipsListStore& list, TipsFileStamp& seen) {
-    seen.tipsLength = tips.size();
+// list's pending read or has the stamped hash; what it has seen holds its
+// length, its hash when it changed, and its lines where a question will name
+// them.
+TipsFileComparison CompareTipsPart(std::string_view tips, const TipsFileStamp& stamp,
+                                   const TipsListStore& list) {
+    TipsFileComparison found{TipsFileChange::Unchanged, {}};
+    found.seen.tipsLength = tips.size();
     // A question about a list that never held the file's tips names them.
-    if (stamp.unread) seen.tipLines = CountCrLfLines(tips);
+    if (stamp.unread) found.seen.tipLines = CountCrLfLines(tips);
     // Still the bytes the list was read from: one pass over both, no hash.
-    if (PendingTipsPartIs(stamp, list, tips)) return TipsFileChange::Unchanged;
-    seen.tipsHash = HashTipsText(tips);
-    return ChangeByHash(stamp, tips.size(), seen.tipsHash);
+    if (PendingTipsPartIs(stamp, list, tips)) return found;
+    found.seen.tipsHash = HashTipsText(tips);
+    found.change = ChangeByHash(stamp, tips.size(), found.seen.tipsHash);
+    return found;
 }
 
 // Hands `use` the file's bytes from `start` to `size` a chunk at a time, with
@@ -312,59 +353,58 @@ bool StreamFrom(HANDLE file, uint64_t start, uint64_t size, char* chunk, Use use
     return true;
 }
 
-// CompareTipsPart on the open file, read whole.
-bool CompareWholeFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStore& list,
-                      TipsFileStamp& seen, TipsFileChange& change) {
-    DWORD size = 0;
-    const GlobalBuffer bytes(SeekTo(file, 0) ? ReadWholeFile(file, size) : nullptr);
-    if (!bytes.Get()) return false;
-    change = CompareTipsPart(TipsPartOf(std::string_view(bytes.Bytes(), size)), stamp, list, seen);
-    return true;
+// CompareTipsPart on the open file, read whole; none when it cannot be read.
+std::optional<TipsFileComparison> CompareWholeFile(HANDLE file, const TipsFileStamp& stamp,
+                                                   const TipsListStore& list) {
+    const FileBytes bytes = ReadWholeFile(file);
+    if (!bytes.block.Get()) return std::nullopt;
+    return CompareTipsPart(TipsPartOf(bytes.View()), stamp, list);
 }
 
 // CompareTipsPart on the open file, read a chunk at a time where it is larger
 // than one: the pending read compared first, and hashed only when that finds
-// a change. False when a read fails, the last error kept.
-bool CompareOpenFile(HANDLE file, const TipsFileStamp& stamp, const TipsListStore& list,
-                     TipsFileStamp& seen, TipsFileChange& change) {
-    DWORD size = 0;
-    if (!SizeBelow4Gb(file, size)) return false;
-    if (size <= kCompareChunk) return CompareWholeFile(file, stamp, list, seen, change);
+// a change. None when a read fails, the last error kept.
+std::optional<TipsFileComparison> CompareOpenFile(HANDLE file, const TipsFileStamp& stamp,
+                                                  const TipsListStore& list) {
+    const std::optional<DWORD> size = SizeBelow4Gb(file);
+    if (!size) return std::nullopt;
+    if (*size <= kCompareChunk) return CompareWholeFile(file, stamp, list);
     const GlobalBuffer buffer(GlobalAlloc(GMEM_FIXED, kCompareChunk));
     char* const chunk = buffer.Bytes();
-    if (!chunk) return false;
-    const DWORD head = std::min(size, kCounterLineAtMost);
-    if (!ReadExactly(file, chunk, head)) return false;
+    const DWORD head = std::min(*size, kCounterLineAtMost);
+    if (!chunk || !SeekTo(file, 0) || !ReadExactly(file, chunk, head)) return std::nullopt;
     const size_t lineEnd = std::string_view(chunk, head).find(kLineEnd);
-    if (lineEnd == std::string_view::npos)
-        return CompareWholeFile(file, stamp, list, seen, change);
+    if (lineEnd == std::string_view::npos) return CompareWholeFile(file, stamp, list);
     const size_t tipsStart = lineEnd + kLineEnd.size();
-    const size_t length = size - tipsStart;
-    seen.tipsLength = length;
+    const size_t length = *size - tipsStart;
+    TipsFileComparison found{TipsFileChange::Unchanged, {}};
+    found.seen.tipsLength = length;
     if (PendingFor(stamp, list, length)) {
         bool same = true;
-        if (!StreamFrom(file, tipsStart, size, chunk, [&](const char* bytes, size_t piece,
-                                                         size_t offset) {
+        if (!StreamFrom(file, tipsStart, *size, chunk, [&](const char* bytes, size_t piece,
+                                                          size_t offset) {
                 return same = PendingTipsPieceIs(stamp, offset, bytes, piece);
             }))
-            return false;
-        if (same) {
-            change = TipsFileChange::Unchanged;
-            return true;
-        }
+            return std::nullopt;
+        if (same) return found;
     }
     StreamedTextHash hash;
     CrLfLineCount lines;
-    if (!StreamFrom(file, tipsStart, size, chunk, [&](const char* bytes, size_t piece, size_t) {
+    if (!StreamFrom(file, tipsStart, *size, chunk, [&](const char* bytes, size_t piece, size_t) {
             hash.Feed(bytes, piece);
             if (stamp.unread) lines.Feed(std::string_view(bytes, piece));
             return true;
         }))
-        return false;
-    seen.tipLines = lines.lines;
-    seen.tipsHash = hash.Finish();
-    change = ChangeByHash(stamp, length, seen.tipsHash);
-    return true;
+        return std::nullopt;
+    found.seen.tipLines = lines.lines;
+    found.seen.tipsHash = hash.Finish();
+    found.change = ChangeByHash(stamp, length, found.seen.tipsHash);
+    return found;
+}
+
+// What a comparison makes of a file that could not be opened or read.
+TipsFileComparison NotCompared(DWORD error) {
+    return {NoSuchFile(error) ? TipsFileChange::Vanished : TipsFileChange::Unreadable, {}};
 }
 
 // The list gives the read buffer back through this once it lets the tips go.
@@ -372,17 +412,14 @@ void FreeReadBuffer(char* block) {
     GlobalFree(block);
 }
 
-// Cuts the text in the buffer into the list's tips, the counter line skipped.
-// The tips stay in the buffer, which the list takes over: a copy of each would
-// cost a heap block per tip and double the memory a large file needs. A failure
-// leaves the list as it was. The stamp learns the tips part.
-TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
-                         TipsFileStamp& stamp) {
-    char* text = buffer.Bytes();
-    if (!text) {
-        list.ReplaceAll({});
-        return TipsReadResult::NoTipsOrFault;
-    }
+// Cuts the text read into the list's tips, the counter line skipped. The tips
+// stay in the read's block, which the list takes over: a copy of each would
+// cost a heap block per tip and double the memory a large file needs. A
+// failure leaves the list as it was. The stamp learns the tips part.
+TipsReadResult StoreTips(FileBytes& read, TipsListStore& list, TipsFileStamp& stamp) {
+    // GlobalAlloc's GMEM_FIXED block's handle is its address.
+    char* const text = read.block.Bytes();
+    const DWORD size = read.size;
     CutLines lines = CutTipsLines(text, size);
     stamp.notShown = NotShownTextOf(text, size, lines);
     if (stamp.notShown) stamp.notShownLines = NotShownLinesOf(text, size, lines);
@@ -392,93 +429,176 @@ TipsReadResult StoreTips(GlobalBuffer& buffer, DWORD size, TipsListStore& list,
     StampTipsPart(stamp, text, size, lines, kept);
     if (!kept) {
         list.ReplaceAll({});
-        return lines.counterLine ? TipsReadResult::Read : TipsReadResult::NoTipsOrFault;
+        return lines.counterLine ? TipsReadResult::Read : TipsReadResult::NoLines;
     }
     list.TakeBlock(text, size_t{size} + 1, FreeReadBuffer, std::move(lines.tips));
-    buffer.Release();
+    read.block.Release();
     return TipsReadResult::Read;
+}
+
+// The stamp of the image just saved. Nothing is read back from the path:
+// another program's write between the save and a look at the file would be
+// stamped as ours.
+TipsFileStamp StampOfSavedImage(const TipsImage& image) {
+    TipsFileStamp stamp{};
+    stamp.tipsLength = TipsPartOf(image.View()).size();
+    stamp.tipsHash = image.tipsHash;
+    return stamp;
+}
+
+// The new text, built once the comparison's answer lets the save go on; none
+// when memory runs out, or the text grows too long for one block, meanwhile.
+std::optional<TipsImage> BuildImage(const TipsListStore& list) {
+    try {
+        return BuildTipsImage(list);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The swap's way: the comparison through an open of its own, which lets other
+// readers in, then the new text swapped in whole. A folder that takes no new
+// file sends the save in place, and so through a comparison of its own.
+TipsSaveOutcome SaveBySwap(const char* fullPath, DWORD keptBits, const TipsListStore& list,
+                           TipsFileStamp& stamp, const WaitBudget& budget,
+                           const GoAhead& goAhead, bool& folderTakesNoNewFile) {
+    TipsSaveOutcome outcome;
+    outcome.found = CompareTipsFileAt(fullPath, stamp, list, budget);
+    if (!goAhead(outcome.found)) {
+        outcome.result = TipsWriteResult::NotAhead;
+        return outcome;
+    }
+    std::optional<TipsImage> image = BuildImage(list);
+    if (!image) {
+        outcome.result = TipsWriteResult::ImageFailed;
+        return outcome;
+    }
+    const SwapResult swapped = SwapIn(fullPath, image->View(), keptBits, budget);
+    folderTakesNoNewFile = swapped == SwapResult::FolderTakesNoNewFile;
+    if (swapped == SwapResult::Swapped) {
+        outcome.result = TipsWriteResult::Written;
+        stamp = StampOfSavedImage(*image);
+    }
+    return outcome;
+}
+
+// The way in place: tips.rc opened once, sharing nothing, so that no name,
+// link, spelling or computer changes it between the comparison and the
+// rewrite; its bytes, read whole, are both what is compared and what goes
+// back should the rewrite fail.
+TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
+                            TipsFileStamp& stamp, const WaitBudget& budget,
+                            const GoAhead& goAhead) {
+    TipsSaveOutcome outcome;
+    OpenedBytes opened =
+        ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget);
+    const bool read = opened.bytes.block.Get() != nullptr;
+    outcome.found = read ? CompareTipsPart(TipsPartOf(opened.bytes.View()), stamp, list)
+                         : NotCompared(GetLastError());
+    if (!goAhead(outcome.found)) {
+        outcome.result = TipsWriteResult::NotAhead;
+        return outcome;
+    }
+    if (!read) return outcome;
+    std::optional<TipsImage> image = BuildImage(list);
+    if (!image) {
+        outcome.result = TipsWriteResult::ImageFailed;
+        return outcome;
+    }
+    OldBytesBack back(opened.file.Get(), std::move(opened.bytes));
+    switch (RewriteOpenFile(opened.file.Get(), *image, back)) {
+    case InPlaceResult::Rewritten:
+        outcome.result = TipsWriteResult::Written;
+        stamp = StampOfSavedImage(*image);
+        break;
+    case InPlaceResult::AsItWas:
+        break;
+    case InPlaceResult::Changed:
+        outcome.result = TipsWriteResult::LeftChanged;
+        outcome.unfinished = {back.Release(), std::move(*image)};
+        break;
+    }
+    return outcome;
 }
 
 }  // namespace
 
 TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileStamp& stamp,
                               const WaitBudget& budget) {
-    bool opened = false;
-    DWORD size = 0;
-    GlobalBuffer buffer(ReadHeldFile(path, budget, size, opened));
-    if (!opened) {
+    OpenedBytes opened = ReadHeldFile(path, GENERIC_READ, FILE_SHARE_READ, budget);
+    if (!opened.file.Valid()) {
         // The list and what the stamp says of it stay as they were.
         stamp.unread = true;
         return TipsReadResult::NotOpened;
     }
+    opened.file = Handle();
     stamp = {};
-    stamp.unread = !buffer.Get();
-    // Here the size bytes in the buffer are exactly what the file held, a zero
-    // byte after them. GlobalAlloc's GMEM_FIXED block's handle is its
-    // address, so StoreTips uses the handle as the text's pointer to cut it up.
+    stamp.unread = !opened.bytes.block.Get();
     try {
-        return StoreTips(buffer, size, list, stamp);
+        if (stamp.unread) {
+            list.ReplaceAll({});
+            return TipsReadResult::NotRead;
+        }
+        return StoreTips(opened.bytes, list, stamp);
     } catch (const std::exception&) {
         stamp = {};  // the list was left as it was: the file is compared in full
         stamp.unread = true;
-        return TipsReadResult::NoTipsOrFault;
+        return TipsReadResult::SplitFailed;
     }
 }
 
-TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
-                                TipsFileStamp& stamp, const WaitBudget& budget) {
+TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list,
+                               TipsFileStamp& stamp, const WaitBudget& budget,
+                               const GoAhead& goAhead) {
     char fullPath[MAX_PATH];
     const DWORD fullLength = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
-    if (fullLength == 0 || fullLength >= MAX_PATH) return TipsWriteResult::NotWritten;
+    if (fullLength == 0 || fullLength >= MAX_PATH) return {};
 
     // Checked here, as Windows would refuse the swap and the in-place write:
     // Wine's MoveFileExA replaces a read-only file.
     const DWORD attributes = GetFileAttributesA(fullPath);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return TipsWriteResult::NotWritten;
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return {};
 
-    TipsImage image;
-    uint64_t tipsHash;
-    try {
-        image = BuildTipsImage(list, tipsHash);
-    } catch (const std::exception&) {
-        return TipsWriteResult::ImageFailed;
-    }
-
-    const DWORD keptBits = exists ? attributes & kKeptAttributes : 0;
     const WriteWay way = exists ? ChooseWriteWay(fullPath, attributes, budget) : WriteWay::Swap;
+    if (way == WriteWay::Refuse) return {};
     // Once the swap has started, a failure never falls back to writing in
     // place: only a folder that takes no new file sends the text there.
-    const SwapResult swapped = way == WriteWay::Swap
-                                   ? SwapIn(fullPath, image.View(), keptBits, budget)
-                                   : SwapResult::Failed;
-    const bool written =
-        swapped == SwapResult::Swapped ||
-        ((way == WriteWay::InPlace || swapped == SwapResult::FolderTakesNoNewFile) &&
-         RewriteInPlace(fullPath, image, budget));
-    if (!written) return TipsWriteResult::NotWritten;
-    stamp = StampOfWritten(image.View(), tipsHash);
-    return TipsWriteResult::Written;
+    bool folderTakesNoNewFile = false;
+    if (way == WriteWay::Swap) {
+        TipsSaveOutcome swapped = SaveBySwap(fullPath, exists ? attributes & kKeptAttributes : 0,
+                                             list, stamp, budget, goAhead, folderTakesNoNewFile);
+        if (!folderTakesNoNewFile) return swapped;
+    }
+    return SaveInPlace(fullPath, list, stamp, budget, goAhead);
 }
 
-TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
-                                 const TipsListStore& list, TipsFileStamp& seen,
-                                 const WaitBudget& budget) {
-    TipsFileChange change = TipsFileChange::Unreadable;
-    const bool compared = RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
-        seen = {};
-        DWORD error;
-        bool done;
-        {
-            const Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-            done = file.Valid() && CompareOpenFile(file.Get(), stamp, list, seen, change);
-            error = GetLastError();
-        }
-        SetLastError(error);
-        return done;
+TipsFileComparison CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
+                                     const TipsListStore& list, const WaitBudget& budget) {
+    std::optional<TipsFileComparison> found;
+    RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
+        const Handle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        found = file.Valid() ? CompareOpenFile(file.Get(), stamp, list) : std::nullopt;
+        return found.has_value();
     });
-    if (!compared)
-        return NoSuchFile(GetLastError()) ? TipsFileChange::Vanished : TipsFileChange::Unreadable;
-    return change;
+    return found ? *found : NotCompared(GetLastError());
+}
+
+bool PutBackUnfinishedRewrite(const char* path, UnfinishedRewrite& unfinished,
+                              const WaitBudget& budget) {
+    if (!unfinished.Pending()) return true;
+    OpenedBytes opened = ReadHeldFile(path, GENERIC_READ | GENERIC_WRITE, 0, budget);
+    if (!opened.bytes.block.Get()) return false;
+    const std::string_view now = opened.bytes.View();
+    const bool ours = LeftByRewrite(now, unfinished.old.View(), unfinished.attempted.View());
+    if (ours && now != unfinished.old.View()) {
+        OldBytesBack back(opened.file.Get(), std::move(unfinished.old));
+        if (!back.PutBack()) {
+            unfinished.old = back.Release();
+            return false;
+        }
+    }
+    unfinished = {};
+    return true;
 }

@@ -127,7 +127,7 @@ char* CopyTipInBlock(char* out, const char* text, const char* blockEnd) {
 
 }  // namespace
 
-TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
+TipsImage BuildTipsImage(const TipsListStore& tips) {
     // One pass over the tips: each is measured just before its copy, which
     // then reads it from the cache. The block is sized from what the list
     // knows without measuring the tips it read, and is not zero-filled: new
@@ -135,7 +135,7 @@ TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     const uint32_t count = tips.Count();
     const size_t capacity = kCounterLine.size() + kLineEnd.size() + tips.TextBytesAtMost() +
                             size_t{count} * kLineEnd.size() + 1;
-    TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0};
+    TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0, 0};
     char* const start = image.bytes.get();
     const char* const end = start + capacity;
     char* out = start + kCounterLine.copy(start, kCounterLine.size());
@@ -174,7 +174,7 @@ TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash) {
     hash.Feed(hashed, static_cast<size_t>(out - hashed));
     *out = '\0';
     image.size = static_cast<size_t>(out - start);
-    tipsHash = hash.Finish();
+    image.tipsHash = hash.Finish();
     return image;
 }
 

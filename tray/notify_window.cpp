@@ -12,9 +12,6 @@
 
 namespace {
 
-void ShowTrayMenu();
-void RequestProperties();
-void OnEditTips(HWND window);
 void ShowCommandError(HWND owner, const char* text);
 
 constexpr char kNotifyClassName[] = "Calvorin";
@@ -57,7 +54,7 @@ void RequestProperties() {
 
 // Two managers on one TipsList would each hold rows the other removed, so while
 // one is open the command only brings it (or the editor it runs) to the front.
-void OnEditTips(HWND window) {
+void RunTipsManager(HWND window) {
     if (HWND manager = FindOpenManager()) {
         SetForegroundWindow(GetLastActivePopup(manager));
         return;
@@ -68,8 +65,11 @@ void OnEditTips(HWND window) {
         return;
     // A No to the writer's question is the user's choice, not a failure. A
     // plug-in stopped while a box of the save was up shows nothing more.
-    if (WriteTipsFile() == TipsSave::Failed && !stay.StoppedMeanwhile())
-        ShowCommandError(window, kTipsNotWrittenText);
+    if (WriteTipsFile() != TipsSave::Failed || stay.StoppedMeanwhile()) return;
+    ShowCommandError(window, kTipsNotWrittenText);
+    // A drive that dropped in the middle of the save is likely back by the
+    // time the user answers: the old bytes of a rewrite it cut off go back.
+    if (!stay.StoppedMeanwhile()) PutBackUnfinishedTipsRewrite();
 }
 
 void ShowCommandError(HWND owner, const char* text) {
@@ -110,7 +110,7 @@ LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
         CatchAtBoundary(window, 0, [&] {
             switch (LOWORD(wParam)) {
-            case IDM_EDIT_TIPS:  OnEditTips(window); break;
+            case IDM_EDIT_TIPS:  RunTipsManager(window); break;
             case IDM_PROPERTIES: RequestProperties(); break;
             default:             ShowCommandError(window, kNotMenuItemText); break;
             }

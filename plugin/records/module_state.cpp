@@ -10,6 +10,7 @@ uint32_t TrayIconId;
 TipsListStore TipsList;
 PluginInfo g_pluginInfo;
 TipsFileStamp g_tipsFileStamp;
+UnfinishedRewrite g_unfinishedRewrite;
 OpenBox g_openBoxes[kMaxOpenBoxes];
 unsigned g_openBoxCount;
 HHOOK g_newBoxHook;

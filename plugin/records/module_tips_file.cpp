@@ -46,6 +46,40 @@ bool FolderIdentity(std::string_view folder, BY_HANDLE_FILE_INFORMATION& identit
     return handle.Valid() && GetFileInformationByHandle(handle.Get(), &identity);
 }
 
+using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The path Windows resolves an existing file's path to, its links followed, so
+// that a host saving through a symbolic link and one saving through its
+// target name one lock. Windows has told since Vista; XP's kernel32 has no
+// GetFinalPathNameByHandleA, which is looked up here for that reason, and the
+// path stays as it was given there. False where it cannot tell.
+bool FinalPathOf(const char* path, char (&target)[MAX_PATH]) {
+    const auto finalPath = reinterpret_cast<GetFinalPathFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    if (!finalPath) return false;
+    const Handle file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    char resolved[MAX_PATH + 8];
+    const DWORD length =
+        file.Valid() ? finalPath(file.Get(), resolved, sizeof resolved, FILE_NAME_NORMALIZED) : 0;
+    if (length == 0 || length >= sizeof resolved) return false;
+    // "\\?\C:\folder\tips.rc"; "\\?\UNC\server\share\tips.rc" for "\\server\share\tips.rc".
+    std::string_view resolvedPath(resolved, length);
+    constexpr std::string_view kLongPrefix = "\\\\?\\";
+    constexpr std::string_view kUncPrefix = "\\\\?\\UNC\\";
+    std::string_view rest = resolvedPath;
+    const bool unc = rest.substr(0, kUncPrefix.size()) == kUncPrefix;
+    if (unc)
+        rest.remove_prefix(kUncPrefix.size());
+    else if (rest.substr(0, kLongPrefix.size()) == kLongPrefix)
+        rest.remove_prefix(kLongPrefix.size());
+    const size_t lead = unc ? 2 : 0;
+    if (lead + rest.size() >= MAX_PATH) return false;
+    target[0] = target[1] = '\\';
+    target[lead + rest.copy(target + lead, rest.size())] = '\0';
+    return true;
+}
+
 // Every writers' mutex is named so; the rest of the name says which tips.rc.
 constexpr std::string_view kMutexPrefix = "Local\\Calvorin.tips.";
 
@@ -129,21 +163,22 @@ void NotShownQuestion(const TipsFileStamp& stamp, char (&text)[kQuestionSize]) {
 }
 
 // The question to ask before the file is replaced, given what the comparison
-// found and what it `seen` there; false when none is needed. While the list
-// holds none of the file's tips, that is what the question says, whatever
-// else is also true.
-bool QuestionBeforeReplacing(TipsFileChange change, const TipsFileStamp& seen,
+// found and the stamp it compared with; false when none is needed. While the
+// list holds none of the file's tips, that is what the question says,
+// whatever else is also true.
+bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStamp& stamp,
                              bool unreadableAccepted, char (&text)[kQuestionSize]) {
+    const TipsFileChange change = found.change;
     if (change == TipsFileChange::Vanished ||
         (change == TipsFileChange::Unreadable && unreadableAccepted))
         return false;
     TextBuilder question{text};
-    if (g_tipsFileStamp.unread && change != TipsFileChange::Unchanged) {
+    if (stamp.unread && change != TipsFileChange::Unchanged) {
         char count[kQuestionSize];
         question.AppendFormatted(kTipsUnreadAtStartText,
                                  {change == TipsFileChange::Unreadable
                                       ? std::string_view(kEveryTip)
-                                      : Counted(seen.tipLines, kOneTip, kTheTips, count)});
+                                      : Counted(found.seen.tipLines, kOneTip, kTheTips, count)});
         return true;
     }
     switch (change) {
@@ -154,15 +189,35 @@ bool QuestionBeforeReplacing(TipsFileChange change, const TipsFileStamp& seen,
         question.Append(kTipsChangedText);
         return true;
     default:
-        if (!g_tipsFileStamp.notShown) return false;
-        NotShownQuestion(g_tipsFileStamp, text);
+        if (!stamp.notShown) return false;
+        NotShownQuestion(stamp, text);
         return true;
     }
+}
+
+// What the user learns of a save that went no further than its comparison
+// allowed, and where the old bytes of a cut-off rewrite wait.
+TipsSave Reported(TipsSaveOutcome& outcome) {
+    switch (outcome.result) {
+    case TipsWriteResult::Written:
+        return TipsSave::Written;
+    case TipsWriteResult::ImageFailed:
+        ShowMessageBox(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
+        break;
+    case TipsWriteResult::LeftChanged:
+        g_unfinishedRewrite = std::move(outcome.unfinished);
+        break;
+    default:
+        break;
+    }
+    return TipsSave::Failed;
 }
 
 }  // namespace
 
 bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]) {
+    char target[MAX_PATH];
+    if (FinalPathOf(path, target)) path = target;
     char fullPath[MAX_PATH];
     char* fileName = nullptr;
     const DWORD length = GetFullPathNameA(path, MAX_PATH, fullPath, &fileName);
@@ -193,55 +248,66 @@ void CloseWriterMutex() {
 
 void ReadTipsFile() {
     const WaitBudget budget(kStartUpWaitMs);
-    if (ReadTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget) ==
-        TipsReadResult::NoTipsOrFault)
+    switch (ReadTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget)) {
+    case TipsReadResult::NoLines:
+    case TipsReadResult::NotRead:
+    case TipsReadResult::SplitFailed:
         ShowMessageBox(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
+        break;
+    case TipsReadResult::NotOpened:
+    case TipsReadResult::Read:
+        break;
+    }
 }
 
 TipsSave WriteTipsFile() {
+    // The old bytes of a rewrite that was cut off go back first, so that the
+    // comparison meets the file this plug-in last knew; while they cannot,
+    // nothing else is written.
+    if (!PutBackUnfinishedTipsRewrite()) return TipsSave::Failed;
     // Without a mutex (none could be made or opened) the save goes on: the
     // comparison before it still finds another host's write, though not one
     // that lands between the comparison and the swap.
     const HANDLE mutex = KeptWriterMutex();
     bool unreadableAccepted = false;
-    TipsWriteResult written = TipsWriteResult::NotWritten;
     for (;;) {
-        TipsFileChange change;
-        TipsFileStamp seen;
         char question[kQuestionSize];
+        TipsSaveOutcome outcome;
         {
             // The host's thread pumps its messages while a question is up, so
             // the waits' time starts again after each.
             const WaitBudget budget(kSaveWaitMs);
             const MutexOwner owner(mutex, budget.Left());
             if (mutex && !owner.Owns()) return TipsSave::Failed;
-            change = CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, seen, budget);
-            if (!QuestionBeforeReplacing(change, seen, unreadableAccepted, question)) {
-                written = WriteTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget);
-                break;
-            }
+            outcome = SaveTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget,
+                                     [&](const TipsFileComparison& found) {
+                                         return !QuestionBeforeReplacing(
+                                             found, g_tipsFileStamp, unreadableAccepted, question);
+                                     });
         }
-        // Asked without the mutex: another host saving meanwhile must not hang
+        if (outcome.result != TipsWriteResult::NotAhead) return Reported(outcome);
+        // Asked with nothing held: another host saving meanwhile must not hang
         // on this box. No is the default button: Enter alone must not throw
         // away someone's tips.
         if (ShowMessageBox(NotifyWindow, question, kEditTipsCaption, kQuestionStyle) != IDYES)
             return TipsSave::Declined;
-        // Yes accepts the file as it was when asked; the comparison runs again,
-        // so a change made while the box was up asks again.
-        switch (change) {
+        // Yes accepts the file as it was when asked; the save starts again
+        // from the open, so a change made while the box was up asks again.
+        switch (outcome.found.change) {
         case TipsFileChange::Unreadable:  unreadableAccepted = true; break;
-        case TipsFileChange::TipsChanged: g_tipsFileStamp = seen; break;
+        case TipsFileChange::TipsChanged: g_tipsFileStamp = outcome.found.seen; break;
         default:                          g_tipsFileStamp.notShown = 0; break;
         }
     }
-    switch (written) {
-    case TipsWriteResult::Written:
-        return TipsSave::Written;
-    case TipsWriteResult::ImageFailed:
-        ShowMessageBox(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
-        return TipsSave::Failed;
-    case TipsWriteResult::NotWritten:
-        break;
-    }
-    return TipsSave::Failed;
+}
+
+bool PutBackUnfinishedTipsRewrite() {
+    const WaitBudget budget(kSaveWaitMs);
+    return PutBackUnfinishedRewrite(TipsPath, g_unfinishedRewrite, budget);
+}
+
+void EndTipsFileSaves() {
+    PutBackUnfinishedTipsRewrite();
+    g_unfinishedRewrite = {};
+    CloseWriterMutex();
 }

@@ -31,82 +31,133 @@ DialogStep Press(int button) {
     return [button](HWND window) { Click(window, button); };
 }
 
-TEST_F(ManagerDialog, OpensCentredWithOneRowPerTipAndEnterGivesOne) {
-    SeedTips({"first", "", "third"});
-    g_steps.push_back([](HWND manager) {
-        EXPECT_EQ("Tips", WindowText(manager));
-        EXPECT_EQ((Tips{"first", "", "third"}), Rows(manager));
-        EXPECT_TRUE(SelectedRowsOf(manager).empty());
-        ExpectCentredOnScreen(manager);
-        EXPECT_EQ(GetDlgItem(manager, IDOK), GetFocus());
-        PressKey(manager, VK_RETURN);
-    });
-    EXPECT_EQ(IDOK, RunManager());
-    EXPECT_EQ((Tips{"first", "", "third"}), TipsNow());
-}
+// What the user does in the manager, down to closing it, and in the editors
+// and boxes that opens; `after` is both the rows it shows and TipsList.
+struct ManagerCase {
+    const char* name;
+    Tips seed;
+    void (*user)(HWND manager);
+    std::vector<DialogStep> opened;
+    INT_PTR ended;
+    Tips after;
+    size_t boxes;
+};
 
-TEST_F(ManagerDialog, RemovesSelectedRowsFromListAndListWithoutAsking) {
-    SeedTips({"a", "b", "c", "d", "e"});
-    g_steps.push_back([](HWND manager) {
-        SelectRows(manager, {1, 3});
-        Click(manager, IDC_REMOVE_TIPS);
-        EXPECT_EQ((Tips{"a", "c", "e"}), Rows(manager));
-        EXPECT_EQ((Tips{"a", "c", "e"}), TipsNow());
-        EXPECT_TRUE(SelectedRowsOf(manager).empty());
+const ManagerCase kManagerCases[] = {
+    {"opens centred with one row per tip, and Enter gives OK", {"first", "", "third"},
+     [](HWND manager) {
+         EXPECT_EQ("Tips", WindowText(manager));
+         EXPECT_TRUE(SelectedRowsOf(manager).empty());
+         ExpectCentredOnScreen(manager);
+         EXPECT_EQ(GetDlgItem(manager, IDOK), GetFocus());
+         PressKey(manager, VK_RETURN);
+     }, {}, IDOK, {"first", "", "third"}, 0},
+    {"Remove takes the rows from the list without asking; Cancel undoes nothing", {"a", "b", "c", "d", "e"},
+     [](HWND manager) {
+         SelectRows(manager, {1, 3});
+         Click(manager, IDC_REMOVE_TIPS);
+         EXPECT_TRUE(SelectedRowsOf(manager).empty());
+         Click(manager, IDCANCEL);
+     }, {}, IDCANCEL, {"a", "c", "e"}, 0},
+    {"Remove: the first and last rows and a run of neighbours, an empty tip among them",
+     {"0", "", "2", "3", "4", "5", "6"},
+     [](HWND manager) {
+         SelectRows(manager, {0, 1, 2, 5, 6});
+         Click(manager, IDC_REMOVE_TIPS);
+         Click(manager, IDCANCEL);
+     }, {}, IDCANCEL, {"3", "4"}, 0},
+    {"with nothing selected Edit and Remove only refill", {},
+     [](HWND manager) {
+         Click(manager, IDC_EDIT_TIPS);
+         Click(manager, IDC_REMOVE_TIPS);
+         EXPECT_TRUE(Rows(manager).empty());
+         TipsList.Append("added behind the dialog's back");
+         Click(manager, IDC_REMOVE_TIPS);   // the refill shows it
+         Click(manager, IDOK);
+     }, {}, IDOK, {"added behind the dialog's back"}, 0},
+    {"Edit runs the editor on each selected row in ascending order, then refills",
+     {"zero", "one", "", "three"},
+     [](HWND manager) {
+         SelectRows(manager, {3, 0, 2});
+         Click(manager, IDC_EDIT_TIPS);
+         EXPECT_TRUE(SelectedRowsOf(manager).empty());
+         Click(manager, IDOK);
+     },
+     {InEditor("Edit Tip", "zero", [](HWND editor) {
+          EXPECT_FALSE(IsWindowEnabled(GetWindow(editor, GW_OWNER)));
+          TypeAndPress("ZERO", IDOK)(editor);
+      }),
+      Press(IDYES),
+      // Cancel skips only this tip; the list still shows the old texts meanwhile.
+      InEditor("Edit Tip", "", [](HWND editor) {
+          EXPECT_EQ("zero", Rows(GetWindow(editor, GW_OWNER))[0]);
+          TypeAndPress("never", IDCANCEL)(editor);
+      }),
+      InEditor("Edit Tip", "three", TypeAndPress("new", IDOK)), Press(IDYES)},
+     IDOK, {"ZERO", "one", "", "new"}, 2},
+    // A restarted module may read a shorter list while the manager shows the
+    // old rows: rows beyond the list's end are skipped, never handed to it.
+    {"Edit skips the rows beyond a list that shrank under the manager", {"a", "b", "c", "d", "e"},
+     [](HWND manager) {
+         SelectRows(manager, {1, 2, 4});   // 2 is the row at the new end
+         SeedTips({"x", "y"});
+         Click(manager, IDC_EDIT_TIPS);    // only row 1 has a tip
+         Click(manager, IDCANCEL);
+     },
+     {InEditor("Edit Tip", "y", TypeAndPress("Y", IDOK)), Press(IDYES)}, IDCANCEL, {"x", "Y"}, 1},
+    {"Remove skips the rows beyond a list that shrank under the manager", {"a", "b", "c", "d", "e"},
+     [](HWND manager) {
+         SelectRows(manager, {0, 2, 4});
+         SeedTips({"x", "y"});
+         Click(manager, IDC_REMOVE_TIPS);
+         Click(manager, IDCANCEL);
+     }, {}, IDCANCEL, {"y"}, 0},
+    {"Add appends a row, which Cancel keeps; the editor's Cancel keeps the selection", {"a", "b"},
+     [](HWND manager) {
+         SelectRows(manager, {1});
+         Click(manager, IDC_ADD_TIP);   // cancelled
+         EXPECT_EQ((Tips{"a", "b"}), Rows(manager));
+         EXPECT_EQ((std::vector<int>{1}), SelectedRowsOf(manager));
+         Click(manager, IDC_ADD_TIP);   // OK with nothing typed still refills
+         EXPECT_EQ((Tips{"a", "b"}), Rows(manager));
+         EXPECT_TRUE(SelectedRowsOf(manager).empty());
+         Click(manager, IDC_ADD_TIP);
+         Click(manager, IDCANCEL);
+     },
+     {InEditor("Add Tip", "", TypeAndPress("dropped", IDCANCEL)), InEditor("Add Tip", "", Press(IDOK)),
+      InEditor("Add Tip", "", TypeAndPress("c", IDOK))},
+     IDCANCEL, {"a", "b", "c"}, 0},
+    {"other commands and messages do nothing", {"a", "b"},
+     [](HWND manager) {
+         SelectRows(manager, {1});
+         // A double-click on a row arrives as the list box's notification.
+         SendMessageA(manager, WM_COMMAND, MAKEWPARAM(IDC_TIPS_LIST, LBN_DBLCLK),
+                      reinterpret_cast<LPARAM>(ListOf(manager)));
+         EXPECT_EQ(TRUE, ManagerDialogProc(manager, WM_COMMAND, MAKEWPARAM(IDC_TIPS_LIST, LBN_DBLCLK), 0));
+         EXPECT_EQ(TRUE, ManagerDialogProc(manager, WM_COMMAND, 4242, 0));
+         EXPECT_EQ(FALSE, ManagerDialogProc(manager, WM_TIMER, 0, 0));
+         EXPECT_EQ((std::vector<int>{1}), SelectedRowsOf(manager));
+         Click(manager, IDOK);
+     }, {}, IDOK, {"a", "b"}, 0},
+};
 
-        // The first and last rows and a run of neighbours, an empty tip among them.
-        TipsList.ReplaceAll({"0", "", "2", "3", "4", "5", "6"});
-        FillManagerList(manager);
-        SelectRows(manager, {0, 1, 2, 5, 6});
-        Click(manager, IDC_REMOVE_TIPS);
-        EXPECT_EQ((Tips{"3", "4"}), Rows(manager));
-        EXPECT_EQ((Tips{"3", "4"}), TipsNow());
-        Click(manager, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, RunManager());
-    EXPECT_TRUE(g_boxes.empty());
-    EXPECT_EQ((Tips{"3", "4"}), TipsNow()) << "Cancel undoes nothing";
-}
-
-TEST_F(ManagerDialog, WithNothingSelectedEditAndRemoveOnlyRefill) {
-    SeedTips({});
-    g_steps.push_back([](HWND manager) {
-        Click(manager, IDC_EDIT_TIPS);
-        Click(manager, IDC_REMOVE_TIPS);
-        EXPECT_TRUE(Rows(manager).empty());
-        TipsList.Append("added behind the dialog's back");
-        Click(manager, IDC_REMOVE_TIPS);   // nothing selected: the refill shows it
-        EXPECT_EQ((Tips{"added behind the dialog's back"}), Rows(manager));
-        Click(manager, IDOK);
-    });
-    EXPECT_EQ(IDOK, RunManager());
-    EXPECT_EQ(1u, TipsList.Count());
-}
-
-TEST_F(ManagerDialog, EditsEachSelectedRowInAscendingOrderThenRefills) {
-    SeedTips({"zero", "one", "", "three"});
-    g_steps.push_back([](HWND manager) {
-        SelectRows(manager, {3, 0, 2});
-        Click(manager, IDC_EDIT_TIPS);
-        EXPECT_EQ((Tips{"ZERO", "one", "", "new"}), Rows(manager));
-        EXPECT_TRUE(SelectedRowsOf(manager).empty());
-        Click(manager, IDOK);
-    });
-    g_steps.push_back(InEditor("Edit Tip", "zero", [](HWND editor) {
-        EXPECT_FALSE(IsWindowEnabled(GetWindow(editor, GW_OWNER)));
-        TypeAndPress("ZERO", IDOK)(editor);
-    }));
-    g_steps.push_back(Press(IDYES));
-    // Cancel skips only this tip; the list still shows the old texts meanwhile.
-    g_steps.push_back(InEditor("Edit Tip", "", [](HWND editor) {
-        EXPECT_EQ("zero", Rows(GetWindow(editor, GW_OWNER))[0]);
-        TypeAndPress("never", IDCANCEL)(editor);
-    }));
-    g_steps.push_back(InEditor("Edit Tip", "three", TypeAndPress("new", IDOK)));
-    g_steps.push_back(Press(IDYES));
-    EXPECT_EQ(IDOK, RunManager());
-    EXPECT_EQ((Tips{"ZERO", "one", "", "new"}), TipsNow());
-    ASSERT_EQ(2u, g_boxes.size());
+TEST_F(ManagerDialog, CommandsLeaveTheRowsAndTheListAsTheUserAsked) {
+    for (const ManagerCase& c : kManagerCases) {
+        SCOPED_TRACE(c.name);
+        SeedTips(c.seed);
+        g_boxes.clear();
+        Tips shown;
+        // Read once the user has closed it: the rows stay until its loop returns.
+        g_steps.push_back([&](HWND manager) {
+            c.user(manager);
+            shown = Rows(manager);
+        });
+        g_steps.insert(g_steps.end(), c.opened.begin(), c.opened.end());
+        EXPECT_EQ(c.ended, RunManager());
+        EXPECT_EQ(c.after, shown);
+        EXPECT_EQ(c.after, TipsNow());
+        EXPECT_EQ(c.boxes, g_boxes.size());
+    }
 }
 
 // The text's width in the list box's own font.
@@ -209,53 +260,6 @@ TEST_F(ManagerDialog, HorizontalExtentFitsTheWidestRowInCodePage932) {
     DeleteObject(font);
 }
 
-// A restarted module may read a shorter list while the manager shows the old
-// rows: rows beyond the list's end are skipped, never handed to it.
-TEST_F(ManagerDialog, RowsBeyondAListThatShrankUnderTheManagerAreSkipped) {
-    SeedTips({"a", "b", "c", "d", "e"});
-    g_steps.push_back([](HWND manager) {
-        SelectRows(manager, {1, 2, 4});  // 2 is the row at the new end
-        SeedTips({"x", "y"});
-        Click(manager, IDC_EDIT_TIPS);   // only row 1 has a tip
-        EXPECT_EQ((Tips{"x", "Y"}), Rows(manager));
-
-        SeedTips({"a", "b", "c", "d", "e"});
-        FillManagerList(manager);
-        SelectRows(manager, {0, 2, 4});
-        SeedTips({"x", "y"});
-        Click(manager, IDC_REMOVE_TIPS);
-        EXPECT_EQ((Tips{"y"}), Rows(manager));
-        EXPECT_EQ((Tips{"y"}), TipsNow());
-        Click(manager, IDCANCEL);
-    });
-    g_steps.push_back(InEditor("Edit Tip", "y", TypeAndPress("Y", IDOK)));
-    g_steps.push_back(Press(IDYES));
-    EXPECT_EQ(IDCANCEL, RunManager());
-}
-
-TEST_F(ManagerDialog, AddTipAppendsARowAndCancelKeepsListAndSelection) {
-    SeedTips({"a", "b"});
-    g_steps.push_back([](HWND manager) {
-        SelectRows(manager, {1});
-        Click(manager, IDC_ADD_TIP);   // cancelled
-        EXPECT_EQ((Tips{"a", "b"}), Rows(manager));
-        EXPECT_EQ((std::vector<int>{1}), SelectedRowsOf(manager));
-
-        Click(manager, IDC_ADD_TIP);   // OK with nothing typed still refills
-        EXPECT_EQ((Tips{"a", "b"}), Rows(manager));
-        EXPECT_TRUE(SelectedRowsOf(manager).empty());
-
-        Click(manager, IDC_ADD_TIP);
-        EXPECT_EQ((Tips{"a", "b", "c"}), Rows(manager));
-        Click(manager, IDCANCEL);
-    });
-    g_steps.push_back(InEditor("Add Tip", "", TypeAndPress("dropped", IDCANCEL)));
-    g_steps.push_back(InEditor("Add Tip", "", Press(IDOK)));
-    g_steps.push_back(InEditor("Add Tip", "", TypeAndPress("c", IDOK)));
-    EXPECT_EQ(IDCANCEL, RunManager());
-    EXPECT_EQ((Tips{"a", "b", "c"}), TipsNow()) << "Cancel keeps what was added";
-}
-
 TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
     SeedTips({"a", "b", "c"});
     HWND seen = nullptr;
@@ -286,23 +290,6 @@ TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), box.style);
     }
     EXPECT_EQ((Tips{"a", "b", "c"}), TipsNow());
-}
-
-TEST_F(ManagerDialog, OtherCommandsAndMessagesDoNothing) {
-    SeedTips({"a", "b"});
-    g_steps.push_back([](HWND manager) {
-        SelectRows(manager, {1});
-        // A double-click on a row arrives as the list box's notification.
-        SendMessageA(manager, WM_COMMAND, MAKEWPARAM(IDC_TIPS_LIST, LBN_DBLCLK),
-                     reinterpret_cast<LPARAM>(ListOf(manager)));
-        EXPECT_EQ(TRUE, ManagerDialogProc(manager, WM_COMMAND, MAKEWPARAM(IDC_TIPS_LIST, LBN_DBLCLK), 0));
-        EXPECT_EQ(TRUE, ManagerDialogProc(manager, WM_COMMAND, 4242, 0));
-        EXPECT_EQ(FALSE, ManagerDialogProc(manager, WM_TIMER, 0, 0));
-        EXPECT_EQ((std::vector<int>{1}), SelectedRowsOf(manager));
-        Click(manager, IDOK);
-    });
-    EXPECT_EQ(IDOK, RunManager());
-    EXPECT_EQ((Tips{"a", "b"}), TipsNow());
 }
 
 }  // namespace

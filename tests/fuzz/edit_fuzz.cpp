@@ -113,6 +113,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string image(kCounterLine);
     image.append(kLineEnd);
     for (const std::string& tip : model) image.append(tip).append(kLineEnd);
-    if (BuildTipsImage(list) != image) abort();
+    if (ImageText(list) != image) abort();
     return 0;
 }

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TipsListStore list;
     list.ReplaceAll(TipTexts(tips));
-    uint64_t tipsHash;
-    const std::string image(BuildTipsImage(list, tipsHash).View());
+    const TipsImage built = BuildTipsImage(list);
+    const std::string image(built.View());
     // The hash taken while building is the one of the finished text.
-    if (tipsHash != HashTipsText(TipsPartOf(image))) abort();
+    if (built.tipsHash != HashTipsText(TipsPartOf(image))) abort();
 
     size_t expectedSize = kCounterLine.size() + kLineEnd.size();
     for (const std::string& tip : tips) expectedSize += tip.size() + kLineEnd.size();

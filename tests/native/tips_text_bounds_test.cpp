@@ -91,7 +91,7 @@ TEST(CutTipsLinesBounds, LongAndManyLinesComeBackWhole) {
     texts.push_back(std::string(1000, '\n'));
     tips.ReplaceAll(TipTexts(texts));
 
-    Lines lines = CutInExactBlock(BuildTipsImage(tips));
+    Lines lines = CutInExactBlock(ImageText(tips));
     ASSERT_EQ(texts.size() + 1, lines.size());
     EXPECT_EQ(kCounterLine, lines.front());
     lines.pop_front();

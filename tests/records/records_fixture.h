@@ -73,7 +73,7 @@ protected:
     // For a write that must be refused: an old file, and other tips to write,
     // edited as the manager edits them.
     void WriteOldFile() {
-        CloseWriterMutex();  // as a new start: the first save makes the mutex
+        EndTipsFileSaves();  // as a new start: the first save makes the mutex
         WriteBytes(tipsPath, old);
         ReadTipsFile();
         TipsList.ReplaceAt(0, "replacement");

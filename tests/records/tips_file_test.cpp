@@ -1,4 +1,5 @@
 #include "records/module_tips_file.h"
+#include "records/module_state.h"
 
 #include <windows.h>
 
@@ -68,10 +69,12 @@ const ReadCase kReadCases[] = {
 };
 
 // Every row is then saved: text the list does not show is not dropped without
-// a Yes, and once the user said Yes nothing more is asked.
+// a Yes, and once the user said Yes nothing more is asked. The reads get
+// their memory as Windows gives it, not zeroed.
 TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
     for (const ReadCase& c : kReadCases) {
         SCOPED_TRACE(c.name);
+        const PlayWindows windows{};
         WriteBytes(tipsPath, c.bytes);
         TipsList.ReplaceAll({"prior"});
         g_boxes.clear();
@@ -99,7 +102,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
         }
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         EXPECT_TRUE(g_boxes.empty());
-        EXPECT_EQ(BuildTipsImage(TipsList), ReadBytes(tipsPath));
+        EXPECT_EQ(ImageText(TipsList), ReadBytes(tipsPath));
     }
 }
 
@@ -205,9 +208,8 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
         HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                    0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, other);
-        // Without read sharing the file cannot be checked: the user is asked,
-        // and Yes still meets the holder.
-        if (share == 0) g_steps.push_back(QuestionAnswered(IDYES, kTipsUncheckedText));
+        // Held without delete sharing, it can be neither swapped nor
+        // rewritten: nothing is asked of the user before the save fails.
         EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
         CloseHandle(other);
         ExpectOldFileAlone();
@@ -394,7 +396,13 @@ struct FullDiskCase {
     // left as the reader takes it (up to the first zero byte): the old one,
     // or the new one.
     bool oldAtFault;
+    Fault also[2] = {};  // further steps failing with it
+    // The old bytes could not go back at once: tips.rc stays part new until
+    // the drive is back and the failure's box is answered.
+    bool backOnceAnswered = false;
 };
+
+constexpr DWORD kDriveGone = ERROR_NETNAME_DELETED;
 
 const FullDiskCase kFullDiskCases[] = {
     {"no room to grow the file", {Step::SetEnd, ERROR_DISK_FULL, 1}, "a tip longer than the old",
@@ -403,6 +411,14 @@ const FullDiskCase kFullDiskCases[] = {
      "a tip longer than the old", false},
     {"the write stops half-way, shorter text", {Step::Write, ERROR_DISK_FULL, 1}, "short", false},
     {"the cut fails", {Step::SetEnd, ERROR_DISK_FULL, 1}, "short", false},
+    // The cut goes on although the old bytes' flush failed.
+    {"the flushes fail, longer text", {Step::Flush, ERROR_WRITE_FAULT, 2},
+     "a tip longer than the old", false},
+    {"every write fails", {Step::Write, ERROR_WRITE_FAULT, kAlways}, "a tip longer than the old",
+     false, {}, true},
+    // Half a line lands; the old bytes can be cut back to their length, no more.
+    {"the drive drops in the middle of the write", {Step::Write, kDriveGone, kAlways},
+     "a tip longer than the old", false, {{Step::Flush, kDriveGone, kAlways}}, true},
 };
 
 TEST_F(RefusedWrite, FullDiskInPlace) {
@@ -411,13 +427,24 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         WriteOldFile();
         TipsList.ReplaceAt(0, c.tip);
         // The "&Edit Tips" command says it failed.
-        EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault}));
+        EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));
-        if (c.fault.step == Step::SetEnd) {
+        if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
             EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}),
                       g_atFailedCut.substr(0, g_atFailedCut.find('\0')));
         }
         TipsList.ReplaceAt(0, "replacement");
+        if (c.backOnceAnswered) {
+            const std::string partNew = ReadBytes(tipsPath);
+            EXPECT_NE(old, partNew);
+            EXPECT_EQ(old.size(), partNew.size()) << "cut back though no byte went back";
+            EXPECT_TRUE(g_unfinishedRewrite.Pending());
+        } else {
+            ExpectOldFileAlone();
+        }
+        // The box answered, with the drive back.
+        EXPECT_TRUE(PutBackUnfinishedTipsRewrite());
+        EXPECT_FALSE(g_unfinishedRewrite.Pending());
         ExpectOldFileAlone();
         EXPECT_TRUE(g_boxes.empty());
     }
@@ -433,9 +460,27 @@ TEST_F(TipsFile, WriterStampsWhatItWroteNotWhatCameAfter) {
         g_afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
-    TipsFileStamp seen;
     EXPECT_EQ(TipsFileChange::TipsChanged,
-              CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, seen, WaitBudget(0)));
+              CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, WaitBudget(0)).change);
+}
+
+// Through another name of a hard-linked tips.rc, another program writes just
+// as the rewrite in place opens the file: the comparison is made on that same
+// handle, so it sees their tips and asks.
+TEST_F(TipsFile, WriterInPlaceComparesWhatItRewrites) {
+    WriteOldFile();
+    const std::string secondName = folder.File("backup.rc");
+    ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
+    static std::string s_secondName;
+    s_secondName = secondName;
+    g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+    {
+        const PlayWindows windows{};
+        g_beforeInPlaceOpen = [](LPCSTR) { WriteBytes(s_secondName, TipsFileText({"them"})); };
+        EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
+    }
+    EXPECT_EQ(TipsFileText({"them"}), ReadBytes(tipsPath));
+    EXPECT_TRUE(DeleteFileA(secondName.c_str()));
 }
 
 struct AttributeCase {

@@ -7,10 +7,37 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/shared/import_patch.h"
 #include "tests/shared/temp_folder.h"
 #include "tests/shared/tips_contents.h"
 
 namespace {
+
+// Windows resolves a symbolic link to its target; Wine shows none. The module
+// asks GetFinalPathNameByHandleA, which it finds through GetProcAddress: the
+// stand-in answers the target's path for a file named "link.rc".
+using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFn g_getProcAddress;
+FinalPathFn g_finalPath;
+std::string g_linkTarget;
+
+DWORD WINAPI FinalPathAsWindows(HANDLE file, LPSTR path, DWORD size, DWORD flags) {
+    const DWORD length = g_finalPath(file, path, size, flags);
+    const std::string_view found(path, length < size ? length : 0);
+    if (found.size() < 8 || found.substr(found.size() - 8) != "\\link.rc") return length;
+    const std::string target = "\\\\?\\" + g_linkTarget;
+    if (target.size() >= size) return static_cast<DWORD>(target.size() + 1);
+    lstrcpyA(path, target.c_str());
+    return static_cast<DWORD>(target.size());
+}
+
+FARPROC WINAPI GetProcAddressAsWindows(HMODULE module, LPCSTR name) {
+    const FARPROC found = g_getProcAddress(module, name);
+    if (!found || lstrcmpA(name, "GetFinalPathNameByHandleA") != 0) return found;
+    g_finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(found));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FinalPathAsWindows));
+}
 
 std::string MutexNameFor(const std::string& path) {
     char name[kWriterMutexNameSize] = "";
@@ -42,7 +69,15 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
         {"forward slashes", slashes},
         {"other case", upper},
         {"a detour through ..", longFolder + "\\..\\a folder with a long name\\tips.rc"},
+        // In another folder, as a host whose tips.rc links to this one has it.
+        {"a symbolic link to it", folder.File("link.rc")},
     };
+    WriteBytes(folder.File("link.rc"), TipsFileText({}));
+    g_linkTarget = path;
+    const ScopedImportPatch resolver(GetModuleHandleA(nullptr), "kernel32.dll", "GetProcAddress",
+                                     reinterpret_cast<void*>(&GetProcAddressAsWindows));
+    g_getProcAddress = reinterpret_cast<GetProcAddressFn>(resolver.original);
+    ASSERT_TRUE(g_getProcAddress);
     const std::string name = MutexNameFor(path);
     for (const auto& spelling : spellings) {
         SCOPED_TRACE(spelling.name);
@@ -60,6 +95,7 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     EXPECT_EQ(fromLongFolder, MutexNameFor(inRoot)) << inRoot;
     SetCurrentDirectoryA(previous);
     DeleteFileA(path.c_str());
+    DeleteFileA(folder.File("link.rc").c_str());
     RemoveDirectoryA(longFolder.c_str());
 }
 

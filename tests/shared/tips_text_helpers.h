@@ -20,8 +20,7 @@ inline TipTexts SplitTipsLines(std::string_view text) {
     return lines;
 }
 
-// The whole file image for the tips, when its hash does not matter.
-inline std::string BuildTipsImage(const TipsListStore& tips) {
-    uint64_t tipsHash;
-    return std::string(BuildTipsImage(tips, tipsHash).View());
+// The whole file image for the tips, as text.
+inline std::string ImageText(const TipsListStore& tips) {
+    return std::string(BuildTipsImage(tips).View());
 }

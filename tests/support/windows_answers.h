@@ -12,9 +12,11 @@
 
 // Read opens tips.rc to read it. Attributes never fails: tips.rc's attributes come back with the fault's "error" as
 // bits added, as Windows shows a symbolic link (FILE_ATTRIBUTE_REPARSE_POINT)
-// and Wine never does.
+// and Wine never does. ReadBytes is ReadFile, failing as Write does. Size
+// never fails either: the file's size comes back with 4 GB added.
 enum class Step {
-    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Count
+    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Flush,
+    ReadBytes, Size, Count
 };
 constexpr int kAlways = 1000;
 
@@ -38,14 +40,18 @@ extern DWORD g_holdEachStepMs;
 extern std::string g_newFilePath;
 // Set at every read of tips.rc, when there is one.
 extern HANDLE g_readStarted;
-// Another program's write to tips.rc the moment the replace is done; none when null.
+// Another program's write to tips.rc the moment the replace is done, or just
+// before tips.rc is opened to be rewritten in place; none when null.
 extern void (*g_afterReplace)(LPCSTR path);
+extern void (*g_beforeInPlaceOpen)(LPCSTR path);
 // What the file held when a SetEndOfFile failed: what a crash at that moment
 // would have left.
 extern std::string g_atFailedCut;
 
 // The stand-ins in place of this program's imports for the scope's duration,
-// with the faults given and the counts at zero.
+// with the faults given and the counts at zero. GlobalAlloc's blocks come back
+// full of other bytes unless zeroing was asked for, as Windows' heap leaves
+// them and Wine's fresh pages never do.
 struct PlayWindows {
     ScopedImportPatch createFile;
     ScopedImportPatch moveFile;
@@ -53,6 +59,10 @@ struct PlayWindows {
     ScopedImportPatch setEndOfFile;
     ScopedImportPatch createMutex;
     ScopedImportPatch getFileAttributes;
+    ScopedImportPatch readFile;
+    ScopedImportPatch getFileSize;
+    ScopedImportPatch globalAlloc;
+    ScopedImportPatch flushFileBuffers;
 
     explicit PlayWindows(std::initializer_list<Fault> faults);
 };

@@ -36,11 +36,11 @@ TEST(SplitTipsLines, CasesFromRealFiles) {
 
 TEST(BuildTipsImage, CounterLineThenEveryTipEndedByCrLf) {
     TipsListStore none;
-    EXPECT_EQ("0000// current line\r\n", BuildTipsImage(none));
+    EXPECT_EQ("0000// current line\r\n", ImageText(none));
 
     TipsListStore three;
     three.ReplaceAll({"A", "", "B"});
-    const std::string image = BuildTipsImage(three);
+    const std::string image = ImageText(three);
     EXPECT_EQ("0000// current line\r\nA\r\n\r\nB\r\n", image);
     EXPECT_EQ(29u, image.size());
 }
@@ -49,7 +49,7 @@ TEST(BuildTipsImage, SplitsBackIntoTheSameTips) {
     TipsListStore tips;
     const TipTexts texts = {"plain", "", "with\rCR", "with\nLF", " ", "\xff\x01"};
     tips.ReplaceAll(texts);
-    TipTexts lines = SplitTipsLines(BuildTipsImage(tips));
+    TipTexts lines = SplitTipsLines(ImageText(tips));
     ASSERT_FALSE(lines.empty());
     lines.erase(lines.begin());
     EXPECT_EQ(Contents(tips), Tips(lines.begin(), lines.end()));
@@ -89,9 +89,8 @@ TEST(HashTipsText, EveryBitLengthAndOrderCounts) {
 TEST(BuildTipsImage, HashesItsTipsPartAsItGoes) {
     TipsListStore tips;
     for (size_t tip = 0; tip < 300; ++tip) {  // past several chunks, ending off a step
-        uint64_t hash = 1;
-        const std::string image(BuildTipsImage(tips, hash).View());
-        ASSERT_EQ(HashTipsText(TipsPartOf(image)), hash) << tip << " tips";
+        const TipsImage image = BuildTipsImage(tips);
+        ASSERT_EQ(HashTipsText(TipsPartOf(image.View())), image.tipsHash) << tip << " tips";
         tips.Append(std::string(tip % 97, static_cast<char>('a' + tip % 26)));
     }
 }

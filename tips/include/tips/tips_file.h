@@ -4,16 +4,24 @@
 // of the budget the caller gives.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 #include "tips/brief_holds.h"
 #include "tips/tips_list.h"
 #include "tips/tips_stamp.h"
+#include "tips/tips_text.h"
+#include "win/handles.h"
 
 enum class TipsReadResult {
     NotOpened,     // the list is as it was
     Read,          // the list holds the file's tips
-    NoTipsOrFault, // no line at all (the list is emptied), or a fault while splitting
+    NoLines,       // the file holds no line at all: the list is emptied
+    NotRead,       // the file opened but could not be read: the list is emptied
+    SplitFailed,   // memory ran out while the lines were cut: the list is as it was
 };
 
 // Fills the list from the file at path: the counter line is skipped, every later
@@ -23,22 +31,6 @@ enum class TipsReadResult {
 TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileStamp& stamp,
                               const WaitBudget& budget);
 
-enum class TipsWriteResult {
-    Written,
-    NotWritten,    // the file is as it was
-    ImageFailed,   // the text could not be built in memory; the file is as it was
-};
-
-// Rewrites the file at path from the list, swapping the new text in whole so
-// that a failure at any step, or a crash, leaves the old file as it was. A
-// file still held when the budget runs out is refused, as is a read-only one.
-// When the folder takes no new file, the file may be written but not deleted,
-// or it is a link (a hard link's other names, a symbolic link's target), it
-// is rewritten in place, the old bytes put back if that fails.
-// Hidden and system bits stay. Once written, the stamp records what was written.
-TipsWriteResult WriteTipsFileAt(const char* path, const TipsListStore& list,
-                                TipsFileStamp& stamp, const WaitBudget& budget);
-
 enum class TipsFileChange {
     Unchanged,    // the tips part is the one stamped; the counter line may differ
     TipsChanged,
@@ -46,11 +38,70 @@ enum class TipsFileChange {
     Unreadable,   // the file is there but could not be read now
 };
 
+// What a comparison of the file with the stamp found. Once the file was read,
+// `seen` records the length of its tips part, and their hash when they
+// changed.
+struct TipsFileComparison {
+    TipsFileChange change = TipsFileChange::Unreadable;
+    TipsFileStamp seen{};
+};
+
 // Whether the tips part of the file at path is still the stamped one, read
 // from the file itself every time. The list is the one the stamp's read
 // filled; once it holds other text than that read's, the tips part counts as
-// changed. Once the file was read, `seen` records the length of its tips part,
-// and their hash when they changed.
-TipsFileChange CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
-                                 const TipsListStore& list, TipsFileStamp& seen,
-                                 const WaitBudget& budget);
+// changed.
+TipsFileComparison CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
+                                     const TipsListStore& list, const WaitBudget& budget);
+
+// A file's bytes in a block of their own, a zero byte after them; no block
+// when they could not be had.
+struct FileBytes {
+    GlobalBuffer block;
+    DWORD size = 0;
+    std::string_view View() const { return std::string_view(block.Bytes(), size); }
+};
+
+// A rewrite in place cut off part-way whose old bytes could not go back at
+// once (the drive dropped): they wait here, with the text that was being
+// written, for the next chance.
+struct UnfinishedRewrite {
+    FileBytes old;
+    TipsImage attempted;
+    bool Pending() const { return old.block.Get() != nullptr; }
+};
+
+enum class TipsWriteResult {
+    Written,
+    NotWritten,    // the file is as it was
+    ImageFailed,   // the text could not be built in memory; the file is as it was
+    NotAhead,      // the comparison's answer stopped the save; nothing was written
+    LeftChanged,   // a rewrite in place failed and its old bytes wait to go back
+};
+
+struct TipsSaveOutcome {
+    TipsWriteResult result = TipsWriteResult::NotWritten;
+    TipsFileComparison found;       // what the comparison before the save found
+    UnfinishedRewrite unfinished;   // with LeftChanged
+};
+
+// Told what the comparison found, says whether the save goes on.
+using GoAhead = std::function<bool(const TipsFileComparison&)>;
+
+// Compares the file at path with the stamp, hands goAhead what it found, and
+// then rewrites the file from the list, swapping the new text in whole so
+// that a failure at any step, or a crash, leaves the old file as it was. A
+// file still held when the budget runs out is refused, as is a read-only one.
+// When the folder takes no new file, the file may be written but not deleted,
+// or it is a link (a hard link's other names, a symbolic link's target), it
+// is rewritten in place through one handle that shares nothing from the
+// comparison to the end, and the old bytes are put back if that fails.
+// Hidden and system bits stay. Once written, the stamp records what was written.
+TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list,
+                               TipsFileStamp& stamp, const WaitBudget& budget,
+                               const GoAhead& goAhead);
+
+// Puts the old bytes of an unfinished rewrite back, unless the file now holds
+// something that rewrite could not have left: another program's save, which
+// stays. True when nothing is left to put back.
+bool PutBackUnfinishedRewrite(const char* path, UnfinishedRewrite& unfinished,
+                              const WaitBudget& budget);

@@ -36,16 +36,18 @@ struct CutLines {
 // they were.
 CutLines CutTipsLines(char* text, size_t size);
 
-// A file image in a block of its own, a zero byte after its `size` bytes.
+// A file image in a block of its own, a zero byte after its `size` bytes, with
+// the HashTipsText of its tips part.
 struct TipsImage {
     std::unique_ptr<char[]> bytes;
     size_t size = 0;
+    uint64_t tipsHash = 0;
     std::string_view View() const { return std::string_view(bytes.get(), size); }
 };
 
 // The whole file image for the tips: the counter line, then every tip in order,
-// with the HashTipsText of the image's tips part, taken as it is built.
-TipsImage BuildTipsImage(const TipsListStore& tips, uint64_t& tipsHash);
+// with the hash of its tips part taken as it is built.
+TipsImage BuildTipsImage(const TipsListStore& tips);
 
 // Everything after the counter line: the part of a file that holds the tips, and
 // so the part another program's edits to the tips change. A text without any

@@ -14,7 +14,8 @@
 // handle it was made on.
 class Handle {
 public:
-    explicit Handle(HANDLE handle = nullptr) : h_(handle) {}
+    Handle() = default;
+    explicit Handle(HANDLE handle) : h_(handle) {}
     ~Handle() { Close(); }
     Handle(Handle&& other) noexcept : h_(other.Release()) {}
     Handle& operator=(Handle&& other) noexcept {
@@ -37,14 +38,15 @@ private:
         SetLastError(error);
     }
 
-    HANDLE h_;
+    HANDLE h_ = nullptr;
 };
 
 // An object that one call destroys, null being none.
 template <typename H, auto Destroy>
 class Owned {
 public:
-    explicit Owned(H handle = nullptr) : h_(handle) {}
+    Owned() = default;
+    explicit Owned(H handle) : h_(handle) {}
     ~Owned() { if (h_) Destroy(h_); }
     Owned(Owned&& other) noexcept : h_(other.Release()) {}
     Owned& operator=(Owned&& other) noexcept {
@@ -59,7 +61,7 @@ public:
     H Release() { return std::exchange(h_, nullptr); }
 
 private:
-    H h_;
+    H h_ = nullptr;
 };
 
 using PopupMenu = Owned<HMENU, &DestroyMenu>;

@@ -18,6 +18,7 @@
 #include "records/starter_api.h"
 #include "tips/tips_list.h"
 #include "tips/tips_location.h"
+#include "tips/tips_file.h"
 #include "tips/tips_stamp.h"
 
 // The module's own instance: window class, dialog templates and icon come from it.
@@ -49,6 +50,12 @@ extern PluginInfo g_pluginInfo;
 // that it could not be read: the writer asks before replacing tips that
 // TipsList may lack. Only the tips file's own code and its tests look at it.
 extern TipsFileStamp g_tipsFileStamp;
+
+// The old bytes of a rewrite of tips.rc in place that was cut off part-way
+// and could not put them back at once (a network drive that dropped): they go
+// back at the next chance, once the failure's box is answered, at the next
+// save and at the stop.
+extern UnfinishedRewrite g_unfinishedRewrite;
 
 // The message boxes ShowMessageBox has open, innermost last, with the style
 // each was asked for, so a shut-down can answer each as the user's No would.

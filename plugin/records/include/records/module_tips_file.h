@@ -24,6 +24,14 @@ enum class TipsSave {
 // other failure, and that one too, the caller reports.
 TipsSave WriteTipsFile();
 
+// Puts back the old bytes of a rewrite of tips.rc in place that was cut off
+// part-way, where there are any; true when nothing is left to put back.
+bool PutBackUnfinishedTipsRewrite();
+
+// The stop: the last chance for a cut-off rewrite's old bytes to go back, and
+// the writers' mutex let go.
+void EndTipsFileSaves();
+
 // Lets go of the writers' mutex that saves keep from the first one on; the
 // stop calls it, and the next save makes the mutex anew.
 void CloseWriterMutex();
