@@ -12,11 +12,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
+#include "records/module_tips_file.h"
 #include "resources/resource_ids.h"
 #include "tests/handles/handles_fixture.h"
+#include "tests/shared/import_wrapper.h"
 #include "tests/shared/tips_contents.h"
 #include "tests/support/fault_sweep.h"
 #include "tests/support/message_box_recorder.h"
@@ -28,24 +33,47 @@ const Tips kBefore = {"one", "two", "caf\xe9"};
 // What another program writes over tips.rc before the question row's OK.
 const Tips kOtherProgram = {"one", "two", "caf\xe9", "another program's"};
 
+// What tips.rc is, and what holds it, when a row's action starts: each kind
+// of file and folder sends the save another way.
+enum class Ground {
+    Plain,
+    OtherProgramWrote,  // over tips.rc since it was read
+    HardLinked,         // a second name in another folder: rewritten in place
+    NoNewFile,          // the folder takes no new file: rewritten in place
+    Large,              // more than the comparison's 1 MB piece
+    WritersMutexHeld,   // by another host, past the save's budget
+};
+
+// The user, acting on each dialog and box the module opens: what they do in
+// the manager and type in the editor, how they answer a question, and what
+// the sweep is failing meanwhile, which a failure's box provokes again.
+struct User {
+    std::function<void(HWND manager)> inManager;  // before the final button
+    int finalButton = IDCANCEL;
+    const char* editorText = "added";
+    FaultPlan plan{};
+    bool provoked = false;  // the editor's OK sent again under a failure's box
+    bool answerNo = false;
+    // A dialog shows itself once its loop first finds the queue empty, which
+    // may come after the hook's timer: the user waits for it.
+    HWND notYetShown = nullptr;
+};
+// The hook's callbacks reach the running test's user through this.
+User* g_user;
+
 class FaultSweep;
+using Arm = std::function<void()>;
 struct Action {
     const char* name;
     // What the user does; `arm` marks where the action starts to fail.
-    void (*run)(FaultSweep& sweep, const std::function<void()>& arm);
-    Tips after;   // the list once it has succeeded; empty: stopped, no list
-    bool saves;   // tips.rc holds the list after it
-    bool otherProgramFirst;
-    bool editorsOk;  // the editor's OK: what runs out of memory is told in one box
+    void (*run)(FaultSweep& sweep, User& user, const Arm& arm);
+    Tips after{};              // the list once it has succeeded
+    bool startsUp = false;     // the row starts the plug-in itself
+    bool stops = false;        // the plug-in is stopped after it: no list to see
+    bool saves = false;        // tips.rc holds the list after it
+    Ground ground = Ground::Plain;
+    bool editorsOk = false;  // the editor's OK: what runs out of memory is told in one box
 };
-
-// The user, acting on each dialog and box the module opens.
-std::function<void(HWND manager)> g_inManager;
-int g_finalButton;
-const char* g_editorText;
-FaultPlan g_plan;
-bool g_provoked;
-bool g_answerNo;
 
 // A menu that could not be built whole may lack the item: Escape ends it then.
 MenuStep ChooseOrEscape(char mnemonic) {
@@ -56,6 +84,77 @@ MenuStep ChooseOrEscape(char mnemonic) {
 }
 
 constexpr char kOutOfMemory[] = "Not enough memory to make this change.";
+constexpr char kNotWritten[] = "Failed to write new tips.rc file";
+
+// Zero bytes after the last line end are no text: the list is kBefore's, and
+// the comparison before a save reads the file in two pieces.
+std::string LargeFile() {
+    return TipsFileText(kBefore) + std::string(1024 * 1024, '\0');
+}
+
+// Windows refuses the writer's new file beside tips.rc where the user may
+// change tips.rc but not add to its folder; Wine's folders take every file.
+struct RefuseNewFile {
+    static HANDLE Call(decltype(&CreateFileA) next, LPCSTR path, DWORD access, DWORD share,
+                       LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                       HANDLE model) {
+        if (disposition == CREATE_ALWAYS && path[strlen(path) - 1] == '~') {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        return next(path, access, share, security, disposition, flags, model);
+    }
+};
+
+// The module's CreateFileA refuses new files for the scope's duration, over
+// the sweep's stand-ins.
+class FolderTakesNoNewFile {
+public:
+    explicit FolderTakesNoNewFile(HMODULE module) : module_(module) {
+        EXPECT_TRUE(Refusing::BindOver(module, "kernel32.dll", "CreateFileA"));
+    }
+    ~FolderTakesNoNewFile() { Refusing::Unbind(module_); }
+    FolderTakesNoNewFile(const FolderTakesNoNewFile&) = delete;
+    FolderTakesNoNewFile& operator=(const FolderTakesNoNewFile&) = delete;
+
+private:
+    using Refusing = ImportWrapper<CreateFileA, RefuseNewFile>;
+    HMODULE module_;
+};
+
+// Another host's save, on a thread of its own, holding the writers' mutex of
+// tips.rc until the scope ends.
+class WritersMutexHeld {
+public:
+    explicit WritersMutexHeld(const std::string& tipsPath) {
+        char name[kWriterMutexNameSize] = "";
+        EXPECT_TRUE(WriterMutexName(tipsPath.c_str(), name));
+        const HANDLE taken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        holder_ = std::thread([this, taken, mutexName = std::string(name)] {
+            const HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
+            owned_ = WaitForSingleObject(mutex, INFINITE) == WAIT_OBJECT_0;
+            SetEvent(taken);
+            WaitForSingleObject(letGo_, INFINITE);
+            ReleaseMutex(mutex);
+            CloseHandle(mutex);
+        });
+        WaitForSingleObject(taken, INFINITE);
+        CloseHandle(taken);
+        EXPECT_TRUE(owned_) << name;
+    }
+    ~WritersMutexHeld() {
+        SetEvent(letGo_);
+        holder_.join();
+        CloseHandle(letGo_);
+    }
+    WritersMutexHeld(const WritersMutexHeld&) = delete;
+    WritersMutexHeld& operator=(const WritersMutexHeld&) = delete;
+
+private:
+    HANDLE letGo_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool owned_ = false;
+    std::thread holder_;
+};
 
 bool Visible(HWND window) {
     return IsWindow(window) && IsWindowVisible(window);
@@ -63,25 +162,23 @@ bool Visible(HWND window) {
 
 void ActAsUser(HWND window);
 
-// A dialog shows itself once its loop first finds the queue empty, which may
-// come after the hook's timer: the user waits for it.
-HWND g_notYetShown;
 void CALLBACK ActWhenShown(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    if (IsWindow(g_notYetShown)) ActAsUser(g_notYetShown);
+    if (IsWindow(g_user->notYetShown)) ActAsUser(g_user->notYetShown);
 }
 
 void ActAsUser(HWND window) {
+    User& user = *g_user;
     if (!IsWindowVisible(window)) {
-        g_notYetShown = window;
+        user.notYetShown = window;
         SetTimer(nullptr, 0, 1, ActWhenShown);
         return;
     }
     if (GetDlgItem(window, IDC_TIPS_LIST)) {
-        if (g_inManager) g_inManager(window);
-        Click(window, g_finalButton);
+        if (user.inManager) user.inManager(window);
+        Click(window, user.finalButton);
     } else if (GetDlgItem(window, IDC_TIP_TEXT)) {
-        SetDlgItemTextA(window, IDC_TIP_TEXT, g_editorText);
+        SetDlgItemTextA(window, IDC_TIP_TEXT, user.editorText);
         const size_t boxesBefore = g_boxes.size();
         Click(window, IDOK);
         for (size_t i = boxesBefore; i < g_boxes.size(); ++i) {
@@ -90,14 +187,14 @@ void ActAsUser(HWND window) {
             }
         }
     } else if (GetDlgItem(window, IDYES)) {
-        Click(window, g_answerNo ? IDNO : IDYES);
+        Click(window, user.answerNo ? IDNO : IDYES);
         return;
     } else {
         // A failure's box. Its loop goes on serving the module's windows,
         // where, while memory stays out, the same command fails again.
         HWND owner = GetWindow(window, GW_OWNER);
-        if (g_plan.persistent && !g_provoked && GetDlgItem(owner, IDC_TIP_TEXT)) {
-            g_provoked = true;
+        if (user.plan.persistent && !user.provoked && GetDlgItem(owner, IDC_TIP_TEXT)) {
+            user.provoked = true;
             SendMessageA(owner, WM_COMMAND, IDOK, 0);
         }
         FailingCalls::Disarm();  // the user answers once memory is back
@@ -107,8 +204,8 @@ void ActAsUser(HWND window) {
     if (Visible(window)) Click(window, IDCANCEL);
 }
 
-void Press(FaultSweep& sweep, int button, std::function<void(HWND)> inManager,
-           const std::function<void()>& arm);
+void Press(FaultSweep& sweep, User& user, int button, std::function<void(HWND)> inManager,
+           const Arm& arm);
 
 struct Totals {
     int actions = 0;
@@ -124,11 +221,18 @@ std::string Thousands(int count) {
     return digits;
 }
 
+// "Edit, memory call 3 and on".
+std::string RunName(const Action& action, FaultPlan plan) {
+    return std::string(action.name) + ", " + CallKindName(plan.kind) + " call " +
+           std::to_string(plan.failAt) + (plan.persistent ? " and on" : " once");
+}
+
 class FaultSweep : public PluginHost, public testing::WithParamInterface<Action> {
 protected:
     void SetUp() override {
         PluginHost::SetUp();
         if (HasFatalFailure()) return;
+        g_user = &user;
         Instrument();
         UnhookNewDialogs();
         HookNewDialogs(ActAsUser);
@@ -139,6 +243,7 @@ protected:
         // process ends; this process goes on to load it afresh.
         for (; strandedReferences > 0; --strandedReferences) FreeLibrary(module);
         PluginHost::TearDown();
+        g_user = nullptr;
     }
     static void TearDownTestSuite() {
         printf("fault sweep: %d actions x %d kinds, %s runs, %d faults\n", g_totals.actions,
@@ -177,7 +282,7 @@ public:
         g_ledger.routine = running;
         EXPECT_FALSE(Visible(manager)) << "stopping closes the manager";
     }
-    void OnIcon(const std::function<void()>& arm) {
+    void OnIcon(const Arm& arm) {
         During(Routine::ManagerRun, [&] {
             arm();
             PressOnIcon(WM_RBUTTONDOWN);
@@ -188,7 +293,15 @@ public:
         During(Routine::ManagerRun, [&] { rows = ManagerRowsAsUser(); });
         return rows;
     }
-    std::string TipsFile() const { return ReadBytes(hostFolder.File("tips.rc")); }
+    std::string TipsPath() const { return hostFolder.File("tips.rc"); }
+    std::string TipsFile() const { return ReadBytes(TipsPath()); }
+    // A hard-linked tips.rc's other name, in another folder.
+    std::string SecondName() const { return linkFolder.File("tips.rc"); }
+    void ExpectSecondNameAgrees(const Action& action, const std::string& file) const {
+        if (action.ground == Ground::HardLinked) {
+            EXPECT_EQ(file, ReadBytes(SecondName())) << "tips.rc's other name";
+        }
+    }
 
     // One run; `reached` tells whether the plan failed any call.
     void RunOnce(const Action& action, FaultPlan plan, bool& reached);
@@ -196,26 +309,36 @@ public:
     std::unique_ptr<FailingCalls> failing;
     uint32_t started = 0;
     int strandedReferences = 0;
+    User user;
+    TempFolder linkFolder;
 
 private:
+    std::string SetGround(const Action& action);
+    bool RunFailing(const Action& action, FaultPlan plan);
+    void CheckAsUserFinds(const Action& action, FaultPlan plan, bool reached,
+                          const std::string& fileBefore);
+    void CheckFiles(const Action& action, const std::string& fileBefore);
+    void CheckUnreadStart(const Tips& rows, const std::string& fileBefore);
+    void RunWithNothingFailing(const Action& action);
+
     Tips ManagerRowsAsUser() {
         Tips rows;
         g_menuSteps.push_back(ChooseOrEscape('E'));
-        g_finalButton = IDCANCEL;
-        g_inManager = [&rows](HWND manager) { rows = ::Rows(manager); };
+        user.finalButton = IDCANCEL;
+        user.inManager = [&rows](HWND manager) { rows = ::Rows(manager); };
         PressOnIcon(WM_RBUTTONDOWN);
-        g_inManager = nullptr;
+        user.inManager = nullptr;
         return rows;
     }
 };
 
-void Press(FaultSweep& sweep, int button, std::function<void(HWND)> inManager,
-           const std::function<void()>& arm) {
+void Press(FaultSweep& sweep, User& user, int button, std::function<void(HWND)> inManager,
+           const Arm& arm) {
     g_menuSteps.push_back(ChooseOrEscape('E'));
-    g_finalButton = button;
-    g_inManager = std::move(inManager);
+    user.finalButton = button;
+    user.inManager = std::move(inManager);
     sweep.OnIcon(arm);
-    g_inManager = nullptr;
+    user.inManager = nullptr;
 }
 
 void Select(HWND manager, int row) {
@@ -224,8 +347,8 @@ void Select(HWND manager, int row) {
 
 // In the manager: select `row`, arm, press `button` (the editor and the
 // question answered on the way), then stop failing.
-void InManager(FaultSweep& sweep, int row, int button, const std::function<void()>& arm) {
-    Press(sweep, IDCANCEL, [row, button, &arm](HWND manager) {
+void InManager(FaultSweep& sweep, User& user, int row, int button, const Arm& arm) {
+    Press(sweep, user, IDCANCEL, [row, button, &arm](HWND manager) {
         if (row >= 0) Select(manager, row);
         arm();
         Click(manager, button);
@@ -234,91 +357,139 @@ void InManager(FaultSweep& sweep, int row, int button, const std::function<void(
 }
 
 // Remove the first tip, then arm and end the manager with `button`.
-void EndManager(FaultSweep& sweep, int button, const std::function<void()>& arm) {
-    Press(sweep, button, [&arm](HWND manager) {
+void EndManager(FaultSweep& sweep, User& user, int button, const Arm& arm) {
+    Press(sweep, user, button, [&arm](HWND manager) {
         Select(manager, 0);
         Click(manager, IDC_REMOVE_TIPS);
         arm();
     }, [] {});
 }
 
+void EndWithOk(FaultSweep& sweep, User& user, const Arm& arm) {
+    EndManager(sweep, user, IDOK, arm);
+}
+
+const Tips kRemoved = {"two", "caf\xe9"};
+
 const Action kActions[] = {
-    {"StartUp", [](FaultSweep& s, auto& arm) { arm(); s.StartUp(); }, kBefore, false, false, false},
-    {"TrayMenu", [](FaultSweep& s, auto& arm) {
+    {.name = "StartUp", .run = [](FaultSweep& s, User&, auto& arm) {
+        arm();
+        s.StartUp();
+    }, .after = kBefore, .startsUp = true},
+    {.name = "TrayMenu", .run = [](FaultSweep& s, User&, auto& arm) {
         g_menuSteps.push_back(ChooseOrEscape('P'));
         s.OnIcon(arm);
-    }, kBefore, false, false, false},
-    {"OpenManager", [](FaultSweep& s, auto& arm) {
-        Press(s, IDCANCEL, [](HWND) { FailingCalls::Disarm(); }, arm);
-    }, kBefore, false, false, false},
-    {"Add", [](FaultSweep& s, auto& arm) { InManager(s, -1, IDC_ADD_TIP, arm); },
-     {"one", "two", "caf\xe9", "added"}, false, false, true},
-    {"Edit", [](FaultSweep& s, auto& arm) { InManager(s, 1, IDC_EDIT_TIPS, arm); },
-     {"one", "added", "caf\xe9"}, false, false, true},
-    {"Remove", [](FaultSweep& s, auto& arm) { InManager(s, 0, IDC_REMOVE_TIPS, arm); },
-     {"two", "caf\xe9"}, false, false, false},
-    {"Ok", [](FaultSweep& s, auto& arm) { EndManager(s, IDOK, arm); }, {"two", "caf\xe9"}, true,
-     false, false},
-    {"OkWithQuestion", [](FaultSweep& s, auto& arm) { EndManager(s, IDOK, arm); },
-     {"two", "caf\xe9"}, true, true, false},
-    {"Cancel", [](FaultSweep& s, auto& arm) { EndManager(s, IDCANCEL, arm); },
-     {"two", "caf\xe9"}, false, false, false},
-    {"Stop", [](FaultSweep& s, auto& arm) {
+    }, .after = kBefore},
+    {.name = "OpenManager", .run = [](FaultSweep& s, User& u, auto& arm) {
+        Press(s, u, IDCANCEL, [](HWND) { FailingCalls::Disarm(); }, arm);
+    }, .after = kBefore},
+    {.name = "Add", .run = [](FaultSweep& s, User& u, auto& arm) {
+        InManager(s, u, -1, IDC_ADD_TIP, arm);
+    }, .after = {"one", "two", "caf\xe9", "added"}, .editorsOk = true},
+    {.name = "Edit", .run = [](FaultSweep& s, User& u, auto& arm) {
+        InManager(s, u, 1, IDC_EDIT_TIPS, arm);
+    }, .after = {"one", "added", "caf\xe9"}, .editorsOk = true},
+    {.name = "Remove", .run = [](FaultSweep& s, User& u, auto& arm) {
+        InManager(s, u, 0, IDC_REMOVE_TIPS, arm);
+    }, .after = kRemoved},
+    {.name = "Ok", .run = EndWithOk, .after = kRemoved, .saves = true},
+    {.name = "OkHardLinked", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::HardLinked},
+    {.name = "OkNoNewFile", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::NoNewFile},
+    {.name = "OkLarge", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::Large},
+    {.name = "OkWritersMutexHeld", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::WritersMutexHeld},
+    {.name = "OkWithQuestion", .run = EndWithOk, .after = kRemoved, .saves = true,
+     .ground = Ground::OtherProgramWrote},
+    {.name = "Cancel", .run = [](FaultSweep& s, User& u, auto& arm) {
+        EndManager(s, u, IDCANCEL, arm);
+    }, .after = kRemoved},
+    {.name = "Stop", .run = [](FaultSweep& s, User&, auto& arm) {
         arm();
         s.Stop();
-    }, {}, false, false, false},
-    {"StopUnderManager", [](FaultSweep& s, auto& arm) {
-        Press(s, IDCANCEL, [&s, &arm](HWND manager) {
+    }, .stops = true},
+    {.name = "StopUnderManager", .run = [](FaultSweep& s, User& u, auto& arm) {
+        Press(s, u, IDCANCEL, [&s, &arm](HWND manager) {
             arm();
             s.StopUnder(manager);
         }, [] {});
-    }, {}, false, false, false},
-    {"StopAndUnload", [](FaultSweep& s, auto& arm) {
+    }, .stops = true},
+    {.name = "StopAndUnload", .run = [](FaultSweep& s, User&, auto& arm) {
         arm();
         s.Stop();
         s.UnloadAndReload();
-    }, {}, false, false, false},
+    }, .stops = true},
 };
 
-bool Stopped(const Action& action) {
-    return action.after.empty();
-}
-
 void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
-    const std::string run = std::string(action.name) + ", " + CallKindName(plan.kind) + " call " +
-                            std::to_string(plan.failAt) + (plan.persistent ? " and on" : " once");
+    const std::string run = RunName(action, plan);
     const ::testing::ScopedTrace trace(__FILE__, __LINE__, run);
     // A fault ends the program before gtest can say which run it was in.
     if (getenv("FAULT_SWEEP_TRACE")) fprintf(stderr, "%s\n", run.c_str());
     RestartDialogWatchdog();
-    g_editorText = "added";
-    g_plan = plan;
-    g_provoked = false;
-    const std::string before = TipsFileText(kBefore);
-    WriteBytes(hostFolder.File("tips.rc"), before);
-    const bool startUpRow = action.run == kActions[0].run;
-    if (!startUpRow) {
+    user = User{};
+    user.plan = plan;
+    std::optional<FolderTakesNoNewFile> noNewFile;
+    if (action.ground == Ground::NoNewFile) noNewFile.emplace(module);
+    std::optional<WritersMutexHeld> mutexHeld;
+    if (action.ground == Ground::WritersMutexHeld) mutexHeld.emplace(TipsPath());
+    const std::string fileBefore = SetGround(action);
+    reached = RunFailing(action, plan);
+    CheckAsUserFinds(action, plan, reached, fileBefore);
+    Stop();
+    RunWithNothingFailing(action);
+    for (const auto& [key, made] : g_ledger.live)
+        EXPECT_TRUE(HeldByTipsList(made)) << key << " left";
+    for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
+    g_ledger.faults.clear();
+}
+
+// tips.rc and the plug-in as the action finds them: started over kBefore's
+// file, unless the row starts it itself, then tips.rc as another program may
+// have left it, and its second name. Returns what tips.rc holds.
+std::string FaultSweep::SetGround(const Action& action) {
+    DeleteFileA(SecondName().c_str());
+    const std::string read = action.ground == Ground::Large ? LargeFile() : TipsFileText(kBefore);
+    WriteBytes(TipsPath(), read);
+    if (!action.startsUp) {
         EXPECT_NE(0u, StartUp());
     }
-    const std::string fileBefore = action.otherProgramFirst ? TipsFileText(kOtherProgram) : before;
-    WriteBytes(hostFolder.File("tips.rc"), fileBefore);
+    const std::string file =
+        action.ground == Ground::OtherProgramWrote ? TipsFileText(kOtherProgram) : read;
+    WriteBytes(TipsPath(), file);
+    if (action.ground == Ground::HardLinked) {
+        EXPECT_TRUE(CreateHardLinkA(SecondName().c_str(), TipsPath().c_str(), nullptr));
+    }
     g_boxes.clear();
+    return file;
+}
 
+// The action with the plan armed where it marks; true when the plan failed a
+// call. However it fails, the host's thread comes back in time.
+bool FaultSweep::RunFailing(const Action& action, FaultPlan plan) {
     const DWORD began = GetTickCount();
-    action.run(*this, [plan] { FailingCalls::Arm(plan); });
+    action.run(*this, user, [plan] { FailingCalls::Arm(plan); });
     const DWORD took = GetTickCount() - began;
-    reached = FailingCalls::Failed() > 0;
+    const bool reached = FailingCalls::Failed() > 0;
     FailingCalls::Disarm();
     g_menuSteps.clear();
-
     EXPECT_LE(took, 4000u) << "the host's thread was held";
-    // A save that ran out of memory says "Error caught", and its caller then
-    // that tips.rc was not written: the one failure's two boxes in turn.
+    return reached;
+}
+
+// One failure shows one box; true when the user was told memory ran out. A
+// save that ran out of memory says "Error caught", and its caller then that
+// tips.rc was not written: the one failure's two boxes in turn.
+bool ExpectOneFailureBox() {
     int failureBoxes = 0;
+    bool outOfMemoryTold = false;
     for (size_t i = 0; i < g_boxes.size(); ++i) {
         const RecordedBox& box = g_boxes[i];
+        outOfMemoryTold |= box.text == kOutOfMemory;
         if ((box.style & MB_TYPEMASK) == MB_YESNO) continue;
-        failureBoxes += i == 0 || box.text != "Failed to write new tips.rc file" ||
+        failureBoxes += i == 0 || box.text != kNotWritten ||
                         g_boxes[i - 1].text != "Error caught";
         if (box.text != kOutOfMemory) continue;
         EXPECT_EQ("Error", box.caption);
@@ -326,61 +497,75 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
         EXPECT_NE(nullptr, box.owner);
     }
     EXPECT_LE(failureBoxes, 1) << "boxes for one action";
-    const bool outOfMemoryTold = std::any_of(g_boxes.begin(), g_boxes.end(),
-                                             [](const RecordedBox& box) { return box.text == kOutOfMemory; });
-    const std::string file = TipsFile();
-    if (action.saves)
-        EXPECT_TRUE(file == fileBefore || file == TipsFileText(action.after));
-    else
-        EXPECT_EQ(fileBefore, file);
-    for (const std::string& name : FilesIn(hostFolder.path))
-        EXPECT_TRUE(name == "tips.rc" || name == "tips.r~" || name == "velmo.ini") << name;
-    Tips rows;
-    const bool answers = !Stopped(action) && NotifyWindowOfModule();
-    if (answers) {
-        rows = Rows();
-        if (startUpRow)
-            EXPECT_TRUE(rows == kBefore || rows.empty()) << "an unread list is empty";
-        else if (action.editorsOk && plan.kind == CallKind::Memory && reached)
-            EXPECT_EQ(outOfMemoryTold ? kBefore : action.after, rows)
-                << "a change that ran out of memory is not made, and the user is told";
-        else
-            EXPECT_TRUE(rows == kBefore || rows == action.after);
-    }
-    if (startUpRow) {
+    return outOfMemoryTold;
+}
+
+void FaultSweep::CheckAsUserFinds(const Action& action, FaultPlan plan, bool reached,
+                                  const std::string& fileBefore) {
+    const bool outOfMemoryTold = ExpectOneFailureBox();
+    CheckFiles(action, fileBefore);
+    const bool answers = !action.stops && NotifyWindowOfModule();
+    if (action.startsUp) {
         EXPECT_EQ(started != 0, answers) << "a plug-in that starts answers its icon";
     }
-    if (startUpRow && answers && rows.empty()) {
-        // Unread at start-up: the first OK asks before replacing the file.
-        g_answerNo = true;
-        Press(*this, IDOK, nullptr, [] {});
-        g_answerNo = false;
-        EXPECT_EQ(fileBefore, TipsFile());
-        ASSERT_FALSE(g_boxes.empty());
-        EXPECT_EQ(0u, g_boxes.back().text.find("tips.rc could not be read when the plug-in"));
-    }
-    Stop();
+    if (!answers) return;
+    const Tips rows = Rows();
+    if (action.startsUp)
+        CheckUnreadStart(rows, fileBefore);
+    else if (action.editorsOk && plan.kind == CallKind::Memory && reached)
+        EXPECT_EQ(outOfMemoryTold ? kBefore : action.after, rows)
+            << "a change that ran out of memory is not made, and the user is told";
+    else
+        EXPECT_TRUE(rows == kBefore || rows == action.after);
+}
 
-    // With nothing failing, the same action from the same start succeeds.
-    WriteBytes(hostFolder.File("tips.rc"), before);
-    if (!startUpRow) {
-        EXPECT_NE(0u, StartUp());
-    }
-    WriteBytes(hostFolder.File("tips.rc"), fileBefore);
-    action.run(*this, [] {});
+// tips.rc holds its old bytes, or exactly the new list where the action
+// saves, under each of its names; nothing but the writer's new file lies
+// beside it.
+void FaultSweep::CheckFiles(const Action& action, const std::string& fileBefore) {
+    const std::string file = TipsFile();
+    if (action.saves)
+        EXPECT_TRUE(file == fileBefore || file == TipsFileText(action.after))
+            << "tips.rc: " << testing::PrintToString(file);
+    else
+        EXPECT_EQ(fileBefore, file);
+    ExpectSecondNameAgrees(action, file);
+    for (const std::string& name : FilesIn(hostFolder.path))
+        EXPECT_TRUE(name == "tips.rc" || name == "tips.r~" || name == "velmo.ini") << name;
+}
+
+// A start-up gives every tip, or an unread list, empty, whose first OK asks
+// before it replaces tips.rc.
+void FaultSweep::CheckUnreadStart(const Tips& rows, const std::string& fileBefore) {
+    EXPECT_TRUE(rows == kBefore || rows.empty()) << "an unread list is empty";
+    if (!rows.empty()) return;
+    user.answerNo = true;
+    Press(*this, user, IDOK, nullptr, [] {});
+    user.answerNo = false;
+    EXPECT_EQ(fileBefore, TipsFile());
+    ASSERT_FALSE(g_boxes.empty());
+    EXPECT_EQ(0u, g_boxes.back().text.find("tips.rc could not be read when the plug-in"));
+}
+
+// With nothing failing, the same action from the same start succeeds; a
+// save that waits out another host's fails, and says so.
+void FaultSweep::RunWithNothingFailing(const Action& action) {
+    RestartDialogWatchdog();
+    const std::string fileBefore = SetGround(action);
+    action.run(*this, user, [] {});
     g_menuSteps.clear();
-    if (action.saves) {
-        EXPECT_EQ(TipsFileText(action.after), TipsFile());
+    const std::string file = TipsFile();
+    if (action.ground == Ground::WritersMutexHeld) {
+        EXPECT_EQ(fileBefore, file);
+        EXPECT_TRUE(!g_boxes.empty() && g_boxes.back().text == kNotWritten);
+    } else if (action.saves) {
+        EXPECT_EQ(TipsFileText(action.after), file);
     }
-    if (!Stopped(action)) {
+    ExpectSecondNameAgrees(action, file);
+    if (!action.stops) {
         EXPECT_EQ(action.after, Rows());
     }
     Stop();
-
-    for (const auto& [key, made] : g_ledger.live)
-        EXPECT_TRUE(HeldByTipsList(made)) << key << " left";
-    for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
-    g_ledger.faults.clear();
 }
 
 // Every N up to 200, then about one in eight.

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "tests/plugin/plugin_fixture.h"
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 
 enum class Kind { File, Mutex, Memory, Menu, Icon, ImageList, Window, WindowClass };
 inline const std::map<Kind, const char*> kKindNames = {
@@ -124,16 +124,15 @@ inline void Release(Kind kind, const std::string& key, const char* call) {
     ++g_ledger.released[kind];
 }
 
-// One wrapper for every counted function: the ledger hears of the call before
-// it is passed on (what is released) and after (what was made).
+// What every counted function's wrapper does: the ledger hears of the call
+// before it is passed on (what is released) and after (what was made).
 template <auto& function, typename Fn = decltype(&function)>
-struct Counted;
+struct Counting;
 template <auto& function, typename R, typename... A>
-struct Counted<function, R(WINAPI*)(A...)> {
-    static inline R(WINAPI* real)(A...);
+struct Counting<function, R(WINAPI*)(A...)> {
     static inline void (*before)(A...);
     static inline void (*after)(R, A...);
-    static R WINAPI Call(A... args) {
+    static R Call(R(WINAPI* real)(A...), A... args) {
         if (before) before(args...);
         const R result = real(args...);
         if (after) after(result, args...);
@@ -144,12 +143,10 @@ struct Counted<function, R(WINAPI*)(A...)> {
 // Rebinds the module's import of `function` to its counting wrapper.
 template <auto& function, typename Before, typename After>
 inline void Count(HMODULE module, const char* dll, const char* name, Before before, After after) {
-    using Wrapper = Counted<function>;
-    Wrapper::before = before;
-    Wrapper::after = after;
-    Wrapper::real = reinterpret_cast<decltype(Wrapper::real)>(
-        PatchImport(module, dll, name, reinterpret_cast<void*>(&Wrapper::Call)));
-    EXPECT_TRUE(Wrapper::real) << "the module does not import " << name;
+    Counting<function>::before = before;
+    Counting<function>::after = after;
+    EXPECT_TRUE((ImportWrapper<function, Counting<function>>::BindOver(module, dll, name)))
+        << "the module does not import " << name;
 }
 
 inline constexpr std::nullptr_t kNothing = nullptr;

@@ -9,3 +9,6 @@ calvorinor_host_test(handles_tests
 calvorinor_host_test(fault_sweep_tests
     plugin/plugin_fixture.cpp
     handles/fault_sweep_test.cpp)
+# The writers' mutex is named as the module names it.
+target_link_libraries(fault_sweep_tests PRIVATE calvorinor_records)
+set_tests_properties(fault_sweep_tests PROPERTIES TIMEOUT 600)

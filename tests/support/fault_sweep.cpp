@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 
 namespace {
 
@@ -28,14 +28,6 @@ bool Fails(CallKind kind) {
     return true;
 }
 
-struct Binding {
-    const char* dll;
-    const char* name;
-    void* standIn;
-    void** next;  // what the slot held, which the stand-in passes calls on to
-};
-std::vector<Binding> g_bindings;
-
 template <typename R>
 R As(intptr_t value) {
     if constexpr (std::is_pointer_v<R>)
@@ -44,52 +36,64 @@ R As(intptr_t value) {
         return static_cast<R>(value);
 }
 
-template <auto& function, CallKind kind, intptr_t failure, typename Fn = decltype(&function)>
-struct StandIn;
-template <auto& function, CallKind kind, intptr_t failure, typename R, typename... A>
-struct StandIn<function, kind, failure, R(WINAPI*)(A...)> {
-    static inline R(WINAPI* next)(A...);
-    static R WINAPI Call(A... args) { return Fails(kind) ? As<R>(failure) : next(args...); }
+// Answers `failure` when the plan fails the call, else passes it on.
+template <CallKind kind, intptr_t failure>
+struct FailWith {
+    template <typename Next, typename... A>
+    static auto Call(Next next, A... args) {
+        using R = decltype(next(args...));
+        return Fails(kind) ? As<R>(failure) : next(args...);
+    }
 };
+
+struct Binding {
+    const char* dll;
+    const char* name;
+    bool (*bindOver)(HMODULE module, const char* dll, const char* name);
+    void (*unbind)(HMODULE module);
+};
+std::vector<Binding> g_bindings;
+
+template <auto& function, typename Behaviour>
+Binding BindAs(const char* dll, const char* name) {
+    using Wrapper = ImportWrapper<function, Behaviour>;
+    return {dll, name, &Wrapper::BindOver, &Wrapper::Unbind};
+}
 
 template <auto& function, CallKind kind, intptr_t failure = 0>
 Binding Bind(const char* dll, const char* name) {
-    using S = StandIn<function, kind, failure>;
-    return {dll, name, reinterpret_cast<void*>(&S::Call), reinterpret_cast<void**>(&S::next)};
+    return BindAs<function, FailWith<kind, failure>>(dll, name);
 }
 
-// The C runtime's allocators are cdecl; operator new reaches malloc.
-void* (*g_malloc)(size_t);
-void* (*g_calloc)(size_t, size_t);
-void* (*g_realloc)(void*, size_t);
-void* FailingMalloc(size_t size) {
-    return Fails(CallKind::Memory) ? nullptr : g_malloc(size);
-}
-void* FailingCalloc(size_t count, size_t size) {
-    return Fails(CallKind::Memory) ? nullptr : g_calloc(count, size);
-}
-void* FailingRealloc(void* block, size_t size) {
-    return Fails(CallKind::Memory) ? nullptr : g_realloc(block, size);
-}
+// A network drive that drops in the middle of a save: the first half of the
+// bytes lands, then the share is gone.
+struct DropsMidWrite {
+    static BOOL Call(decltype(&WriteFile) next, HANDLE file, LPCVOID bytes, DWORD size,
+                     LPDWORD written, LPOVERLAPPED overlapped) {
+        if (!Fails(CallKind::File)) return next(file, bytes, size, written, overlapped);
+        next(file, bytes, size / 2, written, overlapped);
+        SetLastError(ERROR_NETNAME_DELETED);
+        return FALSE;
+    }
+};
 
+constexpr CallKind kMemory = CallKind::Memory;
 constexpr CallKind kFile = CallKind::File;
 constexpr CallKind kWindow = CallKind::Window;
-constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, ...
+constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, WAIT_FAILED, ...
 
 std::vector<Binding> AllBindings() {
     return {
-        {"msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc),
-         reinterpret_cast<void**>(&g_malloc)},
-        {"msvcrt.dll", "calloc", reinterpret_cast<void*>(&FailingCalloc),
-         reinterpret_cast<void**>(&g_calloc)},
-        {"msvcrt.dll", "realloc", reinterpret_cast<void*>(&FailingRealloc),
-         reinterpret_cast<void**>(&g_realloc)},
+        // The C runtime's allocators; operator new reaches malloc.
+        Bind<malloc, kMemory>("msvcrt.dll", "malloc"),
+        Bind<calloc, kMemory>("msvcrt.dll", "calloc"),
+        Bind<realloc, kMemory>("msvcrt.dll", "realloc"),
         // The read, the comparison and the save.
         Bind<CreateFileA, kFile, kAllBits>("kernel32.dll", "CreateFileA"),
         Bind<ReadFile, kFile>("kernel32.dll", "ReadFile"),
         Bind<GetFileSize, kFile, kAllBits>("kernel32.dll", "GetFileSize"),
         Bind<GlobalAlloc, kFile>("kernel32.dll", "GlobalAlloc"),
-        Bind<WriteFile, kFile>("kernel32.dll", "WriteFile"),
+        BindAs<WriteFile, DropsMidWrite>("kernel32.dll", "WriteFile"),
         Bind<SetFilePointerEx, kFile>("kernel32.dll", "SetFilePointerEx"),
         Bind<SetEndOfFile, kFile>("kernel32.dll", "SetEndOfFile"),
         Bind<FlushFileBuffers, kFile>("kernel32.dll", "FlushFileBuffers"),
@@ -101,6 +105,9 @@ std::vector<Binding> AllBindings() {
         Bind<GetFullPathNameA, kFile>("kernel32.dll", "GetFullPathNameA"),
         Bind<CreateMutexA, kFile>("kernel32.dll", "CreateMutexA"),
         Bind<OpenMutexA, kFile>("kernel32.dll", "OpenMutexA"),
+        Bind<WaitForSingleObject, kFile, kAllBits>("kernel32.dll", "WaitForSingleObject"),
+        // The count of a file's names is looked up in ntdll.dll.
+        Bind<GetProcAddress, kFile>("kernel32.dll", "GetProcAddress"),
         // Windows, dialogs, menus, boxes, hooks, icons, image lists and GDI.
         Bind<RegisterClassA, kWindow>("user32.dll", "RegisterClassA"),
         Bind<CreateWindowExA, kWindow>("user32.dll", "CreateWindowExA"),
@@ -134,17 +141,14 @@ const char* CallKindName(CallKind kind) {
 FailingCalls::FailingCalls(HMODULE module) : module_(module) {
     Disarm();
     g_bindings = AllBindings();
-    for (Binding& binding : g_bindings) {
-        *binding.next = BoundImport(module, binding.dll, binding.name);
-        EXPECT_TRUE(*binding.next) << "the module does not import " << binding.name;
-        if (*binding.next) RebindImports(module, *binding.next, binding.standIn);
-    }
+    for (const Binding& binding : g_bindings)
+        EXPECT_TRUE(binding.bindOver(module, binding.dll, binding.name))
+            << "the module does not import " << binding.name;
 }
 
 FailingCalls::~FailingCalls() {
     Disarm();
-    for (const Binding& binding : g_bindings)
-        if (*binding.next) RebindImports(module_, binding.standIn, *binding.next);
+    for (const Binding& binding : g_bindings) binding.unbind(module_);
 }
 
 void FailingCalls::Arm(FaultPlan plan) {

@@ -1,0 +1,49 @@
+// One imported function of a module taken over by a wrapper of the same
+// signature and calling convention, which hands each call to `Behaviour` with
+// whatever the slot held before: the real function, or another test's wrapper
+// that was bound first. The handle ledger counts through it and the fault
+// sweep fails calls through it, one over the other.
+#pragma once
+
+#include <windows.h>
+
+#include "tests/shared/import_patch.h"
+
+template <auto& function, typename Behaviour, typename Fn = decltype(&function)>
+struct ImportWrapper;
+
+// What both conventions share; `Next` is the function pointer type.
+template <typename Wrapper, typename Next>
+struct ImportSlot {
+    static inline Next next;
+    // Takes the module's slot over from whatever holds it now; false when the
+    // module does not import the function, or the wrapper holds it already.
+    static bool BindOver(HMODULE module, const char* dll, const char* name) {
+        next = reinterpret_cast<Next>(BoundImport(module, dll, name));
+        if (next == &Wrapper::Call) next = nullptr;
+        return next && RebindImports(module, reinterpret_cast<void*>(next),
+                                     reinterpret_cast<void*>(&Wrapper::Call)) > 0;
+    }
+    // Gives the slot back to what held it before BindOver.
+    static void Unbind(HMODULE module) {
+        if (next) RebindImports(module, reinterpret_cast<void*>(&Wrapper::Call),
+                                reinterpret_cast<void*>(next));
+    }
+};
+
+template <auto& function, typename Behaviour, typename R, typename... A>
+struct ImportWrapper<function, Behaviour, R(WINAPI*)(A...)>
+    : ImportSlot<ImportWrapper<function, Behaviour>, R(WINAPI*)(A...)> {
+    static R WINAPI Call(A... args) {
+        return Behaviour::Call(ImportWrapper::next, args...);
+    }
+};
+
+// The C runtime's functions (malloc and its kin) are cdecl.
+template <auto& function, typename Behaviour, typename R, typename... A>
+struct ImportWrapper<function, Behaviour, R(__cdecl*)(A...)>
+    : ImportSlot<ImportWrapper<function, Behaviour>, R(__cdecl*)(A...)> {
+    static R __cdecl Call(A... args) {
+        return Behaviour::Call(ImportWrapper::next, args...);
+    }
+};
