@@ -595,9 +595,12 @@ TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list,
     if (fullLength == 0 || fullLength >= MAX_PATH) return {};
 
     // Checked here, as Windows would refuse the swap and the in-place write:
-    // Wine's MoveFileExA replaces a read-only file.
+    // Wine's MoveFileExA replaces a read-only file. Attributes that cannot be
+    // had are no sign that tips.rc is missing: written new, a hard-linked
+    // tips.rc would lose its other names' share of the new tips.
     const DWORD attributes = GetFileAttributesA(fullPath);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!exists && !NoSuchFile(GetLastError())) return {};
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return {};
 
     const WriteWay way = exists ? ChooseWriteWay(fullPath, attributes, budget) : WriteWay::Swap;
