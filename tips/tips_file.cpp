@@ -359,9 +359,8 @@ TipsFileChange ChangeByHash(const TipsFileStamp& stamp, size_t length, uint64_t 
 }
 
 // What the comparison makes of a whole tips part: unchanged while it is the
-// list's pending read or has the stamped hash; what it has seen holds its
-// length, its hash when it changed, and its lines where a question will name
-// them.
+// list's pending read or has the stamped hash. Its hash is taken here unless
+// the read that brought the part in has taken it already.
 TipsFileComparison CompareTipsPart(std::string_view tips, const TipsFileStamp& stamp,
                                    const TipsListStore& list,
                                    std::optional<uint64_t> hashOfTips = std::nullopt) {
