@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -332,6 +334,39 @@ InPlaceResult RewriteOpenFile(HANDLE file, const TipsImage& image, OldBytesBack&
     return asItWas ? InPlaceResult::AsItWas : InPlaceResult::Changed;
 }
 
+// A text larger than this is rewritten in place a piece at a time, each piece
+// built while the last is written: no second block of the file's size, and
+// each piece still in the cache when Windows copies it.
+constexpr size_t kRewritePiece = 1024 * 1024;
+
+// What writing the new text a piece at a time did, with the image's size and hash.
+struct PiecesRewrite {
+    InPlaceResult result;
+    PutTipsImageResult image;
+};
+
+// RewriteOpenFile for a text too large to build whole, built into `piece` as
+// it is written. Nothing grows the file first: a full disk fails part-way,
+// and the old bytes go back.
+PiecesRewrite RewriteInPieces(HANDLE file, const TipsListStore& list, char* piece,
+                              OldBytesBack& back) {
+    PiecesRewrite rewrite{InPlaceResult::Rewritten, {}};
+    if (SeekTo(file, 0))
+        rewrite.image = PutTipsImage(list, piece, kRewritePiece,
+                                     [file](std::string_view bytes) { return WriteAll(file, bytes); });
+    const bool shrinks = rewrite.image.size < back.Size();
+    if (rewrite.image.put && (!shrinks || WriteAll(file, std::string_view("", 1))) &&
+        FlushFileBuffers(file) &&
+        (!shrinks || (CutTo(file, rewrite.image.size) && FlushFileBuffers(file)))) {
+        back.Keep();
+        return rewrite;
+    }
+    const DWORD error = GetLastError();
+    rewrite.result = back.PutBack() ? InPlaceResult::AsItWas : InPlaceResult::Changed;
+    SetLastError(error);
+    return rewrite;
+}
+
 // Whether `now` is what a rewrite from `old` to `attempted` may have left when
 // it stopped part-way: the length of one of them, and each byte the old one,
 // the new one or a zero (the growth, or the byte that ends a shorter text).
@@ -477,10 +512,10 @@ TipsReadResult StoreTips(FileBytes& read, TipsListStore& list, TipsFileStamp& st
 // The stamp of the image just saved. Nothing is read back from the path:
 // another program's write between the save and a look at the file would be
 // stamped as ours.
-TipsFileStamp StampOfSavedImage(const TipsImage& image) {
+TipsFileStamp StampOfSavedImage(uint64_t imageSize, uint64_t tipsHash) {
     TipsFileStamp stamp{};
-    stamp.tipsLength = TipsPartOf(image.View()).size();
-    stamp.tipsHash = image.tipsHash;
+    stamp.tipsLength = imageSize - kCounterLine.size() - kLineEnd.size();
+    stamp.tipsHash = tipsHash;
     return stamp;
 }
 
@@ -515,7 +550,7 @@ TipsSaveOutcome SaveBySwap(const char* fullPath, DWORD keptBits, const TipsListS
     folderTakesNoNewFile = swapped == SwapResult::FolderTakesNoNewFile;
     if (swapped == SwapResult::Swapped) {
         outcome.result = TipsWriteResult::Written;
-        stamp = StampOfSavedImage(*image);
+        stamp = StampOfSavedImage(image->size, image->tipsHash);
     }
     return outcome;
 }
@@ -539,22 +574,32 @@ TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
         return outcome;
     }
     if (!read) return outcome;
-    std::optional<TipsImage> image = BuildImage(list);
-    if (!image) {
+    const bool inPieces = TipsImageBytesAtMost(list) >= kRewritePiece;
+    std::unique_ptr<char[]> piece(inPieces ? new (std::nothrow) char[kRewritePiece] : nullptr);
+    std::optional<TipsImage> image = inPieces ? std::nullopt : BuildImage(list);
+    if (inPieces ? !piece : !image) {
         outcome.result = TipsWriteResult::ImageFailed;
         return outcome;
     }
     OldBytesBack back(opened.file.Get(), std::move(opened.bytes));
-    switch (RewriteOpenFile(opened.file.Get(), *image, back)) {
+    const PiecesRewrite rewrite =
+        inPieces ? RewriteInPieces(opened.file.Get(), list, piece.get(), back)
+                 : PiecesRewrite{RewriteOpenFile(opened.file.Get(), *image, back),
+                                 {true, image->size, image->tipsHash}};
+    switch (rewrite.result) {
     case InPlaceResult::Rewritten:
         outcome.result = TipsWriteResult::Written;
-        stamp = StampOfSavedImage(*image);
+        stamp = StampOfSavedImage(rewrite.image.size, rewrite.image.tipsHash);
         break;
     case InPlaceResult::AsItWas:
         break;
     case InPlaceResult::Changed:
         outcome.result = TipsWriteResult::LeftChanged;
-        outcome.unfinished = {back.Release(), std::move(*image)};
+        // What was being written, to tell later what the rewrite left from
+        // another program's save; where memory is out, the old bytes go back
+        // unchecked.
+        if (!image) image = BuildImage(list);
+        outcome.unfinished = {back.Release(), image ? std::move(*image) : TipsImage{}};
         break;
     }
     return outcome;
@@ -633,7 +678,8 @@ bool PutBackUnfinishedRewrite(const char* path, UnfinishedRewrite& unfinished,
     OpenedBytes opened = ReadHeldFile(path, GENERIC_READ | GENERIC_WRITE, 0, budget);
     if (!opened.bytes.block.Get()) return false;
     const std::string_view now = opened.bytes.View();
-    const bool ours = LeftByRewrite(now, unfinished.old.View(), unfinished.attempted.View());
+    const bool ours = !unfinished.attempted.bytes ||
+                      LeftByRewrite(now, unfinished.old.View(), unfinished.attempted.View());
     if (ours && now != unfinished.old.View()) {
         OldBytesBack back(opened.file.Get(), std::move(unfinished.old));
         if (!back.PutBack()) {

@@ -111,70 +111,112 @@ constexpr Word kOneInEachByte = 0x01010101u;
 constexpr size_t kHashChunk = 4096;
 
 // Copies a zero-terminated tip that lies in a block ending at blockEnd to
-// out, and returns the end of the copy. A word at a time while a whole word
-// is left in the block, so no load reaches past it: a tip read from the file
-// is measured and copied in one pass, with no call into the C runtime.
-char* CopyTipInBlock(char* out, const char* text, const char* blockEnd) {
+// out, and returns the end of the copy; null when the tip does not fit before
+// outEnd. A word at a time while a whole word is left in the block, so no
+// load reaches past it: a tip read from the file is measured and copied in
+// one pass, with no call into the C runtime.
+char* CopyTipInBlock(char* out, const char* outEnd, const char* text, const char* blockEnd) {
+    if (out > outEnd) return nullptr;
     for (; blockEnd - text >= static_cast<ptrdiff_t>(sizeof(Word)); text += sizeof(Word)) {
         const Word word = LoadWord(text);
         if ((word - kOneInEachByte) & ~word & kHighs) break;  // a zero byte in it
+        if (outEnd - out < static_cast<ptrdiff_t>(sizeof word)) return nullptr;
         std::memcpy(out, &word, sizeof word);
         out += sizeof word;
     }
-    while (*text) *out++ = *text++;
+    for (; *text; ++text) {
+        if (out >= outEnd) return nullptr;
+        *out++ = *text;
+    }
     return out;
 }
 
 }  // namespace
 
-TipsImage BuildTipsImage(const TipsListStore& tips) {
-    // One pass over the tips: each is measured just before its copy, which
-    // then reads it from the cache. The block is sized from what the list
-    // knows without measuring the tips it read, and is not zero-filled: new
-    // bytes were never a cost the plainest save pays.
-    const uint32_t count = tips.Count();
-    const size_t capacity = kCounterLine.size() + kLineEnd.size() + tips.TextBytesAtMost() +
-                            size_t{count} * kLineEnd.size() + 1;
-    TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0, 0};
-    char* const start = image.bytes.get();
-    const char* const end = start + capacity;
+PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* const start, size_t capacity,
+                                const PutImagePiece& put) {
+    // One pass over the tips: each is measured as it is copied, or just
+    // before, and hashed every few kilobytes while it is in the cache. A tip
+    // ends before the limit: the last bytes stay free for its line end and
+    // the zero byte after the image.
+    const char* const limit = start + capacity - kLineEnd.size() - 1;
     char* out = start + kCounterLine.copy(start, kCounterLine.size());
     out += kLineEnd.copy(out, kLineEnd.size());
+    const auto fits = [&](size_t size) {
+        return out <= limit && static_cast<size_t>(limit - out) >= size;
+    };
     const char* hashed = out;
     StreamedTextHash hash;
+    PutTipsImageResult result;
+    const auto putPiece = [&](std::string_view piece) {
+        result.size += piece.size();
+        return put(piece);
+    };
+    // The buffer so far handed on, and the buffer free again.
+    const auto putBuffer = [&] {
+        hash.Feed(hashed, static_cast<size_t>(out - hashed));
+        const bool taken = putPiece(std::string_view(start, static_cast<size_t>(out - start)));
+        out = start;
+        hashed = start;
+        return taken;
+    };
     const std::less<const char*> before;
     const char* const block = tips.Block();
     const char* const blockEnd = block ? block + tips.BlockSize() : nullptr;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0, count = tips.Count(); i < count; ++i) {
         const char* const tip = tips.At(i);
-        // A tip in the block is no longer than the rest of the block. Where
-        // that fits, it is copied as it is measured; a tip the edits brought
-        // in, or one that may not fit, is measured first.
-        const size_t room = static_cast<size_t>(end - out);
-        if (block && !before(tip, block) && before(tip, blockEnd) &&
-            room >= static_cast<size_t>(blockEnd - tip) + kLineEnd.size() + 1) {
-            out = CopyTipInBlock(out, tip, blockEnd);
-        } else {
+        const bool inBlock = block && !before(tip, block) && before(tip, blockEnd);
+        char* copied = inBlock ? CopyTipInBlock(out, limit, tip, blockEnd) : nullptr;
+        if (!copied) {
             const std::string_view text = tip;
-            // The list's bound holds every tip; a list that broke it fails
-            // the save rather than have it written past the block.
-            if (room < text.size() + kLineEnd.size() + 1)
-                throw std::length_error("tips beyond the list's bound");
-            out = CopyTip(out, text);
+            if (!fits(text.size()) && out != start) {
+                if (!putBuffer()) return result;
+            }
+            if (!fits(text.size())) {
+                // Longer than a piece: handed on from the list itself.
+                hash.Feed(text.data(), text.size());
+                if (!putPiece(text)) return result;
+                copied = out;
+            } else {
+                copied = CopyTip(out, text);
+            }
         }
+        out = copied;
         *out++ = '\r';
         *out++ = '\n';
-        // Hashed every few kilobytes, while the bytes just copied are in the
-        // cache; a second pass would read them from memory.
         if (static_cast<size_t>(out - hashed) >= kHashChunk) {
             hash.Feed(hashed, static_cast<size_t>(out - hashed));
             hashed = out;
         }
     }
-    hash.Feed(hashed, static_cast<size_t>(out - hashed));
     *out = '\0';
-    image.size = static_cast<size_t>(out - start);
-    image.tipsHash = hash.Finish();
+    if (out != start && !putBuffer()) return result;
+    result.put = true;
+    result.tipsHash = hash.Finish();
+    return result;
+}
+
+size_t TipsImageBytesAtMost(const TipsListStore& tips) {
+    return kCounterLine.size() + kLineEnd.size() + tips.TextBytesAtMost() +
+           size_t{tips.Count()} * kLineEnd.size();
+}
+
+TipsImage BuildTipsImage(const TipsListStore& tips) {
+    // The block is not zero-filled: new bytes were never a cost the plainest
+    // save pays. The whole image fits, so it is handed on once.
+    const size_t capacity = TipsImageBytesAtMost(tips) + 1;
+    TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0, 0};
+    bool whole = true;
+    const PutTipsImageResult built =
+        PutTipsImage(tips, image.bytes.get(), capacity, [&](std::string_view piece) {
+            // The list's bound holds every tip; a list that broke it fails the
+            // save rather than have it written past the block.
+            whole = whole && piece.data() == image.bytes.get() && image.size == 0;
+            image.size = piece.size();
+            return whole;
+        });
+    if (!built.put) throw std::length_error("tips beyond the list's bound");
+    image.tipsHash = built.tipsHash;
     return image;
 }
 

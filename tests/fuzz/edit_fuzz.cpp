@@ -113,6 +113,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string image(kCounterLine);
     image.append(kLineEnd);
     for (const std::string& tip : model) image.append(tip).append(kLineEnd);
-    if (ImageText(list) != image) abort();
+    const TipsImage built = BuildTipsImage(list);
+    if (built.View() != image) abort();
+    // Built a piece at a time in a buffer of any size: the same bytes and hash.
+    std::vector<char> buffer(kMinImagePiece + input.ConsumeIntegralInRange<size_t>(0, 256));
+    std::string pieces;
+    const PutTipsImageResult put =
+        PutTipsImage(list, buffer.data(), buffer.size(), [&](std::string_view piece) {
+            pieces.append(piece);
+            return true;
+        });
+    if (!put.put || pieces != image || put.size != image.size() ||
+        put.tipsHash != built.tipsHash)
+        abort();
     return 0;
 }

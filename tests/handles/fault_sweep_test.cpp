@@ -41,6 +41,7 @@ enum class Ground {
     HardLinked,         // a second name in another folder: rewritten in place
     NoNewFile,          // the folder takes no new file: rewritten in place
     Large,              // more than the comparison's 1 MB piece
+    LargeHardLinked,    // linked, with tips of more than the rewrite's 1 MB piece
     WritersMutexHeld,   // by another host, past the save's budget
 };
 
@@ -67,6 +68,7 @@ struct Action {
     const char* name;
     // What the user does; `arm` marks where the action starts to fail.
     void (*run)(FaultSweep& sweep, User& user, const Arm& arm);
+    Tips before = kBefore;     // the list the action starts from
     Tips after{};              // the list once it has succeeded
     bool startsUp = false;     // the row starts the plug-in itself
     bool stops = false;        // the plug-in is stopped after it: no list to see
@@ -74,6 +76,10 @@ struct Action {
     Ground ground = Ground::Plain;
     bool editorsOk = false;  // the editor's OK: what runs out of memory is told in one box
 };
+
+bool Linked(Ground ground) {
+    return ground == Ground::HardLinked || ground == Ground::LargeHardLinked;
+}
 
 // A menu that could not be built whole may lack the item: Escape ends it then.
 MenuStep ChooseOrEscape(char mnemonic) {
@@ -298,7 +304,7 @@ public:
     // A hard-linked tips.rc's other name, in another folder.
     std::string SecondName() const { return linkFolder.File("tips.rc"); }
     void ExpectSecondNameAgrees(const Action& action, const std::string& file) const {
-        if (action.ground == Ground::HardLinked) {
+        if (Linked(action.ground)) {
             EXPECT_EQ(file, ReadBytes(SecondName())) << "tips.rc's other name";
         }
     }
@@ -370,6 +376,9 @@ void EndWithOk(FaultSweep& sweep, User& user, const Arm& arm) {
 }
 
 const Tips kRemoved = {"two", "caf\xe9"};
+// Two tips of 600 KB: the rewrite in place builds and writes its pieces.
+const Tips kLargeBefore = {"one", std::string(600 * 1024, 'x'), std::string(600 * 1024, 'y')};
+const Tips kLargeRemoved = {kLargeBefore[1], kLargeBefore[2]};
 
 const Action kActions[] = {
     {.name = "StartUp", .run = [](FaultSweep& s, User&, auto& arm) {
@@ -399,6 +408,8 @@ const Action kActions[] = {
      .ground = Ground::NoNewFile},
     {.name = "OkLarge", .run = EndWithOk, .after = kRemoved, .saves = true,
      .ground = Ground::Large},
+    {.name = "OkLargeHardLinked", .run = EndWithOk, .before = kLargeBefore,
+     .after = kLargeRemoved, .saves = true, .ground = Ground::LargeHardLinked},
     {.name = "OkWritersMutexHeld", .run = EndWithOk, .after = kRemoved, .saves = true,
      .ground = Ground::WritersMutexHeld},
     {.name = "OkWithQuestion", .run = EndWithOk, .after = kRemoved, .saves = true,
@@ -451,7 +462,8 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
 // have left it, and its second name. Returns what tips.rc holds.
 std::string FaultSweep::SetGround(const Action& action) {
     DeleteFileA(SecondName().c_str());
-    const std::string read = action.ground == Ground::Large ? LargeFile() : TipsFileText(kBefore);
+    const std::string read =
+        action.ground == Ground::Large ? LargeFile() : TipsFileText(action.before);
     WriteBytes(TipsPath(), read);
     if (!action.startsUp) {
         EXPECT_NE(0u, StartUp());
@@ -459,7 +471,7 @@ std::string FaultSweep::SetGround(const Action& action) {
     const std::string file =
         action.ground == Ground::OtherProgramWrote ? TipsFileText(kOtherProgram) : read;
     WriteBytes(TipsPath(), file);
-    if (action.ground == Ground::HardLinked) {
+    if (Linked(action.ground)) {
         EXPECT_TRUE(CreateHardLinkA(SecondName().c_str(), TipsPath().c_str(), nullptr));
     }
     g_boxes.clear();
@@ -513,10 +525,10 @@ void FaultSweep::CheckAsUserFinds(const Action& action, FaultPlan plan, bool rea
     if (action.startsUp)
         CheckUnreadStart(rows, fileBefore);
     else if (action.editorsOk && plan.kind == CallKind::Memory && reached)
-        EXPECT_EQ(outOfMemoryTold ? kBefore : action.after, rows)
+        EXPECT_EQ(outOfMemoryTold ? action.before : action.after, rows)
             << "a change that ran out of memory is not made, and the user is told";
     else
-        EXPECT_TRUE(rows == kBefore || rows == action.after);
+        EXPECT_TRUE(rows == action.before || rows == action.after);
 }
 
 // tips.rc holds its old bytes, or exactly the new list where the action
@@ -526,7 +538,8 @@ void FaultSweep::CheckFiles(const Action& action, const std::string& fileBefore)
     const std::string file = TipsFile();
     if (action.saves)
         EXPECT_TRUE(file == fileBefore || file == TipsFileText(action.after))
-            << "tips.rc: " << testing::PrintToString(file);
+            << "tips.rc: " << testing::PrintToString(file.substr(0, 120)) << ", " << file.size()
+            << " bytes";
     else
         EXPECT_EQ(fileBefore, file);
     ExpectSecondNameAgrees(action, file);

@@ -413,6 +413,7 @@ struct FullDiskCase {
     // The old bytes could not go back at once: tips.rc stays part new until
     // the drive is back and the failure's box is answered.
     bool backOnceAnswered = false;
+    size_t tipBytes = 0;  // instead of `tip`: a tip this long, written a piece at a time
 };
 
 constexpr DWORD kDriveGone = ERROR_NETNAME_DELETED;
@@ -432,13 +433,16 @@ const FullDiskCase kFullDiskCases[] = {
     // Half a line lands; the old bytes can be cut back to their length, no more.
     {"the drive drops in the middle of the write", {Step::Write, kDriveGone, kAlways},
      "a tip longer than the old", false, {{Step::Flush, kDriveGone, kAlways}}, true},
+    {"the drive drops in the middle of a text longer than a piece",
+     {Step::Write, kDriveGone, kAlways}, "", false, {{Step::Flush, kDriveGone, kAlways}}, true,
+     1536 * 1024},
 };
 
 TEST_F(RefusedWrite, FullDiskInPlace) {
     for (const FullDiskCase& c : kFullDiskCases) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
-        TipsList.ReplaceAt(0, c.tip);
+        TipsList.ReplaceAt(0, c.tipBytes ? std::string(c.tipBytes, 'x') : c.tip);
         // The "&Edit Tips" command says it failed.
         EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));

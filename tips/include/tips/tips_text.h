@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,6 +49,29 @@ struct TipsImage {
 // The whole file image for the tips: the counter line, then every tip in order,
 // with the hash of its tips part taken as it is built.
 TipsImage BuildTipsImage(const TipsListStore& tips);
+
+// The most bytes BuildTipsImage's image of the tips can take: what the list
+// knows without measuring the tips it read.
+size_t TipsImageBytesAtMost(const TipsListStore& tips);
+
+// Hands on one piece of the image as it is built; false stops the building.
+using PutImagePiece = std::function<bool(std::string_view piece)>;
+
+// What building the image a piece at a time gave: whether every piece was
+// taken, the image's size and the hash of its tips part.
+struct PutTipsImageResult {
+    bool put = false;
+    uint64_t size = 0;
+    uint64_t tipsHash = 0;
+};
+
+// The bytes of BuildTipsImage built a piece at a time in the `capacity` bytes
+// at `buffer` (at least kMinImagePiece), each full piece handed to `put` while
+// it is still in the cache, so that no block of the image's size is needed. A
+// tip longer than a piece is handed on from where it lies.
+constexpr size_t kMinImagePiece = 64;
+PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* buffer, size_t capacity,
+                                const PutImagePiece& put);
 
 // Everything after the counter line: the part of a file that holds the tips, and
 // so the part another program's edits to the tips change. A text without any
