@@ -530,11 +530,11 @@ std::optional<TipsImage> BuildImage(const TipsListStore& list) {
 }
 
 // The swap's way: the comparison through an open of its own, which lets other
-// readers in, then the new text swapped in whole. A folder that takes no new
-// file sends the save in place, and so through a comparison of its own.
-TipsSaveOutcome SaveBySwap(const char* fullPath, DWORD keptBits, const TipsListStore& list,
-                           TipsFileStamp& stamp, const WaitBudget& budget,
-                           const GoAhead& goAhead, bool& folderTakesNoNewFile) {
+// readers in, then the new text swapped in whole. None where the folder takes
+// no new file: that sends the save in place, through a comparison of its own.
+std::optional<TipsSaveOutcome> SaveBySwap(const char* fullPath, DWORD keptBits,
+                                          const TipsListStore& list, TipsFileStamp& stamp,
+                                          const WaitBudget& budget, const GoAhead& goAhead) {
     TipsSaveOutcome outcome;
     outcome.found = CompareTipsFileAt(fullPath, stamp, list, budget);
     if (!goAhead(outcome.found)) {
@@ -547,7 +547,7 @@ TipsSaveOutcome SaveBySwap(const char* fullPath, DWORD keptBits, const TipsListS
         return outcome;
     }
     const SwapResult swapped = SwapIn(fullPath, image->View(), keptBits, budget);
-    folderTakesNoNewFile = swapped == SwapResult::FolderTakesNoNewFile;
+    if (swapped == SwapResult::FolderTakesNoNewFile) return std::nullopt;
     if (swapped == SwapResult::Swapped) {
         outcome.result = TipsWriteResult::Written;
         stamp = StampOfSavedImage(image->size, image->tipsHash);
@@ -651,11 +651,10 @@ TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list,
     if (way == WriteWay::Refuse) return {};
     // Once the swap has started, a failure never falls back to writing in
     // place: only a folder that takes no new file sends the text there.
-    bool folderTakesNoNewFile = false;
     if (way == WriteWay::Swap) {
-        TipsSaveOutcome swapped = SaveBySwap(fullPath, exists ? attributes & kKeptAttributes : 0,
-                                             list, stamp, budget, goAhead, folderTakesNoNewFile);
-        if (!folderTakesNoNewFile) return swapped;
+        std::optional<TipsSaveOutcome> swapped = SaveBySwap(
+            fullPath, exists ? attributes & kKeptAttributes : 0, list, stamp, budget, goAhead);
+        if (swapped) return std::move(*swapped);
     }
     return SaveInPlace(fullPath, list, stamp, budget, goAhead);
 }
