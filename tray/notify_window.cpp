@@ -69,7 +69,8 @@ void RunTipsManager(HWND window) {
     ShowCommandError(window, kTipsNotWrittenText);
     // A drive that dropped in the middle of the save is likely back by the
     // time the user answers: the old bytes of a rewrite it cut off go back.
-    if (!stay.StoppedMeanwhile()) PutBackUnfinishedTipsRewrite();
+    // A stop while the box was up has put them back already.
+    PutBackUnfinishedTipsRewrite();
 }
 
 void ShowCommandError(HWND owner, const char* text) {
