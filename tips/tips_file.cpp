@@ -351,9 +351,8 @@ struct PiecesRewrite {
 PiecesRewrite RewriteInPieces(HANDLE file, const TipsListStore& list, char* piece,
                               OldBytesBack& back) {
     PiecesRewrite rewrite{InPlaceResult::Rewritten, {}};
-    if (SeekTo(file, 0))
-        rewrite.image = PutTipsImage(list, piece, kRewritePiece,
-                                     [file](std::string_view bytes) { return WriteAll(file, bytes); });
+    const auto write = [file](std::string_view bytes) { return WriteAll(file, bytes); };
+    if (SeekTo(file, 0)) rewrite.image = PutTipsImage(list, piece, kRewritePiece, write);
     const bool shrinks = rewrite.image.size < back.Size();
     if (rewrite.image.put && (!shrinks || WriteAll(file, std::string_view("", 1))) &&
         FlushFileBuffers(file) &&

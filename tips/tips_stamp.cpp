@@ -135,7 +135,8 @@ void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const Cu
     stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
 }
 
-bool IsPendingReadOfLength(const TipsFileStamp& stamp, const TipsListStore& list, size_t tipsLength) {
+bool IsPendingReadOfLength(const TipsFileStamp& stamp, const TipsListStore& list,
+                           size_t tipsLength) {
     return stamp.readText && list.Block() == stamp.readText && tipsLength == stamp.tipsLength;
 }
 

@@ -44,7 +44,8 @@ std::optional<BY_HANDLE_FILE_INFORMATION> FolderIdentity(std::string_view folder
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION identity;
-    if (!handle.Valid() || !GetFileInformationByHandle(handle.Get(), &identity)) return std::nullopt;
+    if (!handle.Valid() || !GetFileInformationByHandle(handle.Get(), &identity))
+        return std::nullopt;
     return identity;
 }
 
@@ -133,7 +134,8 @@ void NotShownQuestion(const TipsFileStamp& stamp, char (&text)[kQuestionSize]) {
     for (const auto& [kind, line] : {std::pair{kNotShownZeroByte, kNotShownZeroByteItem},
                                      std::pair{kNotShownLastLine, kNotShownLastLineItem},
                                      std::pair{kNotShownLineEnds, kNotShownLineEndsItem}}) {
-        if (stamp.notShown & kind) length += wsprintfA(items + length, length ? "\n%s" : "%s", line);
+        if (stamp.notShown & kind)
+            length += wsprintfA(items + length, length ? "\n%s" : "%s", line);
     }
     char lines[kPhraseSize];
     wsprintfA(text, kTipsNotShownText, items,
@@ -172,8 +174,8 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
     }
 }
 
-// What the user learns of a save that went no further than its comparison
-// allowed, and where the old bytes of a cut-off rewrite wait.
+// What a save that went ahead comes to: the box for a text that could not be
+// built, and the old bytes of a cut-off rewrite kept for their next chance.
 TipsSave Reported(TipsSaveOutcome& outcome) {
     switch (outcome.result) {
     case TipsWriteResult::Written:

@@ -78,7 +78,8 @@ bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
 bool PendingTipsPieceIs(const TipsFileStamp& stamp, size_t offset, const char* bytes,
                         size_t size);
 // Whether the stamp is pending for this list and a tips part of this length.
-bool IsPendingReadOfLength(const TipsFileStamp& stamp, const TipsListStore& list, size_t tipsLength);
+bool IsPendingReadOfLength(const TipsFileStamp& stamp, const TipsListStore& list,
+                           size_t tipsLength);
 
 // HashTipsText of the tips part of `size` bytes as they were before
 // CutTipsLines cut them into `cut`, taken from the cut bytes with the cut CRs
