@@ -106,7 +106,14 @@ uint32_t StartUp(const HostInfo* host) {
         return 0;
     }
     LoadPictureAtTraySize();
-    return AddTrayIcon();
+    const uint32_t started = AddTrayIcon();
+    // An icon the host refused (its tray not ready at logon, or out of
+    // resources) leaves the user no way in: a failed start like the others.
+    if (!TrayIconId) {
+        ShutDown();
+        return 0;
+    }
+    return started;
 }
 
 void ShutDown() {

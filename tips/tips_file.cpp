@@ -99,6 +99,21 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
            written == bytes.size();
 }
 
+// Zero bytes from the file pointer, standing at `from`, up to `to`. A shorter
+// text is written over the old one's tail before the file is cut: a writer
+// killed between the two, the likeliest moment as the flush before the cut
+// takes most of a save's time, leaves the new text with zero bytes alone
+// after its last line end, which read as no text.
+bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to) {
+    static const char kZeros[64 * 1024] = {};
+    while (from < to) {
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, to - from));
+        if (!WriteAll(file, std::string_view(kZeros, piece))) return false;
+        from += piece;
+    }
+    return true;
+}
+
 bool WriteAndFlush(HANDLE file, std::string_view bytes) {
     return WriteAll(file, bytes) && FlushFileBuffers(file);
 }
@@ -314,16 +329,16 @@ private:
 
 enum class InPlaceResult { Rewritten, AsItWas, Changed };
 
-// Rewrites the open file over its old bytes: grown first, written over, cut
-// when shorter, flushed. A shorter text goes with the zero byte that ends the
-// image: should the writer die before the cut, the reader's text ends where
-// the new one does. A failure puts the old bytes back; where they cannot go
-// back, the file is Changed and `back` keeps them.
+// Rewrites the open file over its old bytes: grown first, written over, the
+// old tail zeroed and cut when shorter, flushed. A failure puts the old bytes
+// back; where they cannot go back, the file is Changed and `back` keeps them.
 InPlaceResult RewriteOpenFile(HANDLE file, const TipsImage& image, OldBytesBack& back) {
     const bool shrinks = image.size < back.Size();
-    const std::string_view bytes(image.bytes.get(), image.size + (shrinks ? 1 : 0));
+    // The text and the old tail's zeros in one write where the image's block
+    // holds them: no moment between the two leaves the tail after the text.
+    const std::string_view bytes = image.WithZeros(shrinks ? back.Size() - image.size : 0);
     if (GrowTo(file, image.size, back.Size()) && WriteOver(file, bytes) &&
-        FlushFileBuffers(file) &&
+        WriteZerosTo(file, bytes.size(), back.Size()) && FlushFileBuffers(file) &&
         (!shrinks || (CutTo(file, image.size) && FlushFileBuffers(file)))) {
         back.Keep();
         return InPlaceResult::Rewritten;
@@ -354,7 +369,7 @@ PiecesRewrite RewriteInPieces(HANDLE file, const TipsListStore& list, char* piec
     const auto write = [file](std::string_view bytes) { return WriteAll(file, bytes); };
     if (SeekTo(file, 0)) rewrite.image = PutTipsImage(list, piece, kRewritePiece, write);
     const bool shrinks = rewrite.image.size < back.Size();
-    if (rewrite.image.put && (!shrinks || WriteAll(file, std::string_view("", 1))) &&
+    if (rewrite.image.put && WriteZerosTo(file, rewrite.image.size, back.Size()) &&
         FlushFileBuffers(file) &&
         (!shrinks || (CutTo(file, rewrite.image.size) && FlushFileBuffers(file)))) {
         back.Keep();
@@ -520,9 +535,9 @@ TipsFileStamp StampOfSavedImage(uint64_t imageSize, uint64_t tipsHash) {
 
 // The new text, built once the comparison's answer lets the save go on; none
 // when memory runs out, or the text grows too long for one block, meanwhile.
-std::optional<TipsImage> BuildImage(const TipsListStore& list) {
+std::optional<TipsImage> BuildImage(const TipsListStore& list, size_t zeroedTo = 0) {
     try {
-        return BuildTipsImage(list);
+        return BuildTipsImage(list, zeroedTo);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -564,18 +579,20 @@ TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
     TipsSaveOutcome outcome;
     TipsPartHasher hasher;
     OpenedBytes opened = ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget, &hasher);
-    const bool read = opened.bytes.block.Get() != nullptr;
+    // Without the old bytes to put back the rewrite never starts, whatever the
+    // user would answer: a question could only lead to the same failed open.
+    if (!opened.bytes.block.Get()) return outcome;
     outcome.found =
-        read ? CompareTipsPart(TipsPartOf(opened.bytes.View()), stamp, list, hasher.Hash())
-             : NotCompared(GetLastError());
+        CompareTipsPart(TipsPartOf(opened.bytes.View()), stamp, list, hasher.Hash());
     if (!goAhead(outcome.found)) {
         outcome.result = TipsWriteResult::NotAhead;
         return outcome;
     }
-    if (!read) return outcome;
     const bool inPieces = TipsImageBytesAtMost(list) >= kRewritePiece;
     std::unique_ptr<char[]> piece(inPieces ? new (std::nothrow) char[kRewritePiece] : nullptr);
-    std::optional<TipsImage> image = inPieces ? std::nullopt : BuildImage(list);
+    // A shorter text's image carries the zeros for the old tail, up to a piece.
+    const size_t zeroedTo = std::min<size_t>(opened.bytes.size, kRewritePiece + kRewritePiece);
+    std::optional<TipsImage> image = inPieces ? std::nullopt : BuildImage(list, zeroedTo);
     if (inPieces ? !piece : !image) {
         outcome.result = TipsWriteResult::ImageFailed;
         return outcome;

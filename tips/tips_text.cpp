@@ -201,10 +201,10 @@ size_t TipsImageBytesAtMost(const TipsListStore& tips) {
            size_t{tips.Count()} * kLineEnd.size();
 }
 
-TipsImage BuildTipsImage(const TipsListStore& tips) {
+TipsImage BuildTipsImage(const TipsListStore& tips, size_t zeroedTo) {
     // The block is not zero-filled: new bytes were never a cost the plainest
     // save pays. The whole image fits, so it is handed on once.
-    const size_t capacity = TipsImageBytesAtMost(tips) + 1;
+    const size_t capacity = std::max(TipsImageBytesAtMost(tips) + 1, zeroedTo);
     TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0, 0};
     bool whole = true;
     const PutTipsImageResult built =
@@ -217,6 +217,11 @@ TipsImage BuildTipsImage(const TipsListStore& tips) {
         });
     if (!built.put) throw std::length_error("tips beyond the list's bound");
     image.tipsHash = built.tipsHash;
+    // PutTipsImage ended the image with its one zero byte.
+    if (zeroedTo > image.size + 1) {
+        std::memset(image.bytes.get() + image.size + 1, 0, zeroedTo - image.size - 1);
+        image.zeros = zeroedTo - image.size;
+    }
     return image;
 }
 

@@ -70,9 +70,9 @@ uint32_t AddTrayIcon() {
                                    kFallbackIconSize, kFallbackIconSize, LR_SHARED));
     std::memcpy(g_trayIcon.szTip, kTrayTip, sizeof kTrayTip);
     TrayIconId = g_hostInfo.addIcon(&g_trayIcon);
-    // InitGlobalModule returns this value to the host. When an icon was built
-    // from the picture, hosts have always been given DestroyIcon's result (1
-    // when it succeeds), not the icon id, so that stays.
+    // InitGlobalModule returns this value to the host once the icon is in.
+    // When an icon was built from the picture, hosts have always been given
+    // DestroyIcon's result (1 when it succeeds), not the icon id, so that stays.
     if (built) return DestroyIcon(built);
     return TrayIconId;
 }

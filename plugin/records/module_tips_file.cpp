@@ -239,10 +239,6 @@ void ReadTipsFile() {
 }
 
 TipsSave WriteTipsFile() {
-    // The old bytes of a rewrite that was cut off go back first, so that the
-    // comparison meets the file this plug-in last knew; while they cannot,
-    // nothing else is written.
-    if (!PutBackUnfinishedTipsRewrite()) return TipsSave::Failed;
     // Without a mutex (none could be made or opened) the save goes on: the
     // comparison before it still finds another host's write, though not one
     // that lands between the comparison and the swap.
@@ -257,6 +253,11 @@ TipsSave WriteTipsFile() {
             const WaitBudget budget(kSaveWaitMs);
             const MutexOwner owner(mutex, budget.Left());
             if (mutex && !owner.Owns()) return TipsSave::Failed;
+            // The old bytes of a rewrite that was cut off go back first, so
+            // that the comparison meets the file this plug-in last knew; while
+            // they cannot, nothing else is written.
+            if (!PutBackUnfinishedRewrite(TipsPath, g_unfinishedRewrite, budget))
+                return TipsSave::Failed;
             outcome = SaveTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget,
                                      [&](const TipsFileComparison& found) {
                                          return !QuestionBeforeReplacing(
@@ -279,8 +280,14 @@ TipsSave WriteTipsFile() {
     }
 }
 
+// Under the writers' mutex, as a save: another host's save meanwhile would be
+// taken for bytes our rewrite left. Its wait and the put-back's share one budget.
 bool PutBackUnfinishedTipsRewrite() {
+    if (!g_unfinishedRewrite.Pending()) return true;
     const WaitBudget budget(kSaveWaitMs);
+    const HANDLE mutex = WriterMutexOfTipsPath();
+    const MutexOwner owner(mutex, budget.Left());
+    if (mutex && !owner.Owns()) return false;
     return PutBackUnfinishedRewrite(TipsPath, g_unfinishedRewrite, budget);
 }
 

@@ -132,7 +132,8 @@ TEST_F(PluginHost, TipsBesideLocalPathWinOverThoseInHostDir) {
 
 // A configured picture becomes an icon of the tray's size that is destroyed as
 // soon as the host has added it; without one the module's own small icon is
-// shared and stays.
+// shared and stays. An icon the host refuses is a failed start that leaves
+// nothing behind, and the next start needs no DoneModule before it.
 TEST_F(PluginHost, TrayIconIsTheConfiguredPictureOrTheModulesOwn) {
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
     WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
@@ -143,8 +144,8 @@ TEST_F(PluginHost, TrayIconIsTheConfiguredPictureOrTheModulesOwn) {
         uint32_t started;  // DestroyIcon's result for a built icon, else the add routine's
         int edge;
     } cases[] = {
-        {"1", 24, 7, 1, 24}, {"1", 24, 0, 1, 24}, {"2", 24, 7, 1, 24},
-        {"2", 24, 0, 1, 24}, {nullptr, 32, 7, 7, 16},
+        {"1", 24, 7, 1, 24}, {"1", 24, 0, 0, 24}, {"2", 24, 7, 1, 24},
+        {"2", 24, 0, 0, 24}, {nullptr, 32, 7, 7, 16}, {nullptr, 32, 0, 0, 16},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "form " << (c.form ? c.form : "none")
@@ -167,8 +168,16 @@ TEST_F(PluginHost, TrayIconIsTheConfiguredPictureOrTheModulesOwn) {
             << "a built icon outlived the add routine, or a shared one did not stay";
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
+        if (!c.added) {
+            EXPECT_EQ(nullptr, NotifyWindowOfModule());
+            EXPECT_FALSE(ClassRegistered());
+            EXPECT_TRUE(g_removeCalls.empty()) << "a refused icon is not removed";
+            g_addResult = 7;
+            EXPECT_NE(0u, Start()) << "the next start";
+            EXPECT_EQ(2u, g_addCalls.size());
+        }
         doneModule();
-        EXPECT_EQ(c.added ? 1u : 0u, g_removeCalls.size());
+        EXPECT_EQ(1u, g_removeCalls.size());
     }
 }
 

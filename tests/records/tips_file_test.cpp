@@ -447,8 +447,10 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
-            EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}),
-                      g_atFailedCut.substr(0, g_atFailedCut.find('\0')));
+            const std::string text = g_atFailedCut.substr(0, g_atFailedCut.find('\0'));
+            EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}), text);
+            EXPECT_EQ(std::string::npos, g_atFailedCut.find_first_not_of('\0', text.size()))
+                << "the old tail left after the text";
         }
         TipsList.ReplaceAt(0, "replacement");
         if (c.backOnceAnswered) {
