@@ -56,7 +56,12 @@ void EndAsCancel(HWND dialog) {
 
 HWND FindOpenManager() {
     const OpenDialogs open = FindOpenDialogs();
-    return open.managerCount ? open.managers[0] : nullptr;
+    // A manager a stop ended lingers, hidden, until its loop unwinds, which a
+    // host's handler running above that loop holds off: it is open no more.
+    for (size_t i = 0; i < open.managerCount; ++i) {
+        if (!EndedByShutDown(open.managers[i])) return open.managers[i];
+    }
+    return nullptr;
 }
 
 void EndOpenDialogsAsCancel() {

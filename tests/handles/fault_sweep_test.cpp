@@ -385,6 +385,14 @@ const Action kActions[] = {
         arm();
         s.StartUp();
     }, .after = kBefore, .startsUp = true},
+    // The host's tray not ready at logon: its add-icon routine answers 0.
+    {.name = "StartUpIconRefused", .run = [](FaultSweep& s, User&, auto& arm) {
+        const uint32_t added = g_addResult;
+        g_addResult = 0;
+        arm();
+        s.StartUp();
+        g_addResult = added;
+    }, .startsUp = true, .stops = true},
     {.name = "TrayMenu", .run = [](FaultSweep& s, User&, auto& arm) {
         g_menuSteps.push_back(ChooseOrEscape('P'));
         s.OnIcon(arm);
@@ -519,6 +527,11 @@ void FaultSweep::CheckAsUserFinds(const Action& action, FaultPlan plan, bool rea
     const bool answers = !action.stops && NotifyWindowOfModule();
     if (action.startsUp) {
         EXPECT_EQ(started != 0, answers) << "a plug-in that starts answers its icon";
+    }
+    if (action.startsUp && !started) {
+        EXPECT_FALSE(ClassRegistered()) << "a failed start leaves nothing behind";
+        EXPECT_EQ(nullptr, NotifyWindowOfModule());
+        EXPECT_NE(0u, StartUp()) << "the next start, with no DoneModule before it";
     }
     if (!answers) return;
     const Tips rows = Rows();

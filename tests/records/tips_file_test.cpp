@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/shared/tips_readback.h"
 #include "tests/shared/tips_text_helpers.h"
@@ -201,18 +202,26 @@ TEST_F(RefusedWrite, ReadOnlyFile) {
     EXPECT_TRUE(g_boxes.empty());  // the caller says it failed
 }
 
+// Held without delete sharing, tips.rc can be neither swapped nor rewritten;
+// an indexer's handle, which shares delete, still keeps out the rewrite in
+// place, which must read the bytes it would put back. Nothing is asked of the
+// user before such a save fails.
 TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
-    WriteOldFile();
-    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
-        SCOPED_TRACE(share);
-        HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                   0, nullptr);
+    const struct {
+        DWORD share;
+        bool inPlace;
+    } holders[] = {{0, false}, {FILE_SHARE_READ, false}, {FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+                   {FILE_SHARE_READ | FILE_SHARE_DELETE, true}};
+    for (const auto& holder : holders) {
+        SCOPED_TRACE(holder.share);
+        WriteOldFile();
+        HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, holder.share, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, other);
-        // Held without delete sharing, it can be neither swapped nor
-        // rewritten: nothing is asked of the user before the save fails.
-        EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
+        EXPECT_EQ(0, SavedAnswering({holder.inPlace ? kNoNewFile : Fault{}}));
         CloseHandle(other);
         ExpectOldFileAlone();
+        EXPECT_TRUE(g_boxes.empty());
     }
 }
 
@@ -390,6 +399,7 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
         }
         if (c.secondName) {
             EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(secondName));
+            EXPECT_EQ(1, SavedAnswering({})) << "a second save asks nothing";
             EXPECT_TRUE(DeleteFileA(secondName.c_str()));
         }
         if (c.result)
@@ -436,6 +446,12 @@ const FullDiskCase kFullDiskCases[] = {
     {"the drive drops in the middle of a text longer than a piece",
      {Step::Write, kDriveGone, kAlways}, "", false, {{Step::Flush, kDriveGone, kAlways}}, true,
      1536 * 1024},
+    // Without the old bytes to put back nothing is written, and nothing asked
+    // (no right to delete tips.rc sends the save in place from the start).
+    {"the old bytes cannot be read", {Step::ReadBytes, ERROR_SUCCESS, kAlways}, "new", false,
+     {{Step::Probe, ERROR_ACCESS_DENIED, kAlways}}},
+    {"tips.rc held throughout", {Step::InPlaceOpen, ERROR_SHARING_VIOLATION, kAlways}, "new",
+     false, {{Step::Probe, ERROR_ACCESS_DENIED, kAlways}}},
 };
 
 TEST_F(RefusedWrite, FullDiskInPlace) {
@@ -445,7 +461,7 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         TipsList.ReplaceAt(0, c.tipBytes ? std::string(c.tipBytes, 'x') : c.tip);
         // The "&Edit Tips" command says it failed.
         EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
-        EXPECT_EQ(1, Calls(Step::InPlaceOpen));
+        EXPECT_EQ(c.fault.step == Step::InPlaceOpen ? 7 : 1, Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
             const std::string text = g_atFailedCut.substr(0, g_atFailedCut.find('\0'));
             EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}), text);
@@ -466,6 +482,74 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         EXPECT_FALSE(g_unfinishedRewrite.Pending());
         ExpectOldFileAlone();
         EXPECT_TRUE(g_boxes.empty());
+    }
+}
+
+// A rewrite in place that a dropped drive cut off keeps the old bytes for its
+// next chance: the failure's box answered, the next OK, the stop. Each puts
+// them back over whatever the rewrite could have left, and leaves another
+// program's save alone; a chance whose put-back fails keeps them for the next.
+enum class Chance { BoxAnswered, NextOk, Stop };
+enum class Left { OldLength, NewLength, PartZeroBytes, AnotherProgramsSave };
+
+struct PutBackCase {
+    Chance chance;
+    Left left;
+    int failsFirst = 0;          // chances, the drive still gone, before this one
+    bool attemptedLost = false;  // memory ran out for the text being written
+};
+
+std::vector<PutBackCase> PutBackCases() {
+    std::vector<PutBackCase> cases;
+    for (Chance chance : {Chance::BoxAnswered, Chance::NextOk, Chance::Stop}) {
+        for (Left left : {Left::OldLength, Left::NewLength, Left::PartZeroBytes,
+                          Left::AnotherProgramsSave})
+            cases.push_back({chance, left});
+    }
+    cases.push_back({Chance::Stop, Left::OldLength, 2});
+    cases.push_back({Chance::BoxAnswered, Left::OldLength, 0, true});
+    return cases;
+}
+
+TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
+    const std::string attempted = TipsFileText({"replacement"});
+    const std::string theirs = TipsFileText({"theirs"});
+    // The old length: the old text's first half, the new text's second.
+    const std::string left[] = {old.substr(0, 15) + attempted.substr(15, old.size() - 15), attempted,
+                                old + std::string(attempted.size() - old.size(), '\0'), theirs};
+    const Fault driveGone[] = {{Step::Write, kDriveGone, kAlways}, {Step::Flush, kDriveGone, kAlways}};
+    for (const PutBackCase& c : PutBackCases()) {
+        SCOPED_TRACE(testing::Message() << "chance " << static_cast<int>(c.chance) << ", left "
+                                        << static_cast<int>(c.left) << ", fails first "
+                                        << c.failsFirst << (c.attemptedLost ? ", text lost" : ""));
+        WriteOldFile();
+        EXPECT_EQ(0, SavedAnswering({kNoNewFile, driveGone[0], driveGone[1]}));
+        ASSERT_TRUE(g_unfinishedRewrite.Pending());
+        if (c.attemptedLost) g_unfinishedRewrite.attempted = TipsImage{};
+        const std::string& now = left[static_cast<int>(c.left)];
+        WriteBytes(tipsPath, now);
+        for (int i = 0; i < c.failsFirst; ++i) {
+            const PlayWindows windows{driveGone[0], driveGone[1]};
+            EXPECT_FALSE(PutBackUnfinishedTipsRewrite());
+            EXPECT_EQ(now, ReadBytes(tipsPath));
+        }
+        const bool stays = c.left == Left::AnotherProgramsSave;
+        switch (c.chance) {
+        case Chance::BoxAnswered:
+            EXPECT_TRUE(PutBackUnfinishedTipsRewrite());
+            break;
+        case Chance::NextOk:
+            // Put back, the file is the one last read, and the save goes on.
+            if (stays) g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+            EXPECT_EQ(stays ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
+            break;
+        case Chance::Stop:
+            EndTipsFileSaves();
+            break;
+        }
+        EXPECT_FALSE(g_unfinishedRewrite.Pending());
+        EXPECT_EQ(stays ? theirs : c.chance == Chance::NextOk ? attempted : old,
+                  ReadBytes(tipsPath));
     }
 }
 
@@ -493,6 +577,19 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
         EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileText({"them"}), ReadBytes(tipsPath));
+
+    // While the rewrite in place writes, no other program opens tips.rc.
+    WriteOldFile();
+    {
+        const PlayWindows windows{kNoNewFile};
+        g_beforeWrite = [] {
+            const Handle other(CreateFileA(TipsPath, GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+            EXPECT_FALSE(other.Valid()) << "another program opened tips.rc to write";
+        };
+        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
+    }
 }
 
 struct AttributeCase {

@@ -109,6 +109,8 @@ struct LargeFileCase {
     bool changed;       // another program changed the last tip meanwhile
     bool unread;        // the start-up read was refused: the question counts every tip
     bool firstTip = false;  // the change is to the first tip, in the first piece, instead
+    bool linked = false;    // a second name: the saves rewrite it in place
+    size_t counterLine = 0;  // a first line this long instead of the counter line
 };
 
 const LargeFileCase kLargeFileCases[] = {
@@ -118,16 +120,27 @@ const LargeFileCase kLargeFileCases[] = {
     {"unchanged since our save", true, false, false},
     {"the last tip changed since our save", true, true, false},
     {"never read", false, false, true},
+    {"unchanged since our save through a link", true, false, false, false, true},
+    {"unchanged since the read, a first line of 5,000 bytes", false, false, false, false, false,
+     5000},
 };
 
 TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
     const std::string large = TipsFileText(NumberedTips(20000));
     for (const LargeFileCase& c : kLargeFileCases) {
         SCOPED_TRACE(c.name);
-        WriteBytes(tipsPath, large);
+        const std::string secondName = folder.File("second.rc");
+        DeleteFileA(secondName.c_str());
+        WriteBytes(tipsPath, c.counterLine ? std::string(c.counterLine, '9') +
+                                                 large.substr(kCounterLine.size())
+                                           : large);
+        if (c.linked) {
+            ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
+        }
         g_tipsFileStamp = {};
         WithReadsHeld(c.unread ? kAlways : 0, ERROR_SHARING_VIOLATION, [] { ReadTipsFile(); });
         if (c.afterOwnSave) {
+            TipsList.Append("saved");
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         }
         std::string other = ReadBytes(tipsPath);
@@ -232,6 +245,7 @@ struct TurnCase {
     OtherHost other;
     bool mutexDenied;  // this host may only open the mutex the other one made
     TipsSave saved;
+    bool unfinished = false;  // a cut-off rewrite's old bytes wait to go back
 };
 
 const TurnCase kTurnCases[] = {
@@ -245,6 +259,9 @@ const TurnCase kTurnCases[] = {
     // Its save hangs: this one gives up in time, and never writes beside it.
     {"another host holds the mutex past the budget", OtherHost::HoldsPastTheBudget, false,
      TipsSave::Failed},
+    // They go back in the save's turn and budget, never beside the other's save.
+    {"the same, with old bytes to put back", OtherHost::HoldsPastTheBudget, false,
+     TipsSave::Failed, true},
 };
 
 struct OtherHostThread {
@@ -282,6 +299,11 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
     for (const TurnCase& c : kTurnCases) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
+        if (c.unfinished) {
+            EXPECT_EQ(0, SavedAnswering({kNoNewFile, {Step::Write, ERROR_NETNAME_DELETED, kAlways},
+                                         {Step::Flush, ERROR_NETNAME_DELETED, kAlways}}));
+        }
+        const std::string fileBefore = ReadBytes(tipsPath);
         char name[kWriterMutexNameSize];
         ASSERT_TRUE(WriterMutexName(TipsPath, name));
         OtherHostThread host{c.other, tipsPath, CreateMutexA(nullptr, FALSE, name),
@@ -304,7 +326,13 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         EXPECT_LE(GetTickCount() - start, 3500u);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
         EXPECT_EQ(c.saved, saved);
-        if (c.saved == TipsSave::Failed) ExpectOldFileAlone();
+        if (c.saved == TipsSave::Failed) {
+            EXPECT_EQ(c.unfinished, g_unfinishedRewrite.Pending());
+            if (c.unfinished)
+                EXPECT_EQ(fileBefore, ReadBytes(tipsPath));
+            else
+                ExpectOldFileAlone();
+        }
         if (c.other == OtherHost::WaitsWhileThisSaves) {
             EXPECT_EQ(ImageText(TipsList), host.seen);
         }

@@ -15,7 +15,8 @@ namespace {
 
 // Windows resolves a symbolic link to its target; Wine shows none. The module
 // asks GetFinalPathNameByHandleA, which it finds through GetProcAddress: the
-// stand-in answers the target's path for a file named "link.rc".
+// stand-in answers the target's path for a file named "link.rc", and a path
+// on a share, as Windows spells one, for "unc.rc".
 using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 GetProcAddressFn g_getProcAddress;
@@ -25,8 +26,12 @@ std::string g_linkTarget;
 DWORD WINAPI FinalPathAsWindows(HANDLE file, LPSTR path, DWORD size, DWORD flags) {
     const DWORD length = g_finalPath(file, path, size, flags);
     const std::string_view found(path, length < size ? length : 0);
-    if (found.size() < 8 || found.substr(found.size() - 8) != "\\link.rc") return length;
-    const std::string target = "\\\\?\\" + g_linkTarget;
+    const auto endsWith = [found](std::string_view name) {
+        return found.size() >= name.size() && found.substr(found.size() - name.size()) == name;
+    };
+    if (!endsWith("\\link.rc") && !endsWith("\\unc.rc")) return length;
+    const std::string target = endsWith("\\unc.rc") ? "\\\\?\\UNC\\server\\share\\tips.rc"
+                                                    : "\\\\?\\" + g_linkTarget;
     if (target.size() >= size) return static_cast<DWORD>(target.size() + 1);
     lstrcpyA(path, target.c_str());
     return static_cast<DWORD>(target.size());
@@ -84,6 +89,9 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
         EXPECT_EQ(name, MutexNameFor(spelling.path)) << spelling.path;
     }
     EXPECT_NE(name, MutexNameFor(folder.File("tips.rc")));
+    WriteBytes(folder.File("unc.rc"), TipsFileText({}));
+    EXPECT_EQ(MutexNameFor("\\\\server\\share\\tips.rc"), MutexNameFor(folder.File("unc.rc")))
+        << "a symbolic link to a share";
     EXPECT_NE(name, MutexNameFor(longFolder + "\\tips.rd"));
     // "C:" alone would name the current folder of that drive.
     const std::string inRoot = std::string(path, 0, 3) + "tips.rc";
@@ -96,6 +104,7 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     SetCurrentDirectoryA(previous);
     DeleteFileA(path.c_str());
     DeleteFileA(folder.File("link.rc").c_str());
+    DeleteFileA(folder.File("unc.rc").c_str());
     RemoveDirectoryA(longFolder.c_str());
 }
 

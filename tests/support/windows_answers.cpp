@@ -10,6 +10,7 @@ std::string g_newFilePath;
 HANDLE g_readStarted;
 void (*g_afterReplace)(LPCSTR path);
 void (*g_beforeInPlaceOpen)(LPCSTR path);
+void (*g_beforeWrite)();
 std::string g_atFailedCut;
 
 namespace {
@@ -102,6 +103,7 @@ BOOL WINAPI WindowsMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
 BOOL WINAPI WindowsWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
                              LPOVERLAPPED overlapped) {
     Sleep(g_slowDisk);
+    if (g_beforeWrite) g_beforeWrite();
     if (!Fails(Step::Write)) return g_real.writeFile(file, data, length, written, overlapped);
     const DWORD error = GetLastError();
     const DWORD landing = Calls(Step::Write) == 1 ? length / 2 : 0;
@@ -198,6 +200,7 @@ PlayWindows::PlayWindows(std::initializer_list<Fault> faults)
     for (const Fault& fault : faults) g_faults[static_cast<int>(fault.step)] = fault;
     g_afterReplace = nullptr;
     g_beforeInPlaceOpen = nullptr;
+    g_beforeWrite = nullptr;
     g_slowDisk = 0;
     g_holdEachStepMs = 0;
     g_real = {reinterpret_cast<CreateFileFn>(createFile.original),

@@ -44,6 +44,8 @@ extern HANDLE g_readStarted;
 // before tips.rc is opened to be rewritten in place; none when null.
 extern void (*g_afterReplace)(LPCSTR path);
 extern void (*g_beforeInPlaceOpen)(LPCSTR path);
+// Another program's try at tips.rc just before each write; none when null.
+extern void (*g_beforeWrite)();
 // What the file held when a SetEndOfFile failed: what a crash at that moment
 // would have left.
 extern std::string g_atFailedCut;

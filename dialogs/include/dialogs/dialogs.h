@@ -29,7 +29,7 @@ void FillManagerList(HWND dialog);
 INT_PTR CALLBACK TipEditorAddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK TipEditorEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The tips manager open on this thread, or null.
+// The tips manager open on this thread, or null; one a stop ended is not.
 HWND FindOpenManager();
 // Ends an open tip editor and an open manager as Cancel, the editor first. Each
 // closes when control returns to its modal loop, so the command that ran the
