@@ -82,7 +82,7 @@ protected:
     // tips.rc and its new file held that long at first: 1 when it wrote tips.rc.
     static int32_t SavedAnswering(std::initializer_list<Fault> faults, DWORD holdEachStepMs = 0) {
         const PlayWindows windows{faults};
-        g_holdEachStepMs = holdEachStepMs;
+        g_answers.holdEachStepMs = holdEachStepMs;
         return WriteTipsFile() == TipsSave::Written;
     }
     // A refused write leaves the old file byte-identical and no file behind.

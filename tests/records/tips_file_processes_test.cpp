@@ -237,7 +237,7 @@ TEST(KilledWriter, DISABLED_SavesByTurnsUntilKilled) {
     const KillCase& c = kKillCases[atoi(Variable(kKillCaseVariable).c_str())];
     ASSERT_FALSE(path.empty());
     const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
-    g_slowDisk = 1;
+    g_answers.slowDisk = 1;
     TipsListStore texts[2];
     for (int turn : {0, 1}) {
         const Tips tips = TurnTips(turn, c.sameLength);

@@ -294,9 +294,11 @@ const BehaviourCase kBehaviourCases[] = {
     {.name = "the replace meets a scanner's handle twice",
      .fault = {Step::Replace, ERROR_ACCESS_DENIED, 2}, .attempts = 3},
     {.name = "the replace is held throughout",
-     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .result = 0, .attempts = 7},
+     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .result = 0,
+     .attempts = kHoldAttempts},
     {.name = "the replace is denied throughout",
-     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .result = 0, .attempts = 7},
+     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .result = 0,
+     .attempts = kHoldAttempts},
     {.name = "the replace finds tips.rc gone", .fault = {Step::Replace, ERROR_FILE_NOT_FOUND, 1},
      .result = 0},
     {.name = "the replace finds the folder gone",
@@ -306,8 +308,8 @@ const BehaviourCase kBehaviourCases[] = {
     {.name = "the probe meets a lock twice", .fault = {Step::Probe, ERROR_LOCK_VIOLATION, 2},
      .attempts = 3},
     {.name = "the probe is held throughout",
-     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .result = 0, .attempts = 7,
-     .newFiles = 0},
+     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .result = 0,
+     .attempts = kHoldAttempts, .newFiles = 0},
     {.name = "no right to delete tips.rc", .fault = {Step::Probe, ERROR_ACCESS_DENIED, kAlways},
      .newFiles = 0, .inPlace = true},
     {.name = "tips.rc gone at the probe is written new",
@@ -322,11 +324,11 @@ const BehaviourCase kBehaviourCases[] = {
      .fault = {Step::NewFile, ERROR_ACCESS_DENIED, 2}, .attempts = 3, .newFiles = 3,
      .stray = Stray::File},
     {.name = "the new file's name pending deletion throughout",
-     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .result = 0, .attempts = 7,
-     .newFiles = 7, .stray = Stray::File},
+     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .result = 0,
+     .attempts = kHoldAttempts, .newFiles = kHoldAttempts, .stray = Stray::File},
     {.name = "a read-only file has the new file's name", .result = 0, .newFiles = 0,
      .stray = Stray::ReadOnlyFile},
-    {.name = "a folder has the new file's name", .result = 0, .newFiles = 7,
+    {.name = "a folder has the new file's name", .result = 0, .newFiles = kHoldAttempts,
      .stray = Stray::Folder},
     {.name = "the writers' mutex is denied", .fault = {Step::Mutex, ERROR_ACCESS_DENIED, kAlways}},
     // Its name taken by another kind of object: the save goes on without one.
@@ -375,7 +377,7 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             EXPECT_EQ(c.newFiles, Calls(Step::NewFile));
         }
         if (c.newFiles > 0) {  // beside tips.rc, where the rename cannot cross a volume
-            EXPECT_EQ(strayPath, g_newFilePath);
+            EXPECT_EQ(strayPath, g_answers.newFilePath);
         }
         EXPECT_EQ(c.inPlace ? 1 : 0, Calls(Step::InPlaceOpen));
         EXPECT_LE(took, c.tookAtMostMs);
@@ -404,11 +406,11 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
 struct FullDiskCase {
     const char* name;
     Fault fault;
-    const char* tip;
+    const char* tip = "";
     // For a failing SetEndOfFile, the text a crash at that moment would have
     // left as the reader takes it (up to the first zero byte): the old one,
     // or the new one.
-    bool oldAtFault;
+    bool oldAtFault = false;
     Fault also[2] = {};  // further steps failing with it
     // The old bytes could not go back at once: tips.rc stays part new until
     // the drive is back and the failure's box is answered.
@@ -416,26 +418,29 @@ struct FullDiskCase {
     size_t tipBytes = 0;  // instead of `tip`: a tip this long, written a piece at a time
 };
 
-constexpr DWORD kDriveGone = ERROR_NETNAME_DELETED;
+const char* const kLonger = "a tip longer than the old";
+constexpr Fault kDriveDropsWrite = {Step::Write, ERROR_NETNAME_DELETED, kAlways};
+constexpr Fault kDriveDropsFlush = {Step::Flush, ERROR_NETNAME_DELETED, kAlways};
 
 const FullDiskCase kFullDiskCases[] = {
-    {"no room to grow the file", {Step::SetEnd, ERROR_DISK_FULL, 1}, "a tip longer than the old",
-     true},
-    {"the write stops half-way, longer text", {Step::Write, ERROR_DISK_FULL, 1},
-     "a tip longer than the old", false},
-    {"the write stops half-way, shorter text", {Step::Write, ERROR_DISK_FULL, 1}, "short", false},
-    {"the cut fails", {Step::SetEnd, ERROR_DISK_FULL, 1}, "short", false},
+    {.name = "no room to grow the file", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1},
+     .tip = kLonger, .oldAtFault = true},
+    {.name = "the write stops half-way, longer text", .fault = {Step::Write, ERROR_DISK_FULL, 1},
+     .tip = kLonger},
+    {.name = "the write stops half-way, shorter text", .fault = {Step::Write, ERROR_DISK_FULL, 1},
+     .tip = "short"},
+    {.name = "the cut fails", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1}, .tip = "short"},
     // The cut goes on although the old bytes' flush failed.
-    {"the flushes fail, longer text", {Step::Flush, ERROR_WRITE_FAULT, 2},
-     "a tip longer than the old", false},
-    {"every write fails", {Step::Write, ERROR_WRITE_FAULT, kAlways}, "a tip longer than the old",
-     false, {}, true},
+    {.name = "the flushes fail, longer text", .fault = {Step::Flush, ERROR_WRITE_FAULT, 2},
+     .tip = kLonger},
+    {.name = "every write fails", .fault = {Step::Write, ERROR_WRITE_FAULT, kAlways},
+     .tip = kLonger, .backOnceAnswered = true},
     // Half a line lands; the old bytes can be cut back to their length, no more.
-    {"the drive drops in the middle of the write", {Step::Write, kDriveGone, kAlways},
-     "a tip longer than the old", false, {{Step::Flush, kDriveGone, kAlways}}, true},
-    {"the drive drops in the middle of a text longer than a piece",
-     {Step::Write, kDriveGone, kAlways}, "", false, {{Step::Flush, kDriveGone, kAlways}}, true,
-     1536 * 1024},
+    {.name = "the drive drops in the middle of the write", .fault = kDriveDropsWrite,
+     .tip = kLonger, .also = {kDriveDropsFlush}, .backOnceAnswered = true},
+    {.name = "the drive drops in the middle of a text longer than a piece",
+     .fault = kDriveDropsWrite, .also = {kDriveDropsFlush}, .backOnceAnswered = true,
+     .tipBytes = 1536 * 1024},
 };
 
 TEST_F(RefusedWrite, FullDiskInPlace) {
@@ -448,7 +453,7 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         EXPECT_EQ(1, Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
             EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}),
-                      g_atFailedCut.substr(0, g_atFailedCut.find('\0')));
+                      g_answers.atFailedCut.substr(0, g_answers.atFailedCut.find('\0')));
         }
         TipsList.ReplaceAt(0, "replacement");
         if (c.backOnceAnswered) {
@@ -477,7 +482,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
     TipsList.ReplaceAll({"mine"});
     {
         const PlayWindows windows{};
-        g_afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
+        g_answers.afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileChange::TipsChanged,
@@ -487,7 +492,9 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
     g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
     {
         const PlayWindows windows{kNoNewFile};
-        g_beforeInPlaceOpen = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
+        g_answers.beforeInPlaceOpen = [](LPCSTR path) {
+            WriteBytes(path, TipsFileText({"them"}));
+        };
         EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileText({"them"}), ReadBytes(tipsPath));

@@ -16,6 +16,7 @@
 #include "tests/shared/temp_folder.h"
 #include "tests/records/records_fixture.h"
 #include "tests/support/windows_answers.h"
+#include "tips/brief_holds.h"
 
 namespace {
 
@@ -160,12 +161,13 @@ struct HeldReadCase {
 const HeldReadCase kHeldReadCases[] = {
     {"start-up read held twice", 2, 0, ERROR_SHARING_VIOLATION, 3, nullptr},
     {"start-up read locked twice", 2, 0, ERROR_LOCK_VIOLATION, 3, nullptr},
-    {"start-up read held throughout", kAlways, 0, ERROR_SHARING_VIOLATION, 7, "the 2 tips"},
+    {"start-up read held throughout", kAlways, 0, ERROR_SHARING_VIOLATION, kHoldAttempts,
+     "the 2 tips"},
     {"start-up read denied", kAlways, 0, ERROR_ACCESS_DENIED, 1, "the 2 tips"},
     {"start-up read and comparison held throughout", kAlways, kAlways, ERROR_SHARING_VIOLATION,
-     7, "every tip"},
+     kHoldAttempts, "every tip"},
     {"comparison held twice", 0, 2, ERROR_SHARING_VIOLATION, 3, nullptr},
-    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, 7, nullptr,
+    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, kHoldAttempts, nullptr,
      kTipsUncheckedText},
     {"comparison's path not found", 0, kAlways, ERROR_PATH_NOT_FOUND, 1, nullptr},
     {"start-up read short, reported whole", kAlways, 0, ERROR_SUCCESS, 1, "the 2 tips", nullptr,
@@ -252,6 +254,7 @@ struct OtherHostThread {
     std::string path;
     HANDLE mutex;
     HANDLE holding;  // set once it holds the mutex
+    HANDLE readStarted;  // set once this host's save reads tips.rc
     std::string seen;  // what it found in tips.rc once its turn came
 };
 
@@ -259,7 +262,7 @@ DWORD WINAPI PlayOtherHost(void* parameter) {
     auto& host = *static_cast<OtherHostThread*>(parameter);
     if (host.role == OtherHost::WaitsWhileThisSaves) {
         // Its turn comes while this host's save is under way, not before.
-        WaitForSingleObject(g_readStarted, 5000);
+        WaitForSingleObject(host.readStarted, 5000);
         if (WaitForSingleObject(host.mutex, 5000) != WAIT_OBJECT_0) return 1;
         host.seen = ReadBytes(host.path);
         ReleaseMutex(host.mutex);
@@ -285,8 +288,8 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         char name[kWriterMutexNameSize];
         ASSERT_TRUE(WriterMutexName(TipsPath, name));
         OtherHostThread host{c.other, tipsPath, CreateMutexA(nullptr, FALSE, name),
+                             CreateEventA(nullptr, TRUE, FALSE, nullptr),
                              CreateEventA(nullptr, TRUE, FALSE, nullptr), ""};
-        g_readStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
         if (c.other == OtherHost::EndedHoldingTheMutex)
             WaitForSingleObject(thread, 5000);
@@ -295,10 +298,12 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         const DWORD start = GetTickCount();
         TipsSave saved;
         {
-            const PlayWindows windows{c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways}
-                                                    : Fault{}};
-            g_slowDisk = 100;  // the other host's turn would come in the middle of the save
-            if (c.saved == TipsSave::Declined) g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+            const PlayWindows windows{
+                c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways} : Fault{}};
+            g_answers.slowDisk = 100;  // the other host's turn would come in the middle of the save
+            g_answers.readStarted = host.readStarted;
+            if (c.saved == TipsSave::Declined)
+                g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
             saved = WriteTipsFile();
         }
         EXPECT_LE(GetTickCount() - start, 3500u);
@@ -308,8 +313,8 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         if (c.other == OtherHost::WaitsWhileThisSaves) {
             EXPECT_EQ(ImageText(TipsList), host.seen);
         }
-        for (HANDLE handle : {thread, host.mutex, host.holding, g_readStarted}) CloseHandle(handle);
-        g_readStarted = nullptr;
+        for (HANDLE handle : {thread, host.mutex, host.holding, host.readStarted})
+            CloseHandle(handle);
     }
 }
 
