@@ -150,10 +150,6 @@ void FailingCalls::Disarm() {
     g_armed = false;
 }
 
-int FailingCalls::Calls() {
-    return g_calls;
-}
-
 int FailingCalls::Failed() {
     return g_failed;
 }
