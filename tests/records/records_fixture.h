@@ -23,6 +23,7 @@ class TipsFile : public testing::Test {
 protected:
     TempFolder folder;
     std::string tipsPath = folder.File("tips.rc");
+    const std::string newFilePath = folder.File("tips.r~");  // the swap writes it, then renames it
     const std::string old = "0007// current line\r\nkeep me\r\n";
 
     void SetUp() override {

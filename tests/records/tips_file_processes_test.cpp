@@ -262,7 +262,6 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
     ASSERT_TRUE(ready);
     SetEnvironmentVariableA(kKillPathVariable, tipsPath.c_str());
     SetEnvironmentVariableA(kKillReadyVariable, readyName.c_str());
-    const std::string swapPath = tipsPath.substr(0, tipsPath.size() - 1) + "~";
     const unsigned seed = GetTickCount();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -274,7 +273,7 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
         const std::string texts[2] = {TipsFileText(TurnTips(0, c.sameLength)),
                                       TipsFileText(TurnTips(1, c.sameLength))};
         WriteBytes(tipsPath, texts[0]);
-        DeleteFileA(swapPath.c_str());
+        DeleteFileA(newFilePath.c_str());
         int left[2] = {}, padded = 0, strays = 0;
         for (int kill = 0; kill < kKills; ++kill) {
             ResetEvent(ready);

@@ -345,7 +345,6 @@ const BehaviourCase kBehaviourCases[] = {
 };
 
 TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
-    const std::string strayPath = tipsPath.substr(0, tipsPath.size() - 1) + "~";
     const std::string secondName = folder.File("backup.rc");
     for (const BehaviourCase& c : kBehaviourCases) {
         SCOPED_TRACE(c.name);
@@ -354,11 +353,11 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
         }
         if (c.stray == Stray::Folder) {
-            ASSERT_TRUE(CreateDirectoryA(strayPath.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryA(newFilePath.c_str(), nullptr));
         } else if (c.stray != Stray::None) {
-            WriteBytes(strayPath, "not ours");
+            WriteBytes(newFilePath, "not ours");
             if (c.stray == Stray::ReadOnlyFile) {
-                ASSERT_TRUE(SetFileAttributesA(strayPath.c_str(), FILE_ATTRIBUTE_READONLY));
+                ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), FILE_ATTRIBUTE_READONLY));
             }
         }
         char mutexName[kWriterMutexNameSize];
@@ -377,18 +376,18 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             EXPECT_EQ(c.newFiles, Calls(Step::NewFile));
         }
         if (c.newFiles > 0) {  // beside tips.rc, where the rename cannot cross a volume
-            EXPECT_EQ(strayPath, g_answers.newFilePath);
+            EXPECT_EQ(newFilePath, g_answers.newFilePath);
         }
         EXPECT_EQ(c.inPlace ? 1 : 0, Calls(Step::InPlaceOpen));
         EXPECT_LE(took, c.tookAtMostMs);
         // What had the new file's name is left as it was, unless the swap took it.
         if (c.stray != Stray::None && !c.result) {
-            EXPECT_EQ(c.stray == Stray::Folder ? "" : "not ours", ReadBytes(strayPath));
+            EXPECT_EQ(c.stray == Stray::Folder ? "" : "not ours", ReadBytes(newFilePath));
             EXPECT_EQ(c.stray == Stray::ReadOnlyFile,
-                      (GetFileAttributesA(strayPath.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
-            SetFileAttributesA(strayPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-            EXPECT_TRUE(c.stray == Stray::Folder ? RemoveDirectoryA(strayPath.c_str())
-                                                 : DeleteFileA(strayPath.c_str()));
+                      (GetFileAttributesA(newFilePath.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
+            SetFileAttributesA(newFilePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+            EXPECT_TRUE(c.stray == Stray::Folder ? RemoveDirectoryA(newFilePath.c_str())
+                                                 : DeleteFileA(newFilePath.c_str()));
         }
         if (c.secondName) {
             EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(secondName));
@@ -522,10 +521,9 @@ TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
         ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), c.attributes));
-        const std::string stray = tipsPath.substr(0, tipsPath.size() - 1) + "~";
         if (c.stray) {
-            WriteBytes(stray, "left by a crash");
-            ASSERT_TRUE(SetFileAttributesA(stray.c_str(), c.stray));
+            WriteBytes(newFilePath, "left by a crash");
+            ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), c.stray));
         }
         EXPECT_EQ(1, SavedAnswering({c.inPlace ? kNoNewFile : Fault{}}));
         EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);

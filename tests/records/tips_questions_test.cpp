@@ -127,7 +127,8 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         SCOPED_TRACE(c.name);
         WriteBytes(tipsPath, large);
         g_tipsFileStamp = {};
-        WithReadsHeld(c.unread ? kAlways : 0, ERROR_SHARING_VIOLATION, [] { ReadTipsFile(); });
+        Answering({Step::Read, ERROR_SHARING_VIOLATION, c.unread ? kAlways : 0},
+                  [] { ReadTipsFile(); });
         if (c.afterOwnSave) {
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
         }
@@ -188,30 +189,27 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         WriteBytes(tipsPath, clean);
         TipsList.ReplaceAll({"prior"});
         g_tipsFileStamp = {};  // as the module starts
-        const auto refusing = [&c](int refused, auto work) {
-            const PlayWindows windows{{c.step, c.error, refused}};
-            return work();
-        };
         const bool read = c.refusedAtStart != kAlways;
         // Start-up says nothing of a file it cannot open; one it opened but
         // could not read leaves no tips, and says so.
         const bool readBox = !read && c.step != Step::Read;
         if (readBox) ExpectBox("Error caught or no tips", "Read File");
-        refusing(c.refusedAtStart, [] { ReadTipsFile(); });
+        Answering({c.step, c.error, c.refusedAtStart}, [] { ReadTipsFile(); });
         const int opensAtStart = Calls(Step::Read);
         EXPECT_EQ((read ? Tips{"A", "B"} : readBox ? Tips{} : Tips{"prior"}), TipsNow());
         EXPECT_EQ(readBox ? 1u : 0u, g_boxes.size());
 
         const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
         if (!question.empty()) g_steps.push_back(QuestionAnswered(IDNO, question));
-        const TipsSave saved = refusing(c.refusedAtSave, [] { return WriteTipsFile(); });
+        const Fault atSave = {c.step, c.error, c.refusedAtSave};
+        const TipsSave saved = Answering(atSave, [] { return WriteTipsFile(); });
         EXPECT_EQ(c.opens, c.refusedAtSave ? Calls(Step::Read) : opensAtStart);
         if (!question.empty()) {
             EXPECT_EQ(TipsSave::Declined, saved);
             EXPECT_EQ(clean, ReadBytes(tipsPath));
             // After a Yes the next save asks nothing.
             g_steps.push_back(QuestionAnswered(IDYES, question));
-            EXPECT_EQ(TipsSave::Written, refusing(c.refusedAtSave, [] { return WriteTipsFile(); }));
+            EXPECT_EQ(TipsSave::Written, Answering(atSave, [] { return WriteTipsFile(); }));
             g_boxes.clear();
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             EXPECT_TRUE(g_boxes.empty());

@@ -63,10 +63,9 @@ struct PlayWindows {
     PlayWindows& operator=(const PlayWindows&) = delete;
 };
 
-// Scanners and indexers hold a file for a moment; Wine's files have no such
-// holders, so the stand-ins refuse the reads of tips.rc as Windows would.
+// What the work returns, done with Windows answering as the fault says.
 template <typename Work>
-auto WithReadsHeld(int refused, DWORD error, Work work) {
-    const PlayWindows windows{{Step::Read, error, refused}};
+auto Answering(Fault fault, Work work) {
+    const PlayWindows windows{fault};
     return work();
 }
