@@ -283,7 +283,7 @@ public:
     }
     Tips Rows() {
         Tips rows;
-        During(Routine::ManagerRun, [&] { rows = ManagerRowsAsUser(); });
+        Press(*this, user, IDCANCEL, [&rows](HWND manager) { rows = ::Rows(manager); }, [] {});
         return rows;
     }
     std::string TipsPath() const { return hostFolder.File("tips.rc"); }
@@ -313,16 +313,6 @@ private:
     void CheckFiles(const Action& action, const std::string& fileBefore);
     void CheckUnreadStart(const Tips& rows, const std::string& fileBefore);
     void RunWithNothingFailing(const Action& action);
-
-    Tips ManagerRowsAsUser() {
-        Tips rows;
-        g_menuSteps.push_back(ChooseOrEscape('E'));
-        user.finalButton = IDCANCEL;
-        user.inManager = [&rows](HWND manager) { rows = ::Rows(manager); };
-        PressOnIcon(WM_RBUTTONDOWN);
-        user.inManager = nullptr;
-        return rows;
-    }
 };
 
 void Press(FaultSweep& sweep, User& user, int button, std::function<void(HWND)> inManager,
