@@ -58,9 +58,7 @@ struct ScopedWrapper {
     bool bound;  // false when the module does not import the function
     ScopedWrapper(HMODULE m, const char* dll, const char* name)
         : module(m), bound(Wrapper::BindOver(m, dll, name)) {}
-    ~ScopedWrapper() {
-        if (bound) Wrapper::Unbind(module);
-    }
+    ~ScopedWrapper() { if (bound) Wrapper::Unbind(module); }
     ScopedWrapper(const ScopedWrapper&) = delete;
     ScopedWrapper& operator=(const ScopedWrapper&) = delete;
 };
