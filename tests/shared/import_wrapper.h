@@ -1,8 +1,9 @@
 // One imported function of a module taken over by a wrapper of the same
 // signature and calling convention, which hands each call to `Behaviour` with
 // whatever the slot held before: the real function, or another test's wrapper
-// that was bound first. The handle ledger counts through it and the fault
-// sweep fails calls through it, one over the other.
+// that was bound first. Every stand-in for an import is one: the handle ledger
+// counts through it and the fault sweep fails calls through it, one over the
+// other, over the message box recorder's.
 #pragma once
 
 #include <windows.h>
