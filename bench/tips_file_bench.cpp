@@ -21,7 +21,7 @@
 #include "records/module_state.h"
 #include "records/module_tips_file.h"
 #include "tests/shared/dialog_hook.h"
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 #include "tests/shared/temp_folder.h"
 #include "tests/shared/tips_contents.h"
 
@@ -56,21 +56,20 @@ void CountedDelete(void* p) {
     free(block);
 }
 
-using GlobalAllocFn = HGLOBAL(WINAPI*)(UINT, SIZE_T);
-using GlobalFreeFn = HGLOBAL(WINAPI*)(HGLOBAL);
-GlobalAllocFn g_realGlobalAlloc;
-GlobalFreeFn g_realGlobalFree;
+struct CountGlobalAlloc {
+    static HGLOBAL Call(decltype(&GlobalAlloc) next, UINT flags, SIZE_T bytes) {
+        HGLOBAL memory = next(flags, bytes);
+        if (memory) CountAllocated(GlobalSize(memory));
+        return memory;
+    }
+};
 
-HGLOBAL WINAPI CountedGlobalAlloc(UINT flags, SIZE_T bytes) {
-    HGLOBAL memory = g_realGlobalAlloc(flags, bytes);
-    if (memory) CountAllocated(GlobalSize(memory));
-    return memory;
-}
-
-HGLOBAL WINAPI CountedGlobalFree(HGLOBAL memory) {
-    if (memory) g_liveBytes -= GlobalSize(memory);
-    return g_realGlobalFree(memory);
-}
+struct CountGlobalFree {
+    static HGLOBAL Call(decltype(&GlobalFree) next, HGLOBAL memory) {
+        if (memory) g_liveBytes -= GlobalSize(memory);
+        return next(memory);
+    }
+};
 
 // The fastest of several runs: the least disturbed by the rest of the machine.
 template <typename Work>
@@ -343,11 +342,11 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedDelete(
 
 int main() {
     HMODULE self = GetModuleHandleA(nullptr);
-    g_realGlobalAlloc = reinterpret_cast<GlobalAllocFn>(
-        PatchImport(self, "kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(CountedGlobalAlloc)));
-    g_realGlobalFree = reinterpret_cast<GlobalFreeFn>(
-        PatchImport(self, "kernel32.dll", "GlobalFree", reinterpret_cast<void*>(CountedGlobalFree)));
-    if (!g_realGlobalAlloc || !g_realGlobalFree) {
+    const ScopedWrapper<ImportWrapper<GlobalAlloc, CountGlobalAlloc>> allocs(self, "kernel32.dll",
+                                                                             "GlobalAlloc");
+    const ScopedWrapper<ImportWrapper<GlobalFree, CountGlobalFree>> frees(self, "kernel32.dll",
+                                                                          "GlobalFree");
+    if (!allocs.bound || !frees.bound) {
         printf("tips_file_bench: cannot count GlobalAlloc / GlobalFree\n");
         return 1;
     }

@@ -1,12 +1,14 @@
 #include "tips/brief_holds.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
 // 945 ms for one step held throughout: long enough for a scanner's look at a
 // small file, short enough that a refused save does not seem to hang.
 constexpr DWORD kRetryWaits[] = {15, 30, 60, 120, 240, 480};
+static_assert(std::size(kRetryWaits) == kHoldAttempts - 1, "one wait before each retry");
 
 }  // namespace
 
@@ -24,7 +26,7 @@ DWORD WaitBudget::Left() const {
 }
 
 bool WaitBeforeRetry(unsigned retry, const WaitBudget& budget) {
-    if (retry == 0 || retry > sizeof kRetryWaits / sizeof kRetryWaits[0]) return false;
+    if (retry == 0 || retry >= kHoldAttempts) return false;
     const DWORD left = budget.Left();
     if (left == 0) return false;
     Sleep(std::min(kRetryWaits[retry - 1], left));

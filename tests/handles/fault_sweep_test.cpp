@@ -1,10 +1,10 @@
 // The fault sweep, SQLite's way: each user action of the table is run with the
 // module's calls of one kind failing from the Nth call, once and from then on,
 // for N = 1, 2, ... until the action makes fewer calls than N. Past N = 200 the
-// sweep would take every eighth N or so, to stay within two minutes; no action
-// of the table makes that many calls of one kind yet. After each run
-// the host is checked as a user would find it, and the action is run again,
-// with nothing failing, to see that it succeeds.
+// sweep takes about every eighth N, so that an action making thousands of calls
+// of one kind would not hold it up for hours. After each run the host is
+// checked as a user would find it, and the action is run again, with nothing
+// failing, to see that it succeeds.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -112,21 +112,8 @@ struct RefuseNewFile {
     }
 };
 
-// The module's CreateFileA refuses new files for the scope's duration, over
-// the sweep's stand-ins.
-class FolderTakesNoNewFile {
-public:
-    explicit FolderTakesNoNewFile(HMODULE module) : module_(module) {
-        EXPECT_TRUE(Refusing::BindOver(module, "kernel32.dll", "CreateFileA"));
-    }
-    ~FolderTakesNoNewFile() { Refusing::Unbind(module_); }
-    FolderTakesNoNewFile(const FolderTakesNoNewFile&) = delete;
-    FolderTakesNoNewFile& operator=(const FolderTakesNoNewFile&) = delete;
-
-private:
-    using Refusing = ImportWrapper<CreateFileA, RefuseNewFile>;
-    HMODULE module_;
-};
+// Bound over the sweep's stand-ins, for one run.
+using FolderTakesNoNewFile = ScopedWrapper<ImportWrapper<CreateFileA, RefuseNewFile>>;
 
 // Another host's save, on a thread of its own, holding the writers' mutex of
 // tips.rc until the scope ends.
@@ -216,7 +203,7 @@ void Press(FaultSweep& sweep, User& user, int button, std::function<void(HWND)> 
 struct Totals {
     int actions = 0;
     int runs = 0;
-    int failedRuns = 0;
+    int failedActions = 0;  // whose sweep stopped at a failing run
 };
 Totals g_totals;
 
@@ -252,9 +239,9 @@ protected:
         g_user = nullptr;
     }
     static void TearDownTestSuite() {
-        printf("fault sweep: %d actions x %d kinds, %s runs, %d faults\n", g_totals.actions,
+        printf("fault sweep: %d actions x %d kinds, %s runs, %d failed\n", g_totals.actions,
                static_cast<int>(CallKind::Count), Thousands(g_totals.runs).c_str(),
-               g_totals.failedRuns);
+               g_totals.failedActions);
     }
 
     void Instrument() {
@@ -296,7 +283,7 @@ public:
     }
     Tips Rows() {
         Tips rows;
-        During(Routine::ManagerRun, [&] { rows = ManagerRowsAsUser(); });
+        Press(*this, user, IDCANCEL, [&rows](HWND manager) { rows = ::Rows(manager); }, [] {});
         return rows;
     }
     std::string TipsPath() const { return hostFolder.File("tips.rc"); }
@@ -309,8 +296,8 @@ public:
         }
     }
 
-    // One run; `reached` tells whether the plan failed any call.
-    void RunOnce(const Action& action, FaultPlan plan, bool& reached);
+    // One run; true when the plan failed a call, so a larger N may fail one too.
+    bool RunOnce(const Action& action, FaultPlan plan);
 
     std::unique_ptr<FailingCalls> failing;
     uint32_t started = 0;
@@ -326,16 +313,6 @@ private:
     void CheckFiles(const Action& action, const std::string& fileBefore);
     void CheckUnreadStart(const Tips& rows, const std::string& fileBefore);
     void RunWithNothingFailing(const Action& action);
-
-    Tips ManagerRowsAsUser() {
-        Tips rows;
-        g_menuSteps.push_back(ChooseOrEscape('E'));
-        user.finalButton = IDCANCEL;
-        user.inManager = [&rows](HWND manager) { rows = ::Rows(manager); };
-        PressOnIcon(WM_RBUTTONDOWN);
-        user.inManager = nullptr;
-        return rows;
-    }
 };
 
 void Press(FaultSweep& sweep, User& user, int button, std::function<void(HWND)> inManager,
@@ -442,7 +419,7 @@ const Action kActions[] = {
     }, .stops = true},
 };
 
-void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
+bool FaultSweep::RunOnce(const Action& action, FaultPlan plan) {
     const std::string run = RunName(action, plan);
     const ::testing::ScopedTrace trace(__FILE__, __LINE__, run);
     // A fault ends the program before gtest can say which run it was in.
@@ -451,11 +428,14 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
     user = User{};
     user.plan = plan;
     std::optional<FolderTakesNoNewFile> noNewFile;
-    if (action.ground == Ground::NoNewFile) noNewFile.emplace(module);
+    if (action.ground == Ground::NoNewFile) {
+        noNewFile.emplace(module, "kernel32.dll", "CreateFileA");
+        EXPECT_TRUE(noNewFile->bound);
+    }
     std::optional<WritersMutexHeld> mutexHeld;
     if (action.ground == Ground::WritersMutexHeld) mutexHeld.emplace(TipsPath());
     const std::string fileBefore = SetGround(action);
-    reached = RunFailing(action, plan);
+    const bool reached = RunFailing(action, plan);
     CheckAsUserFinds(action, plan, reached, fileBefore);
     Stop();
     RunWithNothingFailing(action);
@@ -463,6 +443,7 @@ void FaultSweep::RunOnce(const Action& action, FaultPlan plan, bool& reached) {
         EXPECT_TRUE(HeldByTipsList(made)) << key << " left";
     for (const std::string& fault : g_ledger.faults) ADD_FAILURE() << fault;
     g_ledger.faults.clear();
+    return reached;
 }
 
 // tips.rc and the plug-in as the action finds them: started over kBefore's
@@ -607,14 +588,14 @@ TEST_P(FaultSweep, EveryCallOfEveryKindFailsOnceAndFromThenOn) {
         for (const bool persistent : {true, false}) {
             bool reached = true;
             for (int n = 1; reached && !HasFailure(); n = NextN(n)) {
-                RunOnce(action, {static_cast<CallKind>(kind), n, persistent}, reached);
+                reached = RunOnce(action, {static_cast<CallKind>(kind), n, persistent});
                 ++runs;
             }
         }
     }
     ++g_totals.actions;
     g_totals.runs += runs;
-    if (HasFailure()) ++g_totals.failedRuns;
+    if (HasFailure()) ++g_totals.failedActions;
     printf("  %s: %d runs\n", action.name, runs);
 }
 

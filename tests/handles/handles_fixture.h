@@ -78,9 +78,15 @@ struct Ledger {
 };
 inline Ledger g_ledger;
 
-inline std::string Key(const void* handle) {
-    char text[16];
-    snprintf(text, sizeof text, "%p", handle);
+// Kernel handles, USER objects, memory blocks and image lists are numbered
+// apart: a menu may take the value of a block the list still holds.
+inline std::string Key(Kind kind, const void* handle) {
+    const char* space = kind == Kind::File || kind == Kind::Mutex ? "kernel"
+                        : kind == Kind::Memory                    ? "memory"
+                        : kind == Kind::ImageList                 ? "image list"
+                                                                  : "user";
+    char text[32];
+    snprintf(text, sizeof text, "%s %p", space, handle);
     return text;
 }
 
@@ -103,7 +109,7 @@ inline void Make(Kind kind, const std::string& key) {
 
 // A handle the call handed back, unless the call failed.
 inline void MakeIfValid(Kind kind, const void* handle) {
-    if (handle && handle != INVALID_HANDLE_VALUE) Make(kind, Key(handle));
+    if (handle && handle != INVALID_HANDLE_VALUE) Make(kind, Key(kind, handle));
 }
 
 inline void Release(Kind kind, const std::string& key, const char* call) {
@@ -122,6 +128,11 @@ inline void Release(Kind kind, const std::string& key, const char* call) {
                        kRoutineNames[static_cast<int>(routine)]);
     g_ledger.live.erase(found);
     ++g_ledger.released[kind];
+}
+
+// A handle the call was given to release.
+inline void ReleaseHandle(Kind kind, const void* handle, const char* call) {
+    Release(kind, Key(kind, handle), call);
 }
 
 // What every counted function's wrapper does: the ledger hears of the call
@@ -158,19 +169,19 @@ inline void CountHandles(HMODULE module) {
     Count<CreateMutexA>(module, "kernel32.dll", "CreateMutexA", kNothing,
                         [](HANDLE mutex, auto...) { MakeIfValid(Kind::Mutex, mutex); });
     Count<CloseHandle>(module, "kernel32.dll", "CloseHandle", [](HANDLE file) {
-        const auto found = g_ledger.live.find(Key(file));
+        const auto found = g_ledger.live.find(Key(Kind::File, file));
         const bool mutex = found != g_ledger.live.end() && found->second.kind == Kind::Mutex;
-        Release(mutex ? Kind::Mutex : Kind::File, Key(file), "CloseHandle");
+        ReleaseHandle(mutex ? Kind::Mutex : Kind::File, file, "CloseHandle");
     }, kNothing);
     Count<GlobalAlloc>(module, "kernel32.dll", "GlobalAlloc", kNothing,
                        [](HGLOBAL memory, auto...) { MakeIfValid(Kind::Memory, memory); });
     Count<GlobalFree>(module, "kernel32.dll", "GlobalFree", [](HGLOBAL memory) {
-        Release(Kind::Memory, Key(memory), "GlobalFree");
+        ReleaseHandle(Kind::Memory, memory, "GlobalFree");
     }, kNothing);
     Count<CreatePopupMenu>(module, "user32.dll", "CreatePopupMenu", kNothing,
                            [](HMENU menu) { MakeIfValid(Kind::Menu, menu); });
     Count<DestroyMenu>(module, "user32.dll", "DestroyMenu", [](HMENU menu) {
-        Release(Kind::Menu, Key(menu), "DestroyMenu");
+        ReleaseHandle(Kind::Menu, menu, "DestroyMenu");
     }, kNothing);
     Count<CreateIconIndirect>(module, "user32.dll", "CreateIconIndirect", kNothing,
                               [](HICON icon, PICONINFO) { MakeIfValid(Kind::Icon, icon); });
@@ -181,7 +192,7 @@ inline void CountHandles(HMODULE module) {
             ++g_ledger.sharedIconDestroys;
             g_ledger.Fault("DestroyIcon of the shared icon");
         }
-        Release(Kind::Icon, Key(icon), "DestroyIcon");
+        ReleaseHandle(Kind::Icon, icon, "DestroyIcon");
     }, kNothing);
     Count<LoadImageA>(module, "user32.dll", "LoadImageA", kNothing,
                       [](HANDLE image, HINSTANCE, LPCSTR, UINT, int, int, UINT flags) {
@@ -195,12 +206,12 @@ inline void CountHandles(HMODULE module) {
     Count<ImageList_Create>(module, "comctl32.dll", "ImageList_Create", kNothing,
                             [](HIMAGELIST list, auto...) { MakeIfValid(Kind::ImageList, list); });
     Count<ImageList_Destroy>(module, "comctl32.dll", "ImageList_Destroy", [](HIMAGELIST list) {
-        Release(Kind::ImageList, Key(list), "ImageList_Destroy");
+        ReleaseHandle(Kind::ImageList, list, "ImageList_Destroy");
     }, kNothing);
     Count<CreateWindowExA>(module, "user32.dll", "CreateWindowExA", kNothing,
                            [](HWND window, auto...) { MakeIfValid(Kind::Window, window); });
     Count<DestroyWindow>(module, "user32.dll", "DestroyWindow", [](HWND window) {
-        Release(Kind::Window, Key(window), "DestroyWindow");
+        ReleaseHandle(Kind::Window, window, "DestroyWindow");
     }, kNothing);
     Count<RegisterClassA>(module, "user32.dll", "RegisterClassA", kNothing,
                           [](ATOM atom, const WNDCLASSA* windowClass) {

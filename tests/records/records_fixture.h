@@ -23,6 +23,7 @@ class TipsFile : public testing::Test {
 protected:
     TempFolder folder;
     std::string tipsPath = folder.File("tips.rc");
+    const std::string newFilePath = folder.File("tips.r~");  // the swap writes it, then renames it
     const std::string old = "0007// current line\r\nkeep me\r\n";
 
     void SetUp() override {
@@ -82,7 +83,7 @@ protected:
     // tips.rc and its new file held that long at first: 1 when it wrote tips.rc.
     static int32_t SavedAnswering(std::initializer_list<Fault> faults, DWORD holdEachStepMs = 0) {
         const PlayWindows windows{faults};
-        g_holdEachStepMs = holdEachStepMs;
+        g_answers.holdEachStepMs = holdEachStepMs;
         return WriteTipsFile() == TipsSave::Written;
     }
     // A refused write leaves the old file byte-identical and no file behind.

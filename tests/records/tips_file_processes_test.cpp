@@ -238,7 +238,7 @@ TEST(KilledWriter, DISABLED_SavesByTurnsUntilKilled) {
     const KillCase& c = kKillCases[atoi(Variable(kKillCaseVariable).c_str())];
     ASSERT_FALSE(path.empty());
     const PlayWindows windows{c.inPlace ? kNoNewFile : Fault{}};
-    g_slowDisk = 1;
+    g_answers.slowDisk = 1;
     TipsListStore texts[2];
     for (int turn : {0, 1}) {
         const Tips tips = TurnTips(turn, c.sameLength);
@@ -263,7 +263,6 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
     ASSERT_TRUE(ready);
     SetEnvironmentVariableA(kKillPathVariable, tipsPath.c_str());
     SetEnvironmentVariableA(kKillReadyVariable, readyName.c_str());
-    const std::string swapPath = tipsPath.substr(0, tipsPath.size() - 1) + "~";
     const unsigned seed = GetTickCount();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -275,7 +274,7 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
         const std::string texts[2] = {TipsFileText(TurnTips(0, c.sameLength)),
                                       TipsFileText(TurnTips(1, c.sameLength))};
         WriteBytes(tipsPath, texts[0]);
-        DeleteFileA(swapPath.c_str());
+        DeleteFileA(newFilePath.c_str());
         int left[2] = {}, padded = 0, strays = 0;
         for (int kill = 0; kill < kKills; ++kill) {
             ResetEvent(ready);

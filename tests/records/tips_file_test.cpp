@@ -303,9 +303,11 @@ const BehaviourCase kBehaviourCases[] = {
     {.name = "the replace meets a scanner's handle twice",
      .fault = {Step::Replace, ERROR_ACCESS_DENIED, 2}, .attempts = 3},
     {.name = "the replace is held throughout",
-     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .result = 0, .attempts = 7},
+     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .result = 0,
+     .attempts = kHoldAttempts},
     {.name = "the replace is denied throughout",
-     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .result = 0, .attempts = 7},
+     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .result = 0,
+     .attempts = kHoldAttempts},
     {.name = "the replace finds tips.rc gone", .fault = {Step::Replace, ERROR_FILE_NOT_FOUND, 1},
      .result = 0},
     {.name = "the replace finds the folder gone",
@@ -315,8 +317,8 @@ const BehaviourCase kBehaviourCases[] = {
     {.name = "the probe meets a lock twice", .fault = {Step::Probe, ERROR_LOCK_VIOLATION, 2},
      .attempts = 3},
     {.name = "the probe is held throughout",
-     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .result = 0, .attempts = 7,
-     .newFiles = 0},
+     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .result = 0,
+     .attempts = kHoldAttempts, .newFiles = 0},
     {.name = "no right to delete tips.rc", .fault = {Step::Probe, ERROR_ACCESS_DENIED, kAlways},
      .newFiles = 0, .inPlace = true},
     {.name = "tips.rc gone at the probe is written new",
@@ -331,11 +333,11 @@ const BehaviourCase kBehaviourCases[] = {
      .fault = {Step::NewFile, ERROR_ACCESS_DENIED, 2}, .attempts = 3, .newFiles = 3,
      .stray = Stray::File},
     {.name = "the new file's name pending deletion throughout",
-     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .result = 0, .attempts = 7,
-     .newFiles = 7, .stray = Stray::File},
+     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .result = 0,
+     .attempts = kHoldAttempts, .newFiles = kHoldAttempts, .stray = Stray::File},
     {.name = "a read-only file has the new file's name", .result = 0, .newFiles = 0,
      .stray = Stray::ReadOnlyFile},
-    {.name = "a folder has the new file's name", .result = 0, .newFiles = 7,
+    {.name = "a folder has the new file's name", .result = 0, .newFiles = kHoldAttempts,
      .stray = Stray::Folder},
     {.name = "the writers' mutex is denied", .fault = {Step::Mutex, ERROR_ACCESS_DENIED, kAlways}},
     // Its name taken by another kind of object: the save goes on without one.
@@ -352,7 +354,6 @@ const BehaviourCase kBehaviourCases[] = {
 };
 
 TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
-    const std::string strayPath = tipsPath.substr(0, tipsPath.size() - 1) + "~";
     const std::string secondName = folder.File("backup.rc");
     for (const BehaviourCase& c : kBehaviourCases) {
         SCOPED_TRACE(c.name);
@@ -361,11 +362,11 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
         }
         if (c.stray == Stray::Folder) {
-            ASSERT_TRUE(CreateDirectoryA(strayPath.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryA(newFilePath.c_str(), nullptr));
         } else if (c.stray != Stray::None) {
-            WriteBytes(strayPath, "not ours");
+            WriteBytes(newFilePath, "not ours");
             if (c.stray == Stray::ReadOnlyFile) {
-                ASSERT_TRUE(SetFileAttributesA(strayPath.c_str(), FILE_ATTRIBUTE_READONLY));
+                ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), FILE_ATTRIBUTE_READONLY));
             }
         }
         char mutexName[kWriterMutexNameSize];
@@ -384,18 +385,18 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
             EXPECT_EQ(c.newFiles, Calls(Step::NewFile));
         }
         if (c.newFiles > 0) {  // beside tips.rc, where the rename cannot cross a volume
-            EXPECT_EQ(strayPath, g_newFilePath);
+            EXPECT_EQ(newFilePath, g_answers.newFilePath);
         }
         EXPECT_EQ(c.inPlace ? 1 : 0, Calls(Step::InPlaceOpen));
         EXPECT_LE(took, c.tookAtMostMs);
         // What had the new file's name is left as it was, unless the swap took it.
         if (c.stray != Stray::None && !c.result) {
-            EXPECT_EQ(c.stray == Stray::Folder ? "" : "not ours", ReadBytes(strayPath));
+            EXPECT_EQ(c.stray == Stray::Folder ? "" : "not ours", ReadBytes(newFilePath));
             EXPECT_EQ(c.stray == Stray::ReadOnlyFile,
-                      (GetFileAttributesA(strayPath.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
-            SetFileAttributesA(strayPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-            EXPECT_TRUE(c.stray == Stray::Folder ? RemoveDirectoryA(strayPath.c_str())
-                                                 : DeleteFileA(strayPath.c_str()));
+                      (GetFileAttributesA(newFilePath.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
+            SetFileAttributesA(newFilePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+            EXPECT_TRUE(c.stray == Stray::Folder ? RemoveDirectoryA(newFilePath.c_str())
+                                                 : DeleteFileA(newFilePath.c_str()));
         }
         if (c.secondName) {
             EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(secondName));
@@ -414,11 +415,11 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
 struct FullDiskCase {
     const char* name;
     Fault fault;
-    const char* tip;
+    const char* tip = "";
     // For a failing SetEndOfFile, the text a crash at that moment would have
     // left as the reader takes it (up to the first zero byte): the old one,
     // or the new one.
-    bool oldAtFault;
+    bool oldAtFault = false;
     Fault also[2] = {};  // further steps failing with it
     // The old bytes could not go back at once: tips.rc stays part new until
     // the drive is back and the failure's box is answered.
@@ -426,32 +427,37 @@ struct FullDiskCase {
     size_t tipBytes = 0;  // instead of `tip`: a tip this long, written a piece at a time
 };
 
-constexpr DWORD kDriveGone = ERROR_NETNAME_DELETED;
+const char* const kLonger = "a tip longer than the old";
+constexpr Fault kDriveDropsWrite = {Step::Write, ERROR_NETNAME_DELETED, kAlways};
+constexpr Fault kDriveDropsFlush = {Step::Flush, ERROR_NETNAME_DELETED, kAlways};
+constexpr Fault kNoRightToDelete = {Step::Probe, ERROR_ACCESS_DENIED, kAlways};
 
 const FullDiskCase kFullDiskCases[] = {
-    {"no room to grow the file", {Step::SetEnd, ERROR_DISK_FULL, 1}, "a tip longer than the old",
-     true},
-    {"the write stops half-way, longer text", {Step::Write, ERROR_DISK_FULL, 1},
-     "a tip longer than the old", false},
-    {"the write stops half-way, shorter text", {Step::Write, ERROR_DISK_FULL, 1}, "short", false},
-    {"the cut fails", {Step::SetEnd, ERROR_DISK_FULL, 1}, "short", false},
+    {.name = "no room to grow the file", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1},
+     .tip = kLonger, .oldAtFault = true},
+    {.name = "the write stops half-way, longer text", .fault = {Step::Write, ERROR_DISK_FULL, 1},
+     .tip = kLonger},
+    {.name = "the write stops half-way, shorter text", .fault = {Step::Write, ERROR_DISK_FULL, 1},
+     .tip = "short"},
+    {.name = "the cut fails", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1}, .tip = "short"},
     // The cut goes on although the old bytes' flush failed.
-    {"the flushes fail, longer text", {Step::Flush, ERROR_WRITE_FAULT, 2},
-     "a tip longer than the old", false},
-    {"every write fails", {Step::Write, ERROR_WRITE_FAULT, kAlways}, "a tip longer than the old",
-     false, {}, true},
+    {.name = "the flushes fail, longer text", .fault = {Step::Flush, ERROR_WRITE_FAULT, 2},
+     .tip = kLonger},
+    {.name = "every write fails", .fault = {Step::Write, ERROR_WRITE_FAULT, kAlways},
+     .tip = kLonger, .backOnceAnswered = true},
     // Half a line lands; the old bytes can be cut back to their length, no more.
-    {"the drive drops in the middle of the write", {Step::Write, kDriveGone, kAlways},
-     "a tip longer than the old", false, {{Step::Flush, kDriveGone, kAlways}}, true},
-    {"the drive drops in the middle of a text longer than a piece",
-     {Step::Write, kDriveGone, kAlways}, "", false, {{Step::Flush, kDriveGone, kAlways}}, true,
-     1536 * 1024},
+    {.name = "the drive drops in the middle of the write", .fault = kDriveDropsWrite,
+     .tip = kLonger, .also = {kDriveDropsFlush}, .backOnceAnswered = true},
+    {.name = "the drive drops in the middle of a text longer than a piece",
+     .fault = kDriveDropsWrite, .also = {kDriveDropsFlush}, .backOnceAnswered = true,
+     .tipBytes = 1536 * 1024},
     // Without the old bytes to put back nothing is written, and nothing asked
     // (no right to delete tips.rc sends the save in place from the start).
-    {"the old bytes cannot be read", {Step::ReadBytes, ERROR_SUCCESS, kAlways}, "new", false,
-     {{Step::Probe, ERROR_ACCESS_DENIED, kAlways}}},
-    {"tips.rc held throughout", {Step::InPlaceOpen, ERROR_SHARING_VIOLATION, kAlways}, "new",
-     false, {{Step::Probe, ERROR_ACCESS_DENIED, kAlways}}},
+    {.name = "the old bytes cannot be read", .fault = {Step::ReadBytes, ERROR_SUCCESS, kAlways},
+     .tip = "new", .also = {kNoRightToDelete}},
+    {.name = "tips.rc held throughout",
+     .fault = {Step::InPlaceOpen, ERROR_SHARING_VIOLATION, kAlways}, .tip = "new",
+     .also = {kNoRightToDelete}},
 };
 
 TEST_F(RefusedWrite, FullDiskInPlace) {
@@ -461,11 +467,12 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         TipsList.ReplaceAt(0, c.tipBytes ? std::string(c.tipBytes, 'x') : c.tip);
         // The "&Edit Tips" command says it failed.
         EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
-        EXPECT_EQ(c.fault.step == Step::InPlaceOpen ? 7 : 1, Calls(Step::InPlaceOpen));
+        EXPECT_EQ(c.fault.step == Step::InPlaceOpen ? int{kHoldAttempts} : 1, Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
-            const std::string text = g_atFailedCut.substr(0, g_atFailedCut.find('\0'));
+            const std::string text =
+                g_answers.atFailedCut.substr(0, g_answers.atFailedCut.find('\0'));
             EXPECT_EQ(c.oldAtFault ? old : TipsFileText({c.tip}), text);
-            EXPECT_EQ(std::string::npos, g_atFailedCut.find_first_not_of('\0', text.size()))
+            EXPECT_EQ(std::string::npos, g_answers.atFailedCut.find_first_not_of('\0', text.size()))
                 << "the old tail left after the text";
         }
         TipsList.ReplaceAt(0, "replacement");
@@ -517,7 +524,7 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
     // The old length: the old text's first half, the new text's second.
     const std::string left[] = {old.substr(0, 15) + attempted.substr(15, old.size() - 15), attempted,
                                 old + std::string(attempted.size() - old.size(), '\0'), theirs};
-    const Fault driveGone[] = {{Step::Write, kDriveGone, kAlways}, {Step::Flush, kDriveGone, kAlways}};
+    const Fault driveGone[] = {kDriveDropsWrite, kDriveDropsFlush};
     for (const PutBackCase& c : PutBackCases()) {
         SCOPED_TRACE(testing::Message() << "chance " << static_cast<int>(c.chance) << ", left "
                                         << static_cast<int>(c.left) << ", fails first "
@@ -563,7 +570,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
     TipsList.ReplaceAll({"mine"});
     {
         const PlayWindows windows{};
-        g_afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
+        g_answers.afterReplace = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileChange::TipsChanged,
@@ -573,7 +580,9 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
     g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
     {
         const PlayWindows windows{kNoNewFile};
-        g_beforeInPlaceOpen = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
+        g_answers.beforeInPlaceOpen = [](LPCSTR path) {
+            WriteBytes(path, TipsFileText({"them"}));
+        };
         EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileText({"them"}), ReadBytes(tipsPath));
@@ -582,7 +591,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
     WriteOldFile();
     {
         const PlayWindows windows{kNoNewFile};
-        g_beforeWrite = [] {
+        g_answers.beforeWrite = [] {
             const Handle other(CreateFileA(TipsPath, GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, 0, nullptr));
@@ -614,10 +623,9 @@ TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
         ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), c.attributes));
-        const std::string stray = tipsPath.substr(0, tipsPath.size() - 1) + "~";
         if (c.stray) {
-            WriteBytes(stray, "left by a crash");
-            ASSERT_TRUE(SetFileAttributesA(stray.c_str(), c.stray));
+            WriteBytes(newFilePath, "left by a crash");
+            ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), c.stray));
         }
         EXPECT_EQ(1, SavedAnswering({c.inPlace ? kNoNewFile : Fault{}}));
         EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);

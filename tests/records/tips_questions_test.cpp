@@ -16,6 +16,7 @@
 #include "tests/shared/temp_folder.h"
 #include "tests/records/records_fixture.h"
 #include "tests/support/windows_answers.h"
+#include "tips/brief_holds.h"
 
 namespace {
 
@@ -138,7 +139,8 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
             ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
         }
         g_tipsFileStamp = {};
-        WithReadsHeld(c.unread ? kAlways : 0, ERROR_SHARING_VIOLATION, [] { ReadTipsFile(); });
+        Answering({Step::Read, ERROR_SHARING_VIOLATION, c.unread ? kAlways : 0},
+                  [] { ReadTipsFile(); });
         if (c.afterOwnSave) {
             TipsList.Append("saved");
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
@@ -173,12 +175,13 @@ struct HeldReadCase {
 const HeldReadCase kHeldReadCases[] = {
     {"start-up read held twice", 2, 0, ERROR_SHARING_VIOLATION, 3, nullptr},
     {"start-up read locked twice", 2, 0, ERROR_LOCK_VIOLATION, 3, nullptr},
-    {"start-up read held throughout", kAlways, 0, ERROR_SHARING_VIOLATION, 7, "the 2 tips"},
+    {"start-up read held throughout", kAlways, 0, ERROR_SHARING_VIOLATION, kHoldAttempts,
+     "the 2 tips"},
     {"start-up read denied", kAlways, 0, ERROR_ACCESS_DENIED, 1, "the 2 tips"},
     {"start-up read and comparison held throughout", kAlways, kAlways, ERROR_SHARING_VIOLATION,
-     7, "every tip"},
+     kHoldAttempts, "every tip"},
     {"comparison held twice", 0, 2, ERROR_SHARING_VIOLATION, 3, nullptr},
-    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, 7, nullptr,
+    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, kHoldAttempts, nullptr,
      kTipsUncheckedText},
     {"comparison's path not found", 0, kAlways, ERROR_PATH_NOT_FOUND, 1, nullptr},
     {"start-up read short, reported whole", kAlways, 0, ERROR_SUCCESS, 1, "the 2 tips", nullptr,
@@ -199,30 +202,27 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         WriteBytes(tipsPath, clean);
         TipsList.ReplaceAll({"prior"});
         g_tipsFileStamp = {};  // as the module starts
-        const auto refusing = [&c](int refused, auto work) {
-            const PlayWindows windows{{c.step, c.error, refused}};
-            return work();
-        };
         const bool read = c.refusedAtStart != kAlways;
         // Start-up says nothing of a file it cannot open; one it opened but
         // could not read leaves no tips, and says so.
         const bool readBox = !read && c.step != Step::Read;
         if (readBox) ExpectBox("Error caught or no tips", "Read File");
-        refusing(c.refusedAtStart, [] { ReadTipsFile(); });
+        Answering({c.step, c.error, c.refusedAtStart}, [] { ReadTipsFile(); });
         const int opensAtStart = Calls(Step::Read);
         EXPECT_EQ((read ? Tips{"A", "B"} : readBox ? Tips{} : Tips{"prior"}), TipsNow());
         EXPECT_EQ(readBox ? 1u : 0u, g_boxes.size());
 
         const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
         if (!question.empty()) g_steps.push_back(QuestionAnswered(IDNO, question));
-        const TipsSave saved = refusing(c.refusedAtSave, [] { return WriteTipsFile(); });
+        const Fault atSave = {c.step, c.error, c.refusedAtSave};
+        const TipsSave saved = Answering(atSave, [] { return WriteTipsFile(); });
         EXPECT_EQ(c.opens, c.refusedAtSave ? Calls(Step::Read) : opensAtStart);
         if (!question.empty()) {
             EXPECT_EQ(TipsSave::Declined, saved);
             EXPECT_EQ(clean, ReadBytes(tipsPath));
             // After a Yes the next save asks nothing.
             g_steps.push_back(QuestionAnswered(IDYES, question));
-            EXPECT_EQ(TipsSave::Written, refusing(c.refusedAtSave, [] { return WriteTipsFile(); }));
+            EXPECT_EQ(TipsSave::Written, Answering(atSave, [] { return WriteTipsFile(); }));
             g_boxes.clear();
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             EXPECT_TRUE(g_boxes.empty());
@@ -269,6 +269,7 @@ struct OtherHostThread {
     std::string path;
     HANDLE mutex;
     HANDLE holding;  // set once it holds the mutex
+    HANDLE readStarted;  // set once this host's save reads tips.rc
     std::string seen;  // what it found in tips.rc once its turn came
 };
 
@@ -276,7 +277,7 @@ DWORD WINAPI PlayOtherHost(void* parameter) {
     auto& host = *static_cast<OtherHostThread*>(parameter);
     if (host.role == OtherHost::WaitsWhileThisSaves) {
         // Its turn comes while this host's save is under way, not before.
-        WaitForSingleObject(g_readStarted, 5000);
+        WaitForSingleObject(host.readStarted, 5000);
         if (WaitForSingleObject(host.mutex, 5000) != WAIT_OBJECT_0) return 1;
         host.seen = ReadBytes(host.path);
         ReleaseMutex(host.mutex);
@@ -307,8 +308,8 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         char name[kWriterMutexNameSize];
         ASSERT_TRUE(WriterMutexName(TipsPath, name));
         OtherHostThread host{c.other, tipsPath, CreateMutexA(nullptr, FALSE, name),
+                             CreateEventA(nullptr, TRUE, FALSE, nullptr),
                              CreateEventA(nullptr, TRUE, FALSE, nullptr), ""};
-        g_readStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
         if (c.other == OtherHost::EndedHoldingTheMutex)
             WaitForSingleObject(thread, 5000);
@@ -317,10 +318,12 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         const DWORD start = GetTickCount();
         TipsSave saved;
         {
-            const PlayWindows windows{c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways}
-                                                    : Fault{}};
-            g_slowDisk = 100;  // the other host's turn would come in the middle of the save
-            if (c.saved == TipsSave::Declined) g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+            const PlayWindows windows{
+                c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways} : Fault{}};
+            g_answers.slowDisk = 100;  // the other host's turn would come in the middle of the save
+            g_answers.readStarted = host.readStarted;
+            if (c.saved == TipsSave::Declined)
+                g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
             saved = WriteTipsFile();
         }
         EXPECT_LE(GetTickCount() - start, 3500u);
@@ -336,8 +339,8 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         if (c.other == OtherHost::WaitsWhileThisSaves) {
             EXPECT_EQ(ImageText(TipsList), host.seen);
         }
-        for (HANDLE handle : {thread, host.mutex, host.holding, g_readStarted}) CloseHandle(handle);
-        g_readStarted = nullptr;
+        for (HANDLE handle : {thread, host.mutex, host.holding, host.readStarted})
+            CloseHandle(handle);
     }
 }
 

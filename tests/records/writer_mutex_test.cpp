@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 #include "tests/shared/temp_folder.h"
 #include "tests/shared/tips_contents.h"
 
@@ -18,8 +18,6 @@ namespace {
 // stand-in answers the target's path for a file named "link.rc", and a path
 // on a share, as Windows spells one, for "unc.rc".
 using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-GetProcAddressFn g_getProcAddress;
 FinalPathFn g_finalPath;
 std::string g_linkTarget;
 
@@ -37,12 +35,14 @@ DWORD WINAPI FinalPathAsWindows(HANDLE file, LPSTR path, DWORD size, DWORD flags
     return static_cast<DWORD>(target.size());
 }
 
-FARPROC WINAPI GetProcAddressAsWindows(HMODULE module, LPCSTR name) {
-    const FARPROC found = g_getProcAddress(module, name);
-    if (!found || lstrcmpA(name, "GetFinalPathNameByHandleA") != 0) return found;
-    g_finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(found));
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FinalPathAsWindows));
-}
+struct FindFinalPathAsWindows {
+    static FARPROC Call(decltype(&GetProcAddress) next, HMODULE module, LPCSTR name) {
+        const FARPROC found = next(module, name);
+        if (!found || lstrcmpA(name, "GetFinalPathNameByHandleA") != 0) return found;
+        g_finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(found));
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FinalPathAsWindows));
+    }
+};
 
 std::string MutexNameFor(const std::string& path) {
     char name[kWriterMutexNameSize] = "";
@@ -79,10 +79,9 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     };
     WriteBytes(folder.File("link.rc"), TipsFileText({}));
     g_linkTarget = path;
-    const ScopedImportPatch resolver(GetModuleHandleA(nullptr), "kernel32.dll", "GetProcAddress",
-                                     reinterpret_cast<void*>(&GetProcAddressAsWindows));
-    g_getProcAddress = reinterpret_cast<GetProcAddressFn>(resolver.original);
-    ASSERT_TRUE(g_getProcAddress);
+    const ScopedWrapper<ImportWrapper<GetProcAddress, FindFinalPathAsWindows>> resolver(
+        GetModuleHandleA(nullptr), "kernel32.dll", "GetProcAddress");
+    ASSERT_TRUE(resolver.bound);
     const std::string name = MutexNameFor(path);
     for (const auto& spelling : spellings) {
         SCOPED_TRACE(spelling.name);

@@ -33,14 +33,6 @@ int RebindImports(HMODULE module, void* from, void* to) {
     return changed;
 }
 
-void* PatchImport(HMODULE module, const char* dllName, const char* function, void* replacement) {
-    HMODULE dll = GetModuleHandleA(dllName);
-    if (!dll) return nullptr;
-    void* target = reinterpret_cast<void*>(GetProcAddress(dll, function));
-    if (!target) return nullptr;
-    return RebindImports(module, target, replacement) ? target : nullptr;
-}
-
 void* BoundImport(HMODULE module, const char* dllName, const char* function) {
     auto* base = reinterpret_cast<BYTE*>(module);
     const IMAGE_DATA_DIRECTORY& dir = ImportDirectory(base);

@@ -46,23 +46,11 @@ struct FailWith {
     }
 };
 
-struct Binding {
-    const char* dll;
-    const char* name;
-    bool (*bindOver)(HMODULE module, const char* dll, const char* name);
-    void (*unbind)(HMODULE module);
-};
-std::vector<Binding> g_bindings;
-
-template <auto& function, typename Behaviour>
-Binding BindAs(const char* dll, const char* name) {
-    using Wrapper = ImportWrapper<function, Behaviour>;
-    return {dll, name, &Wrapper::BindOver, &Wrapper::Unbind};
-}
+std::vector<WrapperBinding> g_bindings;
 
 template <auto& function, CallKind kind, intptr_t failure = 0>
-Binding Bind(const char* dll, const char* name) {
-    return BindAs<function, FailWith<kind, failure>>(dll, name);
+WrapperBinding Bind(const char* dll, const char* name) {
+    return BindingOf<function, FailWith<kind, failure>>(dll, name);
 }
 
 // A network drive that drops in the middle of a save: the first half of the
@@ -82,7 +70,7 @@ constexpr CallKind kFile = CallKind::File;
 constexpr CallKind kWindow = CallKind::Window;
 constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, WAIT_FAILED, ...
 
-std::vector<Binding> AllBindings() {
+std::vector<WrapperBinding> AllBindings() {
     return {
         // The C runtime's allocators; operator new reaches malloc.
         Bind<malloc, kMemory>("msvcrt.dll", "malloc"),
@@ -93,7 +81,7 @@ std::vector<Binding> AllBindings() {
         Bind<ReadFile, kFile>("kernel32.dll", "ReadFile"),
         Bind<GetFileSize, kFile, kAllBits>("kernel32.dll", "GetFileSize"),
         Bind<GlobalAlloc, kFile>("kernel32.dll", "GlobalAlloc"),
-        BindAs<WriteFile, DropsMidWrite>("kernel32.dll", "WriteFile"),
+        BindingOf<WriteFile, DropsMidWrite>("kernel32.dll", "WriteFile"),
         Bind<SetFilePointerEx, kFile>("kernel32.dll", "SetFilePointerEx"),
         Bind<SetEndOfFile, kFile>("kernel32.dll", "SetEndOfFile"),
         Bind<FlushFileBuffers, kFile>("kernel32.dll", "FlushFileBuffers"),
@@ -141,14 +129,14 @@ const char* CallKindName(CallKind kind) {
 FailingCalls::FailingCalls(HMODULE module) : module_(module) {
     Disarm();
     g_bindings = AllBindings();
-    for (const Binding& binding : g_bindings)
+    for (const WrapperBinding& binding : g_bindings)
         EXPECT_TRUE(binding.bindOver(module, binding.dll, binding.name))
             << "the module does not import " << binding.name;
 }
 
 FailingCalls::~FailingCalls() {
     Disarm();
-    for (const Binding& binding : g_bindings) binding.unbind(module_);
+    for (const WrapperBinding& binding : g_bindings) binding.unbind(module_);
 }
 
 void FailingCalls::Arm(FaultPlan plan) {
@@ -160,10 +148,6 @@ void FailingCalls::Arm(FaultPlan plan) {
 
 void FailingCalls::Disarm() {
     g_armed = false;
-}
-
-int FailingCalls::Calls() {
-    return g_calls;
 }
 
 int FailingCalls::Failed() {

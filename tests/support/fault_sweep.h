@@ -30,8 +30,7 @@ public:
 
     static void Arm(FaultPlan plan);
     static void Disarm();
-    // Calls of the armed kind since Arm, and how many of them were failed.
-    static int Calls();
+    // How many calls of the armed kind were failed since Arm.
     static int Failed();
     // After FreeLibrary: the import table is gone, nothing is bound back.
     void ModuleUnloaded();

@@ -2,22 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 
 std::vector<RecordedBox> g_boxes;
 
 namespace {
 
-using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
-MessageBoxFn g_realMessageBox;
-
-int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    g_boxes.push_back({owner, text ? text : "", caption ? caption : "", style, 0});
-    const size_t index = g_boxes.size() - 1;
-    const int result = g_realMessageBox(owner, text, caption, style);
-    g_boxes[index].result = result;
-    return result;
-}
+struct RecordBox {
+    static int Call(decltype(&MessageBoxA) next, HWND owner, LPCSTR text, LPCSTR caption,
+                    UINT style) {
+        g_boxes.push_back({owner, text ? text : "", caption ? caption : "", style, 0});
+        const size_t index = g_boxes.size() - 1;
+        const int result = next(owner, text, caption, style);
+        g_boxes[index].result = result;
+        return result;
+    }
+};
+using Recording = ImportWrapper<MessageBoxA, RecordBox>;
 
 }  // namespace
 
@@ -30,8 +31,8 @@ void ExpectOneBox(HWND owner, const std::string& text, const std::string& captio
 }
 
 void RecordMessageBoxes(HMODULE module) {
-    void* previous = PatchImport(module, "user32.dll", "MessageBoxA",
-                                 reinterpret_cast<void*>(&RecordingMessageBox));
-    if (previous) g_realMessageBox = reinterpret_cast<MessageBoxFn>(previous);
-    ASSERT_TRUE(g_realMessageBox) << "the module does not import MessageBoxA";
+    const bool bound = Recording::BindOver(module, "user32.dll", "MessageBoxA") ||
+                       BoundImport(module, "user32.dll", "MessageBoxA") ==
+                           reinterpret_cast<void*>(&Recording::Call);
+    ASSERT_TRUE(bound) << "the module does not import MessageBoxA";
 }

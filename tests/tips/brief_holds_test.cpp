@@ -8,13 +8,20 @@ namespace {
 
 // However late in its budget a retry comes, its wait ends with the budget.
 TEST(BriefHolds, NoWaitOutlastsItsBudget) {
-    // Retry, budget, whether it waits, and how long it may take at most.
-    const DWORD cases[][4] = {{1, 1000, 1, 100}, {6, 40, 1, 140}, {6, 0, 0, 50}, {7, 1000, 0, 50}};
+    const struct {
+        unsigned retry;
+        DWORD budget;
+        bool waits;
+        DWORD tookAtMostMs;
+    } cases[] = {{1, 1000, true, 100},
+                 {kHoldAttempts - 1, 40, true, 140},
+                 {kHoldAttempts - 1, 0, false, 50},
+                 {kHoldAttempts, 1000, false, 50}};
     for (const auto& c : cases) {
-        const WaitBudget budget(c[1]);
+        const WaitBudget budget(c.budget);
         const DWORD start = GetTickCount();
-        EXPECT_EQ(c[2] != 0, WaitBeforeRetry(c[0], budget)) << c[0];
-        EXPECT_LE(GetTickCount() - start, c[3]) << c[0];
+        EXPECT_EQ(c.waits, WaitBeforeRetry(c.retry, budget)) << c.retry;
+        EXPECT_LE(GetTickCount() - start, c.tookAtMostMs) << c.retry;
     }
 }
 

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "records/module_state.h"
-#include "tests/shared/import_patch.h"
+#include "records/starter_api.h"
+#include "tests/shared/import_wrapper.h"
 #include "tests/tray/tray_fixture.h"
 
 namespace {
@@ -122,20 +123,18 @@ struct ForegroundFix {
     DWORD value;
 };
 std::vector<ForegroundFix> g_fixes;
-using FixFn = int(WINAPI*)(HWND, DWORD);
-FixFn g_realFix;
 
-int WINAPI RecordingFix(HWND window, DWORD value) {
-    g_fixes.push_back({window, value});
-    return g_realFix(window, value);
-}
+struct RecordFix {
+    static int Call(decltype(&SetForeWndFix) next, HWND window, DWORD value) {
+        g_fixes.push_back({window, value});
+        return next(window, value);
+    }
+};
 
 TEST_F(TrayMenu, BringsTheHostForwardAndFocusesTheWindow) {
-    if (!g_realFix)
-        g_realFix = reinterpret_cast<FixFn>(PatchImport(GetModuleHandleA(nullptr), "STARTER.DLL",
-                                                        "SetForeWndFix",
-                                                        reinterpret_cast<void*>(&RecordingFix)));
-    ASSERT_TRUE(g_realFix);
+    const ScopedWrapper<ImportWrapper<SetForeWndFix, RecordFix>> recording(
+        GetModuleHandleA(nullptr), "STARTER.DLL", "SetForeWndFix");
+    ASSERT_TRUE(recording.bound);
     g_fixes.clear();
     HWND other = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 200, 200, 50,
                                  50, nullptr, nullptr, g_instance, nullptr);

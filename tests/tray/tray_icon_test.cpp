@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/shared/icon_pixels.h"
-#include "tests/shared/import_patch.h"
+#include "tests/shared/import_wrapper.h"
 #include "tray/tray_icon.h"
 
 namespace {
@@ -22,27 +22,27 @@ struct ListCalls {
 };
 ListCalls g_calls;
 
-using CreateFn = HIMAGELIST(WINAPI*)(int, int, UINT, int, int);
-using DestroyFn = BOOL(WINAPI*)(HIMAGELIST);
-CreateFn g_realCreate;
-DestroyFn g_realDestroy;
+struct RecordCreate {
+    static HIMAGELIST Call(decltype(&ImageList_Create) next, int cx, int cy, UINT flags,
+                           int initial, int grow) {
+        ++g_calls.created;
+        g_calls.cx = cx;
+        g_calls.cy = cy;
+        g_calls.flags = flags;
+        g_calls.initial = initial;
+        g_calls.grow = grow;
+        HIMAGELIST list = next(cx, cy, flags, initial, grow);
+        if (list) g_calls.made.push_back(list);
+        return list;
+    }
+};
 
-HIMAGELIST WINAPI RecordingCreate(int cx, int cy, UINT flags, int initial, int grow) {
-    ++g_calls.created;
-    g_calls.cx = cx;
-    g_calls.cy = cy;
-    g_calls.flags = flags;
-    g_calls.initial = initial;
-    g_calls.grow = grow;
-    HIMAGELIST list = g_realCreate(cx, cy, flags, initial, grow);
-    if (list) g_calls.made.push_back(list);
-    return list;
-}
-
-BOOL WINAPI RecordingDestroy(HIMAGELIST list) {
-    g_calls.destroyed.push_back(list);
-    return g_realDestroy(list);
-}
+struct RecordDestroy {
+    static BOOL Call(decltype(&ImageList_Destroy) next, HIMAGELIST list) {
+        g_calls.destroyed.push_back(list);
+        return next(list);
+    }
+};
 
 constexpr COLORREF kInk = RGB(0x20, 0x90, 0xE0);
 constexpr COLORREF kPaper = RGB(0xFF, 0x00, 0xFF);
@@ -107,18 +107,15 @@ bool StillABitmap(HBITMAP bitmap) {
 
 class TrayIconImage : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        HMODULE exe = GetModuleHandleA(nullptr);
-        g_realCreate = reinterpret_cast<CreateFn>(PatchImport(
-            exe, "comctl32.dll", "ImageList_Create", reinterpret_cast<void*>(&RecordingCreate)));
-        g_realDestroy = reinterpret_cast<DestroyFn>(PatchImport(
-            exe, "comctl32.dll", "ImageList_Destroy", reinterpret_cast<void*>(&RecordingDestroy)));
-    }
     void SetUp() override {
-        ASSERT_TRUE(g_realCreate && g_realDestroy) << "the image list calls are not imported";
+        ASSERT_TRUE(create.bound && destroy.bound) << "the image list calls are not imported";
         g_calls = {};
     }
 
+    const ScopedWrapper<ImportWrapper<ImageList_Create, RecordCreate>> create{
+        GetModuleHandleA(nullptr), "comctl32.dll", "ImageList_Create"};
+    const ScopedWrapper<ImportWrapper<ImageList_Destroy, RecordDestroy>> destroy{
+        GetModuleHandleA(nullptr), "comctl32.dll", "ImageList_Destroy"};
     PictureRecord picture{};
 };
 

@@ -28,6 +28,9 @@ private:
     DWORD length_;
 };
 
+// Tries of one held step in all: the first, and one after each wait.
+constexpr unsigned kHoldAttempts = 7;
+
 // Waits before try number `retry` (1 for the first retry), never past the
 // budget; false once the retries or the budget are used up.
 bool WaitBeforeRetry(unsigned retry, const WaitBudget& budget);
