@@ -280,8 +280,8 @@ TipsSave WriteTipsFile() {
     }
 }
 
-// Under the writers' mutex, as a save: another host's save meanwhile would be
-// taken for bytes our rewrite left. Its wait and the put-back's share one budget.
+// Under the writers' mutex, as a save is, so that no other host's save runs
+// beside it; its wait and the put-back's share one budget.
 bool PutBackUnfinishedTipsRewrite() {
     if (!g_unfinishedRewrite.Pending()) return true;
     const WaitBudget budget(kSaveWaitMs);
