@@ -26,7 +26,8 @@ RUNNER = r"""@echo off
 rem Runs the tests of Calvorinor @VERSION@, each of the @COUNT@ runs the way the
 rem project's CI runs it, one at a time, and writes report.txt beside this file:
 rem the Windows version, each run's result and, last, the counts. Each run's
-rem output goes to logs\NAME.txt; a failed run's output is also in the report.
+rem output goes to logs\NAME.txt; a failed or skipped run's output is also in
+rem the report.
 rem The exit code is 0 only when no run failed. A run is skipped when every
 rem test it ran skipped, saying why in its log (a test that needs what this
 rem Windows or this user cannot have); the program then ends with 77.
@@ -63,7 +64,8 @@ set /a passed+=1
 goto :eof
 :skipped
 set /a skipped+=1
->> report.txt echo %~1: skipped, see logs\%~1.txt for why
+>> report.txt echo %~1: skipped, its output says why:
+type "logs\%~1.txt" >> report.txt
 goto :eof
 :failed
 set /a failed+=1
