@@ -226,8 +226,8 @@ TEST_F(ManagerDialog, HorizontalExtentFollowsTheWidestRowAtEveryFill) {
 // adding up bytes makes the kanji row seem wider than the longer Latin one.
 TEST_F(ManagerDialog, HorizontalExtentFitsTheWidestRowInCodePage932) {
     if (GetACP() != 932)
-        GTEST_SKIP() << "needs code page 932: CTest runs it as dialogs_tests_cp932 "
-                        "under LC_ALL=ja_JP.UTF-8, a locale scripts/setup generates";
+        GTEST_SKIP() << "needs the system code page 932 (Japanese Windows); under Wine CTest "
+                        "runs it as dialogs_tests_cp932 under LC_ALL=ja_JP.UTF-8";
     std::string kanji;
     for (int i = 0; i < 10; ++i) kanji += "\x8a\xbf\x8e\x9a";   // 漢字
     const Tips rows = {kanji, std::string(50, 'x'), "\x83\x71\x83\x93\x83\x67"};   // ヒント

@@ -270,19 +270,22 @@ INSTANTIATE_TEST_SUITE_P(BothModes, EditorGeometry, testing::Bool(),
                              return info.param ? "EditMode" : "AddMode";
                          });
 
+// Wine's null driver has a 1024x768 screen, Windows whatever the user has:
+// sizes of either parity, and one larger than the screen, on any screen.
 TEST(CenterOnScreen, HalvesScreenAndWindowSeparately) {
-    ASSERT_EQ(1024, GetSystemMetrics(SM_CXSCREEN));
-    ASSERT_EQ(768, GetSystemMetrics(SM_CYSCREEN));
-    struct Case { int width, height, x, y; };
-    for (const Case& c : {Case{287, 63, 369, 353}, Case{288, 64, 368, 352},
-                          Case{1100, 900, -38, -66}}) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    struct Size { int width, height; };
+    const Size larger{screenWidth + 76, screenHeight + 132};
+    for (const Size c : {Size{287, 63}, Size{288, 64}, larger}) {
+        const int x = screenWidth / 2 - c.width / 2, y = screenHeight / 2 - c.height / 2;
         HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 7, c.width, c.height,
                                       nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(window);
         CenterOnScreen(window);
         RECT rect;
         GetWindowRect(window, &rect);
-        EXPECT_EQ((RECT{c.x, c.y, c.x + c.width, c.y + c.height}), rect) << c.width;
+        EXPECT_EQ((RECT{x, y, x + c.width, y + c.height}), rect) << c.width;
         DestroyWindow(window);
     }
 }

@@ -155,8 +155,11 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     // A desktop of its own: its menus and activations leave the foreground of
-    // test programs running beside it alone.
+    // test programs running beside it alone. Wine would make it for the
+    // name; Windows starts no process on a desktop that does not exist.
     char desktop[] = "velmo_sim_test";
+    HDESK simulatorDesktop = CreateDesktopA(desktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_TRUE(simulatorDesktop);
     startup.lpDesktop = desktop;
     PROCESS_INFORMATION process = {};
     ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -174,6 +177,7 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
     if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 3);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    CloseDesktop(simulatorDesktop);
     const std::string written = ReadBytes(log);
     ASSERT_EQ(WAIT_OBJECT_0, waited) << "the simulator did not close by itself:\n" << written;
     EXPECT_EQ(0u, exitCode) << written;

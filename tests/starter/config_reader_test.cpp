@@ -165,7 +165,10 @@ TEST_F(Configuration, NullAndOverlongArgumentsAreRefused) {
 
 // The simulator's own configuration, as shipped.
 TEST(SampleConfiguration, NamesATrayPictureTheLibraryLoads) {
-    const std::string sample = std::string("Z:") + SAMPLE_FOLDER + "velmo.ini";
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string sample = self;
+    sample = sample.substr(0, sample.rfind('\\') + 1) + "sample\\velmo.ini";
     StarterFiles files;
     files.config = sample;
     PictureRecord picture{};

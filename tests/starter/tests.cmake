@@ -3,5 +3,8 @@ calvorinor_test(starter_tests
     starter/config_reader_test.cpp
     starter/picture_loader_test.cpp
     starter/file_and_window_test.cpp)
-# Wine reaches the source tree through its Z: drive.
-target_compile_definitions(starter_tests PRIVATE SAMPLE_FOLDER="${CMAKE_SOURCE_DIR}/host/sample/")
+# The simulator's sample folder, beside the tests as in the test bundle: a
+# path into the source tree would hold on no other computer.
+foreach(file velmo.ini calvorin.bmp tips.rc)
+    configure_file(${CMAKE_SOURCE_DIR}/host/sample/${file} ${CMAKE_BINARY_DIR}/sample/${file} COPYONLY)
+endforeach()

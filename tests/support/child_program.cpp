@@ -8,6 +8,10 @@ HANDLE StartThisProgramRunning(const char* test, const char* desktop, HANDLE out
     std::string command = std::string("\"") + self + "\" --gtest_also_run_disabled_tests" +
                           " --gtest_filter=" + test;
     std::string desktopName = desktop ? desktop : "";
+    // Wine makes the desktop a new process names; Windows does not, and the
+    // process dies as its user32 starts. Made here, it stays until we end.
+    if (desktop && !CreateDesktopA(desktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr))
+        return nullptr;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     if (desktop) startup.lpDesktop = desktopName.data();
