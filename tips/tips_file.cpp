@@ -105,10 +105,12 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 // takes most of a save's time, leaves the new text with zero bytes alone
 // after its last line end, which read as no text.
 bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to) {
-    static const char kZeros[64 * 1024] = {};
+    // Not const: a const block of zeros would be stored in the module's file,
+    // where this one takes no byte.
+    static char zeros[64 * 1024];
     while (from < to) {
-        const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, to - from));
-        if (!WriteAll(file, std::string_view(kZeros, piece))) return false;
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof zeros, to - from));
+        if (!WriteAll(file, std::string_view(zeros, piece))) return false;
         from += piece;
     }
     return true;
