@@ -457,13 +457,13 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
             const std::string partNew = ReadBytes(tipsPath);
             EXPECT_NE(old, partNew);
             EXPECT_EQ(old.size(), partNew.size()) << "cut back though no byte went back";
-            EXPECT_TRUE(g_unfinishedRewrite.Pending());
+            EXPECT_TRUE(g_tipsFile.unfinished.Pending());
         } else {
             ExpectOldFileAlone();
         }
         // The box answered, with the drive back.
         EXPECT_TRUE(PutBackUnfinishedTipsRewrite());
-        EXPECT_FALSE(g_unfinishedRewrite.Pending());
+        EXPECT_FALSE(g_tipsFile.unfinished.Pending());
         ExpectOldFileAlone();
         EXPECT_TRUE(g_boxes.empty());
     }
@@ -483,7 +483,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileChange::TipsChanged,
-              CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, WaitBudget(0)).change);
+              CompareTipsFileAt(TipsPath, g_tipsFile.stamp, WaitBudget(0)).change);
 
     WriteOldFile();
     g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));

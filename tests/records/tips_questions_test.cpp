@@ -125,7 +125,7 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
     for (const LargeFileCase& c : kLargeFileCases) {
         SCOPED_TRACE(c.name);
         WriteBytes(tipsPath, large);
-        g_tipsFileStamp = {};
+        g_tipsFile.stamp = {};
         WithReadsHeld(c.unread ? kAlways : 0, ERROR_SHARING_VIOLATION, [] { ReadTipsFile(); });
         if (c.afterOwnSave) {
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
@@ -185,7 +185,7 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         RestartDialogWatchdog();  // the rows' waits add up past the watchdog's time
         WriteBytes(tipsPath, clean);
         TipsList.ReplaceAll({"prior"});
-        g_tipsFileStamp = {};  // as the module starts
+        g_tipsFile.stamp = {};  // as the module starts
         const auto refusing = [&c](int refused, auto work) {
             const PlayWindows windows{{c.step, c.error, refused}};
             return work();

@@ -1,0 +1,79 @@
+// The Win32 steps that reading, comparing and writing a tips file share: each
+// opens past brief holds, reads or writes every byte it is asked for or
+// fails, and leaves the last error for its caller.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "tips/brief_holds.h"
+#include "tips/tips_stamp.h"
+#include "win/handles.h"
+
+// A file's bytes in a block of their own, a zero byte after them; no block
+// when they could not be had.
+struct FileBytes {
+    GlobalBuffer block;
+    DWORD size = 0;
+    std::string_view View() const { return std::string_view(block.Bytes(), size); }
+};
+
+// Files are read, and large texts written, this much at a time: each piece is
+// hashed or copied while it is still in the cache, and no block of the file's
+// size need be found in the host's address space where none is kept.
+constexpr DWORD kFilePiece = 1024 * 1024;
+
+bool NoSuchFile(DWORD error);
+
+// The one seek every step on an open file goes through.
+bool SeekTo(HANDLE file, uint64_t offset);
+
+// The file's size; none when it cannot be had or is 4 GB or more.
+std::optional<DWORD> SizeBelow4Gb(HANDLE file);
+
+// The file's `size` bytes from its start, read a piece at a time, each handed
+// to the hasher where there is one: one after another into `to` where `whole`,
+// else each over the last at `to`, which holds one piece. False when a read
+// fails or comes up short.
+bool ReadPieces(HANDLE file, DWORD size, char* to, bool whole, TipsPartHasher* hasher);
+
+// Every byte of the file as ReadPieces reads them, in a block with a zero
+// byte after them so that one always ends the text; no block when its size
+// (4 GB or more) or the memory cannot be had, or a read fails. Every caller's
+// handle lets no other program write meanwhile, so a short read is a failing
+// disk, never a file changing.
+FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher = nullptr);
+
+// A file opened to read, with what it held; no handle when it could not be
+// opened, no block when it could not be read, the last error kept either way.
+struct OpenedBytes {
+    Handle file;
+    FileBytes bytes;
+};
+
+// Opens the file and takes its bytes as ReadWholeFile does, waiting for a
+// program that holds it for a moment; a byte-range lock answers only the read.
+OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget,
+                         TipsPartHasher* hasher = nullptr);
+
+// Opens path as CreateFileA would, trying again while another program holds it.
+Handle OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD disposition,
+                          DWORD attributes, HoldErrors holds, const WaitBudget& budget);
+
+// Every byte, or failure: TRUE alone does not promise the count.
+bool WriteAll(HANDLE file, std::string_view bytes);
+
+// Zero bytes from the file pointer, standing at `from`, up to `to`.
+bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to);
+
+// The bytes from the file's start.
+bool WriteOver(HANDLE file, std::string_view bytes);
+
+// The file's end set at `length`, longer or shorter than it was.
+bool CutTo(HANDLE file, uint64_t length);
+
+// How many names the open file has; 1 when it cannot tell.
+ULONG LinkCountOf(HANDLE file);
