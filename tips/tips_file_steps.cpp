@@ -30,31 +30,28 @@ bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
 
 }  // namespace
 
-bool ReadPieces(HANDLE file, DWORD size, char* to, bool whole, TipsPartHasher* hasher) {
-    if (!SeekTo(file, 0)) return false;
+FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher, Kept kept) {
+    const std::optional<DWORD> size = SizeBelow4Gb(file);
+    if (!size || !SeekTo(file, 0)) return {};
+    const bool all = kept == Kept::All;
+    const DWORD blockSize = all ? *size + 1 : std::min(*size + 1, kFilePiece);
+    FileBytes bytes{GlobalBuffer(GlobalAlloc(GMEM_FIXED, blockSize)), *size};
+    char* const block = bytes.block.Bytes();
+    if (!block) return {};
     DWORD offset = 0;
     do {
-        const DWORD piece = std::min(kFilePiece, size - offset);
-        char* const at = whole ? to + offset : to;
-        if (!ReadExactly(file, at, piece)) return false;
+        const DWORD piece = std::min(kFilePiece, *size - offset);
+        char* const at = all ? block + offset : block;
+        if (!ReadExactly(file, at, piece)) return {};
         if (hasher) hasher->Feed(std::string_view(at, piece));
         offset += piece;
-    } while (offset < size);
-    return true;
-}
-
-FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher) {
-    const std::optional<DWORD> size = SizeBelow4Gb(file);
-    if (!size) return {};
-    FileBytes bytes{GlobalBuffer(GlobalAlloc(GMEM_FIXED, size_t{*size} + 1)), *size};
-    char* const block = bytes.block.Bytes();
-    if (!block || !ReadPieces(file, *size, block, true, hasher)) return {};
-    block[*size] = '\0';
+    } while (offset < *size);
+    if (all) block[*size] = '\0';
     return bytes;
 }
 
 OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget,
-                         TipsPartHasher* hasher) {
+                         TipsPartHasher* hasher, Kept kept) {
     OpenedBytes opened;
     const TipsPartHasher fresh = hasher ? *hasher : TipsPartHasher();
     RetryWhileHeld(HoldErrors::SharingOnly, budget, [&] {
@@ -64,7 +61,7 @@ OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const Wait
         opened.file = Handle(CreateFileA(path, access, share, nullptr, OPEN_EXISTING, 0, nullptr));
         if (hasher) *hasher = fresh;
         opened.bytes =
-            opened.file.Valid() ? ReadWholeFile(opened.file.Get(), hasher) : FileBytes{};
+            opened.file.Valid() ? ReadWholeFile(opened.file.Get(), hasher, kept) : FileBytes{};
         return opened.bytes.block.Get() != nullptr;
     });
     return opened;

@@ -57,14 +57,6 @@ uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
 
 }  // namespace
 
-uint64_t HashTipsText(std::string_view text) {
-    if (text.empty()) return 0;
-    HashLanes lanes = kHashStart;
-    const size_t whole = text.size() / kHashStep * kHashStep;
-    HashSteps(lanes, text.data(), whole);
-    return FinishHash(lanes, text.substr(whole), text.size());
-}
-
 StreamedTextHash::StreamedTextHash()
     : lanes_{kHashStart.lane[0], kHashStart.lane[1], kHashStart.lane[2], kHashStart.lane[3]},
       step_{},
@@ -95,6 +87,12 @@ uint64_t StreamedTextHash::Finish() const {
     if (length_ == 0) return 0;
     const HashLanes lanes = {{lanes_[0], lanes_[1], lanes_[2], lanes_[3]}};
     return FinishHash(lanes, std::string_view(step_, stepped_), length_);
+}
+
+uint64_t HashTipsText(std::string_view text) {
+    StreamedTextHash hash;
+    hash.Feed(text.data(), text.size());
+    return hash.Finish();
 }
 
 void TipsPartHasher::Feed(std::string_view piece) {

@@ -2,10 +2,6 @@
 // a read found, taken as it read, against the stamp's.
 #pragma once
 
-#include <windows.h>
-
-#include <optional>
-
 #include "tips/tips_file.h"
 #include "tips/tips_stamp.h"
 
@@ -15,7 +11,3 @@ TipsPartHasher HasherFor(const TipsFileStamp& stamp);
 
 // What the comparison makes of the tips part a read has seen.
 TipsFileComparison CompareSeen(const TipsPartSeen& seen, const TipsFileStamp& stamp);
-
-// CompareSeen of the open file, read a piece at a time through one piece's
-// buffer; none when it cannot be read, the last error kept.
-std::optional<TipsFileComparison> CompareOpenFile(HANDLE file, const TipsFileStamp& stamp);

@@ -22,8 +22,7 @@ struct FileBytes {
 };
 
 // Files are read, and large texts written, this much at a time: each piece is
-// hashed or copied while it is still in the cache, and no block of the file's
-// size need be found in the host's address space where none is kept.
+// hashed or copied while it is still in the cache.
 constexpr DWORD kFilePiece = 1024 * 1024;
 
 bool NoSuchFile(DWORD error);
@@ -34,18 +33,18 @@ bool SeekTo(HANDLE file, uint64_t offset);
 // The file's size; none when it cannot be had or is 4 GB or more.
 std::optional<DWORD> SizeBelow4Gb(HANDLE file);
 
-// The file's `size` bytes from its start, read a piece at a time, each handed
-// to the hasher where there is one: one after another into `to` where `whole`,
-// else each over the last at `to`, which holds one piece. False when a read
-// fails or comes up short.
-bool ReadPieces(HANDLE file, DWORD size, char* to, bool whole, TipsPartHasher* hasher);
+// What a read keeps of a file: every byte, or only the last piece, where the
+// hasher is all it is read for and no block of the file's size need be found
+// in the host's address space.
+enum class Kept { All, LastPiece };
 
-// Every byte of the file as ReadPieces reads them, in a block with a zero
-// byte after them so that one always ends the text; no block when its size
-// (4 GB or more) or the memory cannot be had, or a read fails. Every caller's
-// handle lets no other program write meanwhile, so a short read is a failing
-// disk, never a file changing.
-FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher = nullptr);
+// The file's bytes from its start, read a piece at a time, each handed to the
+// hasher where there is one while it is in the cache; kept all, a zero byte
+// after them so that one always ends the text. No block when its size (4 GB
+// or more) or the memory cannot be had, or a read fails or comes up short.
+// Every caller's handle lets no other program write meanwhile, so a short
+// read is a failing disk, never a file changing.
+FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher = nullptr, Kept kept = Kept::All);
 
 // A file opened to read, with what it held; no handle when it could not be
 // opened, no block when it could not be read, the last error kept either way.
@@ -57,7 +56,7 @@ struct OpenedBytes {
 // Opens the file and takes its bytes as ReadWholeFile does, waiting for a
 // program that holds it for a moment; a byte-range lock answers only the read.
 OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget,
-                         TipsPartHasher* hasher = nullptr);
+                         TipsPartHasher* hasher = nullptr, Kept kept = Kept::All);
 
 // Opens path as CreateFileA would, trying again while another program holds it.
 Handle OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD disposition,
