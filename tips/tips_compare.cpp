@@ -4,11 +4,6 @@
 
 #include "tips/tips_file_steps.h"
 
-TipsPartHasher HasherFor(const TipsFileStamp& stamp) {
-    // A question about a list that never held the file's tips names them.
-    return TipsPartHasher(stamp.unread);
-}
-
 TipsFileComparison CompareSeen(const TipsPartSeen& seen, const TipsFileStamp& stamp) {
     const bool same = seen.length == stamp.tipsLength && seen.hash == stamp.tipsHash;
     return {same ? TipsFileChange::Unchanged : TipsFileChange::TipsChanged, seen};
@@ -18,7 +13,7 @@ TipsFileComparison CompareSeen(const TipsPartSeen& seen, const TipsFileStamp& st
 // read through one piece's buffer.
 TipsFileComparison CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
                                      const WaitBudget& budget) {
-    TipsPartHasher hasher = HasherFor(stamp);
+    TipsPartHasher hasher(stamp.unread);
     const OpenedBytes opened =
         ReadHeldFile(path, GENERIC_READ, FILE_SHARE_READ, budget, &hasher, Kept::LastPiece);
     if (opened.bytes.block.Get()) return CompareSeen(hasher.Seen(), stamp);

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <exception>
-#include <memory>
-#include <new>
 #include <optional>
 #include <utility>
 
@@ -126,7 +124,7 @@ TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
                             TipsFileStamp& stamp, const WaitBudget& budget,
                             const GoAhead& goAhead) {
     TipsSaveOutcome outcome;
-    TipsPartHasher hasher = HasherFor(stamp);
+    TipsPartHasher hasher(stamp.unread);
     OpenedBytes opened = ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget, &hasher);
     // Without the old bytes to put back the rewrite never starts, whatever the
     // user would answer: a question could only lead to the same failed open.
@@ -136,18 +134,14 @@ TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
         outcome.result = TipsWriteResult::NotAhead;
         return outcome;
     }
-    const RewriteBuffer sizes = RewriteBufferFor(list, opened.bytes.size);
-    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[sizes.size]);
-    if (!buffer) {
-        outcome.result = TipsWriteResult::ImageFailed;
-        return outcome;
-    }
-    const InPlaceRewrite rewrite =
-        RewriteOpenFile(opened.file.Get(), list, opened.bytes.View(), buffer.get(), sizes);
+    const InPlaceRewrite rewrite = RewriteOpenFile(opened.file.Get(), list, opened.bytes.View());
     switch (rewrite.result) {
     case InPlaceResult::Rewritten:
         outcome.result = TipsWriteResult::Written;
         stamp = StampOfSavedImage(rewrite.image.size, rewrite.image.tipsHash);
+        break;
+    case InPlaceResult::NoMemory:
+        outcome.result = TipsWriteResult::ImageFailed;
         break;
     case InPlaceResult::AsItWas:
         break;

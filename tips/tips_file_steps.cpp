@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 
 bool NoSuchFile(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -14,14 +15,15 @@ bool SeekTo(HANDLE file, uint64_t offset) {
     return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
 }
 
+namespace {
+
+// The file's size; none when it cannot be had or is 4 GB or more.
 std::optional<DWORD> SizeBelow4Gb(HANDLE file) {
     DWORD high = 0;
     const DWORD size = GetFileSize(file, &high);
     if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high) return std::nullopt;
     return size;
 }
-
-namespace {
 
 bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
     DWORD read = 0;
@@ -91,10 +93,6 @@ bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to) {
         from += piece;
     }
     return true;
-}
-
-bool WriteOver(HANDLE file, std::string_view bytes) {
-    return SeekTo(file, 0) && WriteAll(file, bytes);
 }
 
 bool CutTo(HANDLE file, uint64_t length) {

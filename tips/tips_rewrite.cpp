@@ -4,15 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "tips/tips_file.h"
 #include "tips/tips_file_steps.h"
-
-RewriteBuffer RewriteBufferFor(const TipsListStore& list, size_t oldSize) {
-    const size_t piece = std::max(kMinImagePiece, std::min<size_t>(TipsImageBytesAtMost(list) + 1,
-                                                                   kFilePiece));
-    return {piece, piece + std::min<size_t>(oldSize, kFilePiece)};
-}
 
 // A text that fits the buffer is handed on as one last piece: its length is
 // known before any byte changes, and the file grows to it first, so a full
@@ -23,26 +19,32 @@ RewriteBuffer RewriteBufferFor(const TipsListStore& list, size_t oldSize) {
 // a writer killed before the cut, the likeliest moment as the flush before it
 // takes most of a save's time, leaves the new text with zero bytes alone
 // after its last line end, which read as no text.
-InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::string_view old,
-                               char* buffer, RewriteBuffer sizes) {
-    InPlaceRewrite rewrite{InPlaceResult::Rewritten, {}};
+InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::string_view old) {
+    InPlaceRewrite rewrite{InPlaceResult::NoMemory, {}};
+    const size_t piece =
+        std::max(kMinImagePiece, std::min<size_t>(TipsImageBytesAtMost(list) + 1, kFilePiece));
+    const size_t bufferSize = piece + std::min<size_t>(old.size(), kFilePiece);
+    const std::unique_ptr<char[]> block(new (std::nothrow) char[bufferSize]);
+    char* const buffer = block.get();
+    if (!buffer) return rewrite;
+    rewrite.result = InPlaceResult::Rewritten;
     uint64_t at = 0;
-    const auto put = [&](std::string_view piece, bool last) {
-        if (last && piece.data() == buffer) {
-            const uint64_t end = at + piece.size();
+    const auto put = [&](std::string_view bytes, bool last) {
+        if (last && bytes.data() == buffer) {
+            const uint64_t end = at + bytes.size();
             if (at == 0 && end > old.size() && !(CutTo(file, end) && SeekTo(file, 0)))
                 return false;
-            const size_t room = sizes.size - piece.size();
+            const size_t room = bufferSize - bytes.size();
             const size_t zeros =
                 end < old.size() ? static_cast<size_t>(std::min<uint64_t>(old.size() - end, room))
                                  : 0;
-            std::memset(buffer + piece.size(), 0, zeros);
-            piece = std::string_view(buffer, piece.size() + zeros);
+            std::memset(buffer + bytes.size(), 0, zeros);
+            bytes = std::string_view(buffer, bytes.size() + zeros);
         }
-        at += piece.size();
-        return WriteAll(file, piece);
+        at += bytes.size();
+        return WriteAll(file, bytes);
     };
-    if (SeekTo(file, 0)) rewrite.image = PutTipsImage(list, buffer, sizes.piece, put);
+    if (SeekTo(file, 0)) rewrite.image = PutTipsImage(list, buffer, piece, put);
     const bool shrinks = rewrite.image.size < old.size();
     if (rewrite.image.put && WriteZerosTo(file, at, old.size()) && FlushFileBuffers(file) &&
         (!shrinks || (CutTo(file, rewrite.image.size) && FlushFileBuffers(file))))
@@ -54,7 +56,7 @@ InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::stri
 }
 
 bool PutOldBytesBack(HANDLE file, std::string_view old) {
-    const bool written = WriteOver(file, old);
+    const bool written = SeekTo(file, 0) && WriteAll(file, old);
     const bool cut = CutTo(file, old.size());
     return FlushFileBuffers(file) && written && cut;
 }

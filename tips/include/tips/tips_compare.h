@@ -5,9 +5,5 @@
 #include "tips/tips_file.h"
 #include "tips/tips_stamp.h"
 
-// A hasher for a comparison with the stamp: the lines are counted only where
-// a question names them.
-TipsPartHasher HasherFor(const TipsFileStamp& stamp);
-
 // What the comparison makes of the tips part a read has seen.
 TipsFileComparison CompareSeen(const TipsPartSeen& seen, const TipsFileStamp& stamp);

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "tips/brief_holds.h"
@@ -29,9 +28,6 @@ bool NoSuchFile(DWORD error);
 
 // The one seek every step on an open file goes through.
 bool SeekTo(HANDLE file, uint64_t offset);
-
-// The file's size; none when it cannot be had or is 4 GB or more.
-std::optional<DWORD> SizeBelow4Gb(HANDLE file);
 
 // What a read keeps of a file: every byte, or only the last piece, where the
 // hasher is all it is read for and no block of the file's size need be found
@@ -67,9 +63,6 @@ bool WriteAll(HANDLE file, std::string_view bytes);
 
 // Zero bytes from the file pointer, standing at `from`, up to `to`.
 bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to);
-
-// The bytes from the file's start.
-bool WriteOver(HANDLE file, std::string_view bytes);
 
 // The file's end set at `length`, longer or shorter than it was.
 bool CutTo(HANDLE file, uint64_t length);

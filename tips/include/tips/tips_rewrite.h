@@ -4,21 +4,17 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <string_view>
 
 #include "tips/tips_list.h"
 #include "tips/tips_text.h"
 
-// The buffer the rewrite builds its text in: one piece of at most kFilePiece
-// bytes, and room after it for the zeros that follow a shorter text's end.
-struct RewriteBuffer {
-    size_t piece;
-    size_t size;
+enum class InPlaceResult {
+    Rewritten,
+    NoMemory,  // the text could not be built: nothing was written
+    AsItWas,   // the rewrite failed and the old bytes are back
+    Changed,   // the rewrite failed and the old bytes could not go back
 };
-RewriteBuffer RewriteBufferFor(const TipsListStore& list, size_t oldSize);
-
-enum class InPlaceResult { Rewritten, AsItWas, Changed };
 
 // What a rewrite in place did, with the written image's size and hash.
 struct InPlaceRewrite {
@@ -27,10 +23,9 @@ struct InPlaceRewrite {
 };
 
 // Rewrites the open file, which holds `old`, from the list, the text built a
-// piece at a time in `buffer` as RewriteBufferFor sized it. A failure puts the
-// old bytes back; where they cannot go back, the file is Changed.
-InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::string_view old,
-                               char* buffer, RewriteBuffer sizes);
+// piece at a time in a buffer of at most two pieces. A failure puts the old
+// bytes back.
+InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::string_view old);
 
 // Writes `old` over the file, cuts it to their length and flushes it; true
 // when the file is its old bytes again. Each step is tried whatever the one
