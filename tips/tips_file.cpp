@@ -90,18 +90,23 @@ std::optional<TipsImage> BuildImage(const TipsListStore& list) {
     }
 }
 
+// The outcome so far of a save whose comparison found `found`: NotAhead
+// where goAhead, told that, stops the save.
+TipsSaveOutcome Asked(const TipsFileComparison& found, const GoAhead& goAhead) {
+    TipsSaveOutcome outcome;
+    outcome.found = found;
+    if (!goAhead(found)) outcome.result = TipsWriteResult::NotAhead;
+    return outcome;
+}
+
 // The swap's way: the comparison through an open of its own, which lets other
 // readers in, then the new text swapped in whole. None where the folder takes
 // no new file: that sends the save in place, through a comparison of its own.
 std::optional<TipsSaveOutcome> SaveBySwap(const char* fullPath, DWORD keptBits,
                                           const TipsListStore& list, TipsFileStamp& stamp,
                                           const WaitBudget& budget, const GoAhead& goAhead) {
-    TipsSaveOutcome outcome;
-    outcome.found = CompareTipsFileAt(fullPath, stamp, budget);
-    if (!goAhead(outcome.found)) {
-        outcome.result = TipsWriteResult::NotAhead;
-        return outcome;
-    }
+    TipsSaveOutcome outcome = Asked(CompareTipsFileAt(fullPath, stamp, budget), goAhead);
+    if (outcome.result == TipsWriteResult::NotAhead) return outcome;
     std::optional<TipsImage> image = BuildImage(list);
     if (!image) {
         outcome.result = TipsWriteResult::ImageFailed;
@@ -123,17 +128,13 @@ std::optional<TipsSaveOutcome> SaveBySwap(const char* fullPath, DWORD keptBits,
 TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
                             TipsFileStamp& stamp, const WaitBudget& budget,
                             const GoAhead& goAhead) {
-    TipsSaveOutcome outcome;
     TipsPartHasher hasher(stamp.unread);
     OpenedBytes opened = ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget, &hasher);
     // Without the old bytes to put back the rewrite never starts, whatever the
     // user would answer: a question could only lead to the same failed open.
-    if (!opened.bytes.block.Get()) return outcome;
-    outcome.found = CompareSeen(hasher.Seen(), stamp);
-    if (!goAhead(outcome.found)) {
-        outcome.result = TipsWriteResult::NotAhead;
-        return outcome;
-    }
+    if (!opened.bytes.block.Get()) return {};
+    TipsSaveOutcome outcome = Asked(CompareSeen(hasher.Seen(), stamp), goAhead);
+    if (outcome.result == TipsWriteResult::NotAhead) return outcome;
     const InPlaceRewrite rewrite = RewriteOpenFile(opened.file.Get(), list, opened.bytes.View());
     switch (rewrite.result) {
     case InPlaceResult::Rewritten:

@@ -105,18 +105,16 @@ void TipsPartHasher::Feed(std::string_view piece) {
         last_ = piece.back();
         if (tipsStart == std::string_view::npos) {
             whole_.Feed(piece.data(), piece.size());
-            wholeLength_ += piece.size();
             return;
         }
         counterLineEnded_ = true;
         piece.remove_prefix(tipsStart);
     }
     tips_.Feed(piece.data(), piece.size());
-    length_ += piece.size();
     if (countLines_) lines_.Feed(piece);
 }
 
 TipsPartSeen TipsPartHasher::Seen() const {
-    if (!counterLineEnded_) return {wholeLength_, whole_.Finish(), 0};
-    return {length_, tips_.Finish(), lines_.lines};
+    if (!counterLineEnded_) return {whole_.Length(), whole_.Finish(), 0};
+    return {tips_.Length(), tips_.Finish(), lines_.lines};
 }

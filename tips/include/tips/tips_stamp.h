@@ -22,6 +22,7 @@ public:
     StreamedTextHash();
     void Feed(const char* bytes, size_t size);
     uint64_t Finish() const;
+    size_t Length() const { return length_; }
 
 private:
     uint32_t lanes_[4];
@@ -70,8 +71,6 @@ private:
     StreamedTextHash tips_;
     // Every byte while no counter line has ended: the tips part, should none end.
     StreamedTextHash whole_;
-    uint64_t length_ = 0;
-    uint64_t wholeLength_ = 0;
     CrLfLineCount lines_;
     bool countLines_;
     bool counterLineEnded_ = false;
