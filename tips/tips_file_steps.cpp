@@ -30,8 +30,6 @@ bool ReadExactly(HANDLE file, char* bytes, DWORD size) {
     return ReadFile(file, bytes, size, &read, nullptr) && read == size;
 }
 
-}  // namespace
-
 FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher, Kept kept) {
     const std::optional<DWORD> size = SizeBelow4Gb(file);
     if (!size || !SeekTo(file, 0)) return {};
@@ -51,6 +49,8 @@ FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher, Kept kept) {
     if (all) block[*size] = '\0';
     return bytes;
 }
+
+}  // namespace
 
 OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget,
                          TipsPartHasher* hasher, Kept kept) {
@@ -83,16 +83,6 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
     return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
-}
-
-bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to) {
-    static const char kZeros[64 * 1024] = {};
-    while (from < to) {
-        const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, to - from));
-        if (!WriteAll(file, std::string_view(kZeros, piece))) return false;
-        from += piece;
-    }
-    return true;
 }
 
 bool CutTo(HANDLE file, uint64_t length) {

@@ -10,6 +10,21 @@
 #include "tips/tips_file.h"
 #include "tips/tips_file_steps.h"
 
+namespace {
+
+// Zero bytes from the file pointer, standing at `from`, up to `to`.
+bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to) {
+    static const char kZeros[64 * 1024] = {};
+    while (from < to) {
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, to - from));
+        if (!WriteAll(file, std::string_view(kZeros, piece))) return false;
+        from += piece;
+    }
+    return true;
+}
+
+}  // namespace
+
 // A text that fits the buffer is handed on as one last piece: its length is
 // known before any byte changes, and the file grows to it first, so a full
 // disk fails while the old text is whole. A longer text is written as it is

@@ -34,14 +34,6 @@ bool SeekTo(HANDLE file, uint64_t offset);
 // in the host's address space.
 enum class Kept { All, LastPiece };
 
-// The file's bytes from its start, read a piece at a time, each handed to the
-// hasher where there is one while it is in the cache; kept all, a zero byte
-// after them so that one always ends the text. No block when its size (4 GB
-// or more) or the memory cannot be had, or a read fails or comes up short.
-// Every caller's handle lets no other program write meanwhile, so a short
-// read is a failing disk, never a file changing.
-FileBytes ReadWholeFile(HANDLE file, TipsPartHasher* hasher = nullptr, Kept kept = Kept::All);
-
 // A file opened to read, with what it held; no handle when it could not be
 // opened, no block when it could not be read, the last error kept either way.
 struct OpenedBytes {
@@ -49,8 +41,14 @@ struct OpenedBytes {
     FileBytes bytes;
 };
 
-// Opens the file and takes its bytes as ReadWholeFile does, waiting for a
-// program that holds it for a moment; a byte-range lock answers only the read.
+// Opens the file and takes its bytes from its start, read a piece at a time,
+// each handed to the hasher where there is one while it is in the cache;
+// kept all, a zero byte after them so that one always ends the text. Waits
+// for a program that holds the file for a moment; a byte-range lock answers
+// only the read. No block when its size (4 GB or more) or the memory cannot be
+// had, or a read fails or comes up short. Every caller's handle lets no other
+// program write meanwhile, so a short read is a failing disk, never a file
+// changing.
 OpenedBytes ReadHeldFile(const char* path, DWORD access, DWORD share, const WaitBudget& budget,
                          TipsPartHasher* hasher = nullptr, Kept kept = Kept::All);
 
@@ -60,9 +58,6 @@ Handle OpenPastBriefHolds(const char* path, DWORD access, DWORD share, DWORD dis
 
 // Every byte, or failure: TRUE alone does not promise the count.
 bool WriteAll(HANDLE file, std::string_view bytes);
-
-// Zero bytes from the file pointer, standing at `from`, up to `to`.
-bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to);
 
 // The file's end set at `length`, longer or shorter than it was.
 bool CutTo(HANDLE file, uint64_t length);
