@@ -38,7 +38,8 @@ InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::stri
     InPlaceRewrite rewrite{InPlaceResult::NoMemory, {}};
     const size_t piece =
         std::max(kMinImagePiece, std::min<size_t>(TipsImageBytesAtMost(list) + 1, kFilePiece));
-    const size_t bufferSize = piece + std::min<size_t>(old.size(), kFilePiece);
+    // Room for the zeros up to the old text's end, a piece past the last at most.
+    const size_t bufferSize = std::max(piece, std::min<size_t>(old.size(), piece + kFilePiece));
     const std::unique_ptr<char[]> block(new (std::nothrow) char[bufferSize]);
     char* const buffer = block.get();
     if (!buffer) return rewrite;
