@@ -57,14 +57,6 @@ uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
 
 }  // namespace
 
-uint64_t HashTipsText(std::string_view text) {
-    if (text.empty()) return 0;
-    HashLanes lanes = kHashStart;
-    const size_t whole = text.size() / kHashStep * kHashStep;
-    HashSteps(lanes, text.data(), whole);
-    return FinishHash(lanes, text.substr(whole), text.size());
-}
-
 StreamedTextHash::StreamedTextHash()
     : lanes_{kHashStart.lane[0], kHashStart.lane[1], kHashStart.lane[2], kHashStart.lane[3]},
       step_{},
@@ -97,81 +89,32 @@ uint64_t StreamedTextHash::Finish() const {
     return FinishHash(lanes, std::string_view(step_, stepped_), length_);
 }
 
-uint64_t HashCutTipsPart(const char* text, size_t size, const CutLines& cut) {
-    const size_t length = CutTipsPartLength(size, cut);
-    const size_t start = size - length;
-    if (length == 0) return 0;
-    // Step by step, each step's bytes copied whole and the cut CRs put back.
-    const auto copyStep = [&](size_t from, size_t count, char* step) {
-        std::memcpy(step, text + start + from, count);
-        const size_t cutEnd = cut.textEnd > start + from ? cut.textEnd - start - from : 0;
-        char* const end = step + std::min(count, cutEnd);
-        for (char* zero = step;
-             (zero = static_cast<char*>(std::memchr(zero, '\0', static_cast<size_t>(end - zero))));
-             ++zero)
-            *zero = '\r';
-    };
-    HashLanes lanes = kHashStart;
-    char step[kHashStep];
-    size_t done = 0;
-    for (; done + kHashStep <= length; done += kHashStep) {
-        copyStep(done, kHashStep, step);
-        HashSteps(lanes, step, kHashStep);
+uint64_t HashTipsText(std::string_view text) {
+    StreamedTextHash hash;
+    hash.Feed(text.data(), text.size());
+    return hash.Finish();
+}
+
+void TipsPartHasher::Feed(std::string_view piece) {
+    if (piece.empty()) return;
+    if (!counterLineEnded_) {
+        const size_t lineEnd = piece.find(kLineEnd);
+        const size_t tipsStart = last_ == '\r' && piece.front() == '\n' ? 1
+                                 : lineEnd == std::string_view::npos ? lineEnd
+                                                                     : lineEnd + kLineEnd.size();
+        last_ = piece.back();
+        if (tipsStart == std::string_view::npos) {
+            whole_.Feed(piece.data(), piece.size());
+            return;
+        }
+        counterLineEnded_ = true;
+        piece.remove_prefix(tipsStart);
     }
-    copyStep(done, length - done, step);
-    return FinishHash(lanes, std::string_view(step, length - done), length);
+    tips_.Feed(piece.data(), piece.size());
+    if (countLines_) lines_.Feed(piece);
 }
 
-void StampTipsPart(TipsFileStamp& stamp, const char* text, size_t size, const CutLines& cut,
-                   bool keptByList) {
-    stamp.tipsLength = CutTipsPartLength(size, cut);
-    if (!keptByList) {
-        stamp.tipsHash = HashCutTipsPart(text, size, cut);
-        stamp.readText = nullptr;
-        return;
-    }
-    stamp.readText = text;
-    stamp.readSize = static_cast<uint32_t>(size);
-    stamp.readTextEnd = static_cast<uint32_t>(cut.textEnd);
-}
-
-bool IsPendingReadOfLength(const TipsFileStamp& stamp, const TipsListStore& list,
-                           size_t tipsLength) {
-    return stamp.readText && list.Block() == stamp.readText && tipsLength == stamp.tipsLength;
-}
-
-bool PendingTipsPieceIs(const TipsFileStamp& stamp, size_t offset, const char* bytes,
-                        size_t size) {
-    const size_t start = stamp.readSize - static_cast<size_t>(stamp.tipsLength);
-    const char* const cutPart = stamp.readText + start + offset;
-    // Up to textEnd each zero was a CR the cut turned into a tip's end; the
-    // bytes between them, and every byte after textEnd, are the file's own.
-    // Eight bytes at a time: a tip's end comes every few dozen bytes, and a
-    // call into the C runtime for each tip would cost more than the compare.
-    const size_t textEnd = stamp.readTextEnd > start ? stamp.readTextEnd - start : 0;
-    const size_t cutEnd = textEnd > offset ? std::min(textEnd - offset, size) : 0;
-    const auto sameByte = [&](size_t at) {
-        return cutPart[at] == '\0' ? bytes[at] == '\r' : cutPart[at] == bytes[at];
-    };
-    size_t at = 0;
-    for (; at + 8 <= cutEnd; at += 8) {
-        uint64_t cut, read;
-        std::memcpy(&cut, cutPart + at, 8);
-        std::memcpy(&read, bytes + at, 8);
-        // Equal words pass unless the list's holds a zero: there the file
-        // must hold the CR the cut took.
-        const bool cutHasZero = (cut - 0x0101010101010101u) & ~cut & 0x8080808080808080u;
-        if (cut == read && !cutHasZero) continue;
-        for (size_t byte = at; byte < at + 8; ++byte)
-            if (!sameByte(byte)) return false;
-    }
-    for (; at < cutEnd; ++at)
-        if (!sameByte(at)) return false;
-    return std::memcmp(cutPart + cutEnd, bytes + cutEnd, size - cutEnd) == 0;
-}
-
-bool PendingTipsPartIs(const TipsFileStamp& stamp, const TipsListStore& list,
-                       std::string_view tips) {
-    return IsPendingReadOfLength(stamp, list, tips.size()) &&
-           PendingTipsPieceIs(stamp, 0, tips.data(), tips.size());
+TipsPartSeen TipsPartHasher::Seen() const {
+    if (!counterLineEnded_) return {whole_.Length(), whole_.Finish(), 0};
+    return {tips_.Length(), tips_.Finish(), lines_.lines};
 }

@@ -148,14 +148,15 @@ PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* const start, si
     const char* hashed = out;
     StreamedTextHash hash;
     PutTipsImageResult result;
-    const auto putPiece = [&](std::string_view piece) {
+    const auto putPiece = [&](std::string_view piece, bool last) {
         result.size += piece.size();
-        return put(piece);
+        return put(piece, last);
     };
     // The buffer so far handed on, and the buffer free again.
-    const auto putBuffer = [&] {
+    const auto putBuffer = [&](bool last) {
         hash.Feed(hashed, static_cast<size_t>(out - hashed));
-        const bool taken = putPiece(std::string_view(start, static_cast<size_t>(out - start)));
+        const bool taken =
+            putPiece(std::string_view(start, static_cast<size_t>(out - start)), last);
         out = start;
         hashed = start;
         return taken;
@@ -170,12 +171,12 @@ PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* const start, si
         if (!copied) {
             const std::string_view text = tip;
             if (!fits(text.size()) && out != start) {
-                if (!putBuffer()) return result;
+                if (!putBuffer(false)) return result;
             }
             if (!fits(text.size())) {
                 // Longer than a piece: handed on from the list itself.
                 hash.Feed(text.data(), text.size());
-                if (!putPiece(text)) return result;
+                if (!putPiece(text, false)) return result;
                 copied = out;
             } else {
                 copied = CopyTip(out, text);
@@ -190,7 +191,7 @@ PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* const start, si
         }
     }
     *out = '\0';
-    if (out != start && !putBuffer()) return result;
+    if (out != start && !putBuffer(true)) return result;
     result.put = true;
     result.tipsHash = hash.Finish();
     return result;
@@ -201,14 +202,14 @@ size_t TipsImageBytesAtMost(const TipsListStore& tips) {
            size_t{tips.Count()} * kLineEnd.size();
 }
 
-TipsImage BuildTipsImage(const TipsListStore& tips, size_t zeroedTo) {
+TipsImage BuildTipsImage(const TipsListStore& tips) {
     // The block is not zero-filled: new bytes were never a cost the plainest
     // save pays. The whole image fits, so it is handed on once.
-    const size_t capacity = std::max(TipsImageBytesAtMost(tips) + 1, zeroedTo);
+    const size_t capacity = TipsImageBytesAtMost(tips) + 1;
     TipsImage image{std::unique_ptr<char[]>(new char[capacity]), 0, 0};
     bool whole = true;
     const PutTipsImageResult built =
-        PutTipsImage(tips, image.bytes.get(), capacity, [&](std::string_view piece) {
+        PutTipsImage(tips, image.bytes.get(), capacity, [&](std::string_view piece, bool) {
             // The list's bound holds every tip; a list that broke it fails the
             // save rather than have it written past the block.
             whole = whole && piece.data() == image.bytes.get() && image.size == 0;
@@ -217,11 +218,6 @@ TipsImage BuildTipsImage(const TipsListStore& tips, size_t zeroedTo) {
         });
     if (!built.put) throw std::length_error("tips beyond the list's bound");
     image.tipsHash = built.tipsHash;
-    // PutTipsImage ended the image with its one zero byte.
-    if (zeroedTo > image.size + 1) {
-        std::memset(image.bytes.get() + image.size + 1, 0, zeroedTo - image.size - 1);
-        image.zeros = zeroedTo - image.size;
-    }
     return image;
 }
 

@@ -88,23 +88,24 @@ constexpr std::string_view kMutexPrefix = "Local\\Calvorin.tips.";
 // Opens the writers' mutex, made first by whichever host saves first. A host
 // running as administrator gives it a label a normal one may not create it
 // under, but may open it to wait on.
-HANDLE OpenWriterMutex(const char* path) {
+Handle OpenWriterMutex(const char* path) {
     char name[kWriterMutexNameSize];
-    if (!WriterMutexName(path, name)) return nullptr;
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
-    if (!mutex && GetLastError() == ERROR_ACCESS_DENIED)
-        mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
+    if (!WriterMutexName(path, name)) return Handle();
+    Handle mutex(CreateMutexA(nullptr, FALSE, name));
+    if (!mutex.Valid() && GetLastError() == ERROR_ACCESS_DENIED)
+        mutex = Handle(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
     return mutex;
 }
 
 // The writers' mutex for TipsPath, kept from the first save of a start on;
 // null when none could be made or opened, which the next save tries again.
 HANDLE WriterMutexOfTipsPath() {
-    if (g_writerMutex && std::strcmp(g_writerMutexPath, TipsPath) == 0) return g_writerMutex;
-    CloseWriterMutex();
-    g_writerMutex = OpenWriterMutex(TipsPath);
-    if (g_writerMutex) std::memcpy(g_writerMutexPath, TipsPath, kTipsPathSize);
-    return g_writerMutex;
+    Handle& mutex = g_tipsFile.writerMutex;
+    if (mutex.Valid() && std::strcmp(g_tipsFile.writerMutexPath, TipsPath) == 0)
+        return mutex.Get();
+    mutex = OpenWriterMutex(TipsPath);
+    if (mutex.Valid()) std::memcpy(g_tipsFile.writerMutexPath, TipsPath, kTipsPathSize);
+    return mutex.Get();
 }
 
 // wsprintfA fills at most 1024 bytes; every question fits in far fewer.
@@ -157,7 +158,7 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
         wsprintfA(text, kTipsUnreadAtStartText,
                   change == TipsFileChange::Unreadable
                       ? kEveryTip
-                      : CountPhrase(found.fileNow.tipLines, kOneTip, kTheTips, tips));
+                      : CountPhrase(found.fileNow.lines, kOneTip, kTheTips, tips));
         return true;
     }
     switch (change) {
@@ -174,6 +175,11 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
     }
 }
 
+// The stamp of a file whose tips part is as the comparison found it.
+TipsFileStamp StampOf(const TipsFileComparison& found) {
+    return {found.fileNow.length, found.fileNow.hash, 0, 0, false};
+}
+
 // What a save that went ahead comes to: the box for a text that could not be
 // built, and the old bytes of a cut-off rewrite kept for their next chance.
 TipsSave Reported(TipsSaveOutcome& outcome) {
@@ -184,7 +190,7 @@ TipsSave Reported(TipsSaveOutcome& outcome) {
         ShowMessageBox(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
         break;
     case TipsWriteResult::LeftChanged:
-        g_unfinishedRewrite = std::move(outcome.unfinished);
+        g_tipsFile.unfinished = std::move(outcome.unfinished);
         break;
     default:
         break;
@@ -219,14 +225,9 @@ bool WriterMutexName(const char* path, char (&name)[kWriterMutexNameSize]) {
     return true;
 }
 
-void CloseWriterMutex() {
-    if (g_writerMutex) CloseHandle(g_writerMutex);
-    g_writerMutex = nullptr;
-}
-
 void ReadTipsFile() {
     const WaitBudget budget(kStartUpWaitMs);
-    switch (ReadTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget)) {
+    switch (ReadTipsFileAt(TipsPath, TipsList, g_tipsFile.stamp, budget)) {
     case TipsReadResult::NoLines:
     case TipsReadResult::NotRead:
     case TipsReadResult::SplitFailed:
@@ -256,12 +257,12 @@ TipsSave WriteTipsFile() {
             // The old bytes of a rewrite that was cut off go back first, so
             // that the comparison meets the file this plug-in last knew; while
             // they cannot, nothing else is written.
-            if (!PutBackUnfinishedRewrite(TipsPath, g_unfinishedRewrite, budget))
+            if (!PutBackUnfinishedRewrite(TipsPath, g_tipsFile.unfinished, budget))
                 return TipsSave::Failed;
-            outcome = SaveTipsFileAt(TipsPath, TipsList, g_tipsFileStamp, budget,
+            outcome = SaveTipsFileAt(TipsPath, TipsList, g_tipsFile.stamp, budget,
                                      [&](const TipsFileComparison& found) {
                                          return !QuestionBeforeReplacing(
-                                             found, g_tipsFileStamp, unreadableAccepted, question);
+                                             found, g_tipsFile.stamp, unreadableAccepted, question);
                                      });
         }
         if (outcome.result != TipsWriteResult::NotAhead) return Reported(outcome);
@@ -274,8 +275,8 @@ TipsSave WriteTipsFile() {
         // from the open, so a change made while the box was up asks again.
         switch (outcome.found.change) {
         case TipsFileChange::Unreadable:  unreadableAccepted = true; break;
-        case TipsFileChange::TipsChanged: g_tipsFileStamp = outcome.found.fileNow; break;
-        default:                          g_tipsFileStamp.notShown = 0; break;
+        case TipsFileChange::TipsChanged: g_tipsFile.stamp = StampOf(outcome.found); break;
+        default:                          g_tipsFile.stamp.notShown = 0; break;
         }
     }
 }
@@ -283,16 +284,19 @@ TipsSave WriteTipsFile() {
 // Under the writers' mutex, as a save is, so that no other host's save runs
 // beside it; its wait and the put-back's share one budget.
 bool PutBackUnfinishedTipsRewrite() {
-    if (!g_unfinishedRewrite.Pending()) return true;
+    if (!g_tipsFile.unfinished.Pending()) return true;
     const WaitBudget budget(kSaveWaitMs);
     const HANDLE mutex = WriterMutexOfTipsPath();
     const MutexOwner owner(mutex, budget.Left());
     if (mutex && !owner.Owns()) return false;
-    return PutBackUnfinishedRewrite(TipsPath, g_unfinishedRewrite, budget);
+    return PutBackUnfinishedRewrite(TipsPath, g_tipsFile.unfinished, budget);
 }
 
 void EndTipsFileSaves() {
     PutBackUnfinishedTipsRewrite();
-    g_unfinishedRewrite = {};
-    CloseWriterMutex();
+    // TipsList keeps its tips through the stop, and the stamp what they were
+    // read from: a next start that cannot open tips.rc still knows it.
+    const TipsFileStamp stamp = g_tipsFile.stamp;
+    g_tipsFile = {};
+    g_tipsFile.stamp = stamp;
 }

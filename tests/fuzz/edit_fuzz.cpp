@@ -118,12 +118,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Built a piece at a time in a buffer of any size: the same bytes and hash.
     std::vector<char> buffer(kMinImagePiece + input.ConsumeIntegralInRange<size_t>(0, 256));
     std::string pieces;
+    bool lastSeen = false;
     const PutTipsImageResult put =
-        PutTipsImage(list, buffer.data(), buffer.size(), [&](std::string_view piece) {
+        PutTipsImage(list, buffer.data(), buffer.size(), [&](std::string_view piece, bool last) {
+            if (lastSeen) abort();
+            lastSeen = last;
             pieces.append(piece);
             return true;
         });
-    if (!put.put || pieces != image || put.size != image.size() ||
+    if (!put.put || !lastSeen || pieces != image || put.size != image.size() ||
         put.tipsHash != built.tipsHash)
         abort();
     return 0;

@@ -480,13 +480,13 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
             const std::string partNew = ReadBytes(tipsPath);
             EXPECT_NE(old, partNew);
             EXPECT_EQ(old.size(), partNew.size()) << "cut back though no byte went back";
-            EXPECT_TRUE(g_unfinishedRewrite.Pending());
+            EXPECT_TRUE(g_tipsFile.unfinished.Pending());
         } else {
             ExpectOldFileAlone();
         }
         // The box answered, with the drive back.
         EXPECT_TRUE(PutBackUnfinishedTipsRewrite());
-        EXPECT_FALSE(g_unfinishedRewrite.Pending());
+        EXPECT_FALSE(g_tipsFile.unfinished.Pending());
         ExpectOldFileAlone();
         EXPECT_TRUE(g_boxes.empty());
     }
@@ -531,8 +531,8 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
                                         << c.failsFirst << (c.attemptedLost ? ", text lost" : ""));
         WriteOldFile();
         EXPECT_EQ(0, SavedAnswering({kNoNewFile, driveGone[0], driveGone[1]}));
-        ASSERT_TRUE(g_unfinishedRewrite.Pending());
-        if (c.attemptedLost) g_unfinishedRewrite.attempted = TipsImage{};
+        ASSERT_TRUE(g_tipsFile.unfinished.Pending());
+        if (c.attemptedLost) g_tipsFile.unfinished.attempted = TipsImage{};
         const std::string& now = left[static_cast<int>(c.left)];
         WriteBytes(tipsPath, now);
         for (int i = 0; i < c.failsFirst; ++i) {
@@ -554,7 +554,7 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
             EndTipsFileSaves();
             break;
         }
-        EXPECT_FALSE(g_unfinishedRewrite.Pending());
+        EXPECT_FALSE(g_tipsFile.unfinished.Pending());
         EXPECT_EQ(stays ? theirs : c.chance == Chance::NextOk ? attempted : old,
                   ReadBytes(tipsPath));
     }
@@ -574,7 +574,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileChange::TipsChanged,
-              CompareTipsFileAt(TipsPath, g_tipsFileStamp, TipsList, WaitBudget(0)).change);
+              CompareTipsFileAt(TipsPath, g_tipsFile.stamp, WaitBudget(0)).change);
 
     WriteOldFile();
     g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));

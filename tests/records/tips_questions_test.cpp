@@ -138,7 +138,7 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         if (c.linked) {
             ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
         }
-        g_tipsFileStamp = {};
+        g_tipsFile.stamp = {};
         Answering({Step::Read, ERROR_SHARING_VIOLATION, c.unread ? kAlways : 0},
                   [] { ReadTipsFile(); });
         if (c.afterOwnSave) {
@@ -201,7 +201,7 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         RestartDialogWatchdog();  // the rows' waits add up past the watchdog's time
         WriteBytes(tipsPath, clean);
         TipsList.ReplaceAll({"prior"});
-        g_tipsFileStamp = {};  // as the module starts
+        g_tipsFile.stamp = {};  // as the module starts
         const bool read = c.refusedAtStart != kAlways;
         // Start-up says nothing of a file it cannot open; one it opened but
         // could not read leaves no tips, and says so.
@@ -330,7 +330,7 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
         EXPECT_EQ(c.saved, saved);
         if (c.saved == TipsSave::Failed) {
-            EXPECT_EQ(c.unfinished, g_unfinishedRewrite.Pending());
+            EXPECT_EQ(c.unfinished, g_tipsFile.unfinished.Pending());
             if (c.unfinished)
                 EXPECT_EQ(fileBefore, ReadBytes(tipsPath));
             else

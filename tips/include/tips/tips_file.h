@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "tips/brief_holds.h"
+#include "tips/tips_file_steps.h"
 #include "tips/tips_list.h"
 #include "tips/tips_stamp.h"
 #include "tips/tips_text.h"
@@ -39,27 +40,17 @@ enum class TipsFileChange {
 };
 
 // What a comparison of the file with the stamp found. Once the file was read,
-// `fileNow` stamps it as it is: the length of its tips part, their hash when
-// they changed, and their lines where a question names them.
+// `fileNow` says what its tips part holds: its length, its hash, and its
+// lines where a question names them.
 struct TipsFileComparison {
     TipsFileChange change = TipsFileChange::Unreadable;
-    TipsFileStamp fileNow{};
+    TipsPartSeen fileNow{};
 };
 
 // Whether the tips part of the file at path is still the stamped one, read
-// from the file itself every time. The list is the one the stamp's read
-// filled; once it holds other text than that read's, the tips part counts as
-// changed.
+// from the file itself every time.
 TipsFileComparison CompareTipsFileAt(const char* path, const TipsFileStamp& stamp,
-                                     const TipsListStore& list, const WaitBudget& budget);
-
-// A file's bytes in a block of their own, a zero byte after them; no block
-// when they could not be had.
-struct FileBytes {
-    GlobalBuffer block;
-    DWORD size = 0;
-    std::string_view View() const { return std::string_view(block.Bytes(), size); }
-};
+                                     const WaitBudget& budget);
 
 // A rewrite in place cut off part-way whose old bytes could not go back at
 // once (the drive dropped): they wait here, with the text that was being

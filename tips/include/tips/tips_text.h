@@ -37,32 +37,26 @@ struct CutLines {
 // they were.
 CutLines CutTipsLines(char* text, size_t size);
 
-// A file image in a block of its own, `zeros` zero bytes (one at least) after
-// its `size` bytes, with the HashTipsText of its tips part.
+// A file image in a block of its own, a zero byte after its `size` bytes,
+// with the HashTipsText of its tips part.
 struct TipsImage {
     std::unique_ptr<char[]> bytes;
     size_t size = 0;
     uint64_t tipsHash = 0;
-    size_t zeros = 1;
     std::string_view View() const { return std::string_view(bytes.get(), size); }
-    // The image and as many as it holds of the `count` zero bytes after it:
-    // what one write can carry.
-    std::string_view WithZeros(size_t count) const {
-        return std::string_view(bytes.get(), size + (count < zeros ? count : zeros));
-    }
 };
 
 // The whole file image for the tips: the counter line, then every tip in order,
-// with the hash of its tips part taken as it is built. The block holds zero
-// bytes after the image up to `zeroedTo` bytes in all.
-TipsImage BuildTipsImage(const TipsListStore& tips, size_t zeroedTo = 0);
+// with the hash of its tips part taken as it is built.
+TipsImage BuildTipsImage(const TipsListStore& tips);
 
 // The most bytes BuildTipsImage's image of the tips can take: what the list
 // knows without measuring the tips it read.
 size_t TipsImageBytesAtMost(const TipsListStore& tips);
 
-// Hands on one piece of the image as it is built; false stops the building.
-using PutImagePiece = std::function<bool(std::string_view piece)>;
+// Hands on one piece of the image as it is built, `last` with the piece that
+// ends it; false stops the building.
+using PutImagePiece = std::function<bool(std::string_view piece, bool last)>;
 
 // What building the image a piece at a time gave: whether every piece was
 // taken, the image's size and the hash of its tips part.

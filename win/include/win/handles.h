@@ -1,6 +1,8 @@
 // Owners of the Win32 handles the module makes: each gives back what it holds
 // when its scope ends, on every path out of the scope. A helper returns its
 // owner, which moves; Release() hands the handle to code that is no owner.
+// Closing keeps the last error: a failed call's reason outlives the handle it
+// was made on, and the owners that its failure sends out of scope.
 #pragma once
 
 #include <windows.h>
@@ -8,10 +10,16 @@
 #include <string>
 #include <utility>
 
+// Calls `close` with the caller's last error kept across it.
+template <typename Close>
+void KeepingLastError(Close close) {
+    const DWORD error = GetLastError();
+    close();
+    SetLastError(error);
+}
+
 // A kernel object's handle. Files say "none" with INVALID_HANDLE_VALUE, most
 // other objects with null; both are none here.
-// Closing one keeps the last error: a failed call's reason outlives the
-// handle it was made on.
 class Handle {
 public:
     Handle() = default;
@@ -32,26 +40,23 @@ public:
 
 private:
     void Close() {
-        if (!Valid()) return;
-        const DWORD error = GetLastError();
-        CloseHandle(h_);
-        SetLastError(error);
+        if (Valid()) KeepingLastError([this] { CloseHandle(h_); });
     }
 
     HANDLE h_ = nullptr;
 };
 
 // An object that one call destroys, null being none.
-template <typename H, auto Destroy>
+template <typename H, auto DestroyFn>
 class Owned {
 public:
     Owned() = default;
     explicit Owned(H handle) : h_(handle) {}
-    ~Owned() { if (h_) Destroy(h_); }
+    ~Owned() { Destroy(); }
     Owned(Owned&& other) noexcept : h_(other.Release()) {}
     Owned& operator=(Owned&& other) noexcept {
         if (this != &other) {
-            if (h_) Destroy(h_);
+            Destroy();
             h_ = other.Release();
         }
         return *this;
@@ -61,6 +66,10 @@ public:
     H Release() { return std::exchange(h_, nullptr); }
 
 private:
+    void Destroy() {
+        if (h_) KeepingLastError([this] { DestroyFn(h_); });
+    }
+
     H h_ = nullptr;
 };
 
@@ -77,7 +86,9 @@ public:
 class TempFile {
 public:
     TempFile() = default;
-    ~TempFile() { if (!path_.empty()) DeleteFileA(path_.c_str()); }
+    ~TempFile() {
+        if (!path_.empty()) KeepingLastError([this] { DeleteFileA(path_.c_str()); });
+    }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
@@ -97,7 +108,9 @@ public:
         const DWORD waited = mutex ? WaitForSingleObject(mutex, waitMs) : WAIT_FAILED;
         owns_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     }
-    ~MutexOwner() { if (owns_) ReleaseMutex(mutex_); }
+    ~MutexOwner() {
+        if (owns_) KeepingLastError([this] { ReleaseMutex(mutex_); });
+    }
     MutexOwner(const MutexOwner&) = delete;
     MutexOwner& operator=(const MutexOwner&) = delete;
 
@@ -116,8 +129,10 @@ public:
         : window_(window), dc_(GetDC(window)), oldFont_(dc_ ? SelectObject(dc_, font) : nullptr) {}
     ~WindowDcWithFont() {
         if (!dc_) return;
-        SelectObject(dc_, oldFont_);
-        ReleaseDC(window_, dc_);
+        KeepingLastError([this] {
+            SelectObject(dc_, oldFont_);
+            ReleaseDC(window_, dc_);
+        });
     }
     WindowDcWithFont(const WindowDcWithFont&) = delete;
     WindowDcWithFont& operator=(const WindowDcWithFont&) = delete;

@@ -20,6 +20,7 @@
 #include "tips/tips_location.h"
 #include "tips/tips_file.h"
 #include "tips/tips_stamp.h"
+#include "win/handles.h"
 
 // The module's own instance: window class, dialog templates and icon come from it.
 extern HINSTANCE g_instance;
@@ -46,16 +47,26 @@ extern uint32_t TrayIconId;
 // What GetPluginInfo hands out; the host may hold the address for good.
 extern PluginInfo g_pluginInfo;
 
-// What tips.rc held when TipsList was last read from it or written to it, or
-// that it could not be read: the writer asks before replacing tips that
-// TipsList may lack. Only the tips file's own code and its tests look at it.
-extern TipsFileStamp g_tipsFileStamp;
-
-// The old bytes of a rewrite of tips.rc in place that was cut off part-way
-// and could not put them back at once (a network drive that dropped): they go
-// back at the next chance, once the failure's box is answered, at the next
-// save and at the stop.
-extern UnfinishedRewrite g_unfinishedRewrite;
+// What the module keeps of tips.rc between its reads and saves; the stop
+// resets all of it but the stamp, which goes with TipsList. Only the tips
+// file's own code and its tests look at it.
+struct TipsFileRecord {
+    // What tips.rc held when TipsList was last read from it or written to it,
+    // or that it could not be read: the writer asks before replacing tips that
+    // TipsList may lack.
+    TipsFileStamp stamp;
+    // The old bytes of a rewrite of tips.rc in place that was cut off part-way
+    // and could not put them back at once (a network drive that dropped):
+    // they go back at the next chance, once the failure's box is answered, at
+    // the next save and at the stop.
+    UnfinishedRewrite unfinished;
+    // The writers' mutex of the tips.rc at writerMutexPath, made by the first
+    // save of a start and kept until the stop: naming it takes a look at the
+    // folder, which would otherwise cost every save as much as its own checks.
+    Handle writerMutex;
+    char writerMutexPath[kTipsPathSize];
+};
+extern TipsFileRecord g_tipsFile;
 
 // The message boxes ShowMessageBox has open, innermost last, with the style
 // each was asked for, so a shut-down can answer each as the user's No would.
@@ -77,12 +88,6 @@ extern UINT g_newBoxStyle;
 
 // How often the plug-in has been stopped since it was loaded.
 extern unsigned g_stopCount;
-
-// The writers' mutex of the tips.rc at g_writerMutexPath, made by the first
-// save of a start and kept until the stop: naming it takes a look at the
-// folder, which would otherwise cost every save as much as its own checks.
-extern HANDLE g_writerMutex;
-extern char g_writerMutexPath[kTipsPathSize];
 
 // True while the "Not enough memory" box is up: its loop serves the module's
 // windows, whose work fails too while memory stays out, and one box says it.

@@ -29,12 +29,8 @@ TipsSave WriteTipsFile();
 bool PutBackUnfinishedTipsRewrite();
 
 // The stop: the last chance for a cut-off rewrite's old bytes to go back, and
-// the writers' mutex let go.
+// the writers' mutex let go; the next save makes it anew.
 void EndTipsFileSaves();
-
-// Lets go of the writers' mutex that saves keep from the first one on; the
-// stop calls it, and the next save makes the mutex anew.
-void CloseWriterMutex();
 
 // The name of the mutex that instances of the module take to save the file at
 // path, the same for every spelling of that path; false when the path has none.
