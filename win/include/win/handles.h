@@ -18,34 +18,6 @@ void KeepingLastError(Close close) {
     SetLastError(error);
 }
 
-// A kernel object's handle. Files say "none" with INVALID_HANDLE_VALUE, most
-// other objects with null; both are none here.
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : h_(handle) {}
-    ~Handle() { Close(); }
-    Handle(Handle&& other) noexcept : h_(other.Release()) {}
-    Handle& operator=(Handle&& other) noexcept {
-        if (this != &other) {
-            Close();
-            h_ = other.Release();
-        }
-        return *this;
-    }
-
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Release() { return std::exchange(h_, nullptr); }
-
-private:
-    void Close() {
-        if (Valid()) KeepingLastError([this] { CloseHandle(h_); });
-    }
-
-    HANDLE h_ = nullptr;
-};
-
 // An object that one call destroys, null being none.
 template <typename H, auto DestroyFn>
 class Owned {
@@ -71,6 +43,19 @@ private:
     }
 
     H h_ = nullptr;
+};
+
+// To CloseHandle, INVALID_HANDLE_VALUE is the current process, not a file.
+inline void CloseKernelHandle(HANDLE handle) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+}
+
+// A kernel object's handle. Files say "none" with INVALID_HANDLE_VALUE, most
+// other objects with null; both are none here.
+class Handle : public Owned<HANDLE, &CloseKernelHandle> {
+public:
+    using Owned::Owned;
+    bool Valid() const { return Get() && Get() != INVALID_HANDLE_VALUE; }
 };
 
 using PopupMenu = Owned<HMENU, &DestroyMenu>;
