@@ -21,13 +21,14 @@ constexpr char kIconSetting[] = "Icon";
 // The one setting, followed by twelve zero bytes for a host that reads past it.
 const SettingDescriptor kSettings[2] = {{kIconSetting, kPictureSettingKind, kIconSetting}, {}};
 
-// The host's own tips.rc beside localPath wins over the one in hostDir.
-bool LocateTipsFile(char (&found)[kTipsPathSize]) {
+// The host's own tips.rc beside localPath wins over the one in hostDir; false,
+// with TipsPath as it was, when tips.rc is in neither place.
+bool LocateTipsFile() {
     const TipsFileCandidates candidates =
         FindTipsFileCandidates(g_hostInfo.localPath, g_hostInfo.hostDir);
     for (size_t i = 0; i < candidates.count; ++i) {
         if (FileExists(candidates.paths[i])) {
-            std::memcpy(found, candidates.paths[i], kTipsPathSize);
+            std::memcpy(TipsPath, candidates.paths[i], kTipsPathSize);
             return true;
         }
     }
@@ -46,10 +47,8 @@ bool ReadTipsAndPictureSetting() {
     CfgReader reader = {};
     OpenCFGr(g_hostInfo.configFile, &reader);
     FindSection(kSectionName, 0, &reader);
-    char found[kTipsPathSize] = {};
-    const bool located = LocateTipsFile(found);
+    const bool located = LocateTipsFile();
     if (located) {
-        std::memcpy(TipsPath, found, kTipsPathSize);
         ReadTipsFile();
         GetCFGPic(kIconSetting, &g_picture, &reader);
     }
@@ -78,44 +77,6 @@ const PluginInfo* WINAPI GetPluginInfo() {
 
 namespace {
 
-void ShutDown();
-
-uint32_t StartUp(const HostInfo* host) {
-    // A host too old for the plug-in gets the code of the button that closed
-    // the box (1 for OK), not 0: hosts have always been given that value here.
-    if (host->size < kHostInfoSize)
-        return ShowMessageBox(nullptr, kHostTooOldText, kPluginName, MB_TOPMOST);
-    // A newer host's record is longer; the module knows only the first 112 bytes.
-    std::memcpy(&g_hostInfo, host, kHostInfoSize);
-
-    // The host stops no plug-in whose start failed: each failure undoes what
-    // was made before it.
-    if (!RegisterNotifyWindowClass()) {
-        ShutDown();
-        return 0;
-    }
-    // Without its window the icon would answer no click.
-    NotifyWindow = CreateNotifyWindow();
-    if (!NotifyWindow) {
-        ShutDown();
-        return 0;
-    }
-    if (!ReadTipsAndPictureSetting()) {
-        ShowMessageBox(nullptr, kNoTipsFileText, kErrorCaption, MB_TOPMOST);
-        ShutDown();
-        return 0;
-    }
-    LoadPictureAtTraySize();
-    const uint32_t started = AddTrayIcon();
-    // An icon the host refused (its tray not ready at logon, or out of
-    // resources) leaves the user no way in: a failed start like the others.
-    if (!TrayIconId) {
-        ShutDown();
-        return 0;
-    }
-    return started;
-}
-
 void ShutDown() {
     // Boxes and dialogs left open would go on editing TipsList and writing
     // tips.rc for a stopped module, or stay on screen with nothing behind them.
@@ -134,6 +95,37 @@ void ShutDown() {
     FreePicture(&g_picture);
     UnregisterNotifyWindowClass();
     EndTipsFileSaves();
+}
+
+// The host stops no plug-in whose start failed: each failure undoes what was
+// made before it.
+uint32_t FailedStart() {
+    ShutDown();
+    return 0;
+}
+
+uint32_t StartUp(const HostInfo* host) {
+    // A host too old for the plug-in gets the code of the button that closed
+    // the box (1 for OK), not 0: hosts have always been given that value here.
+    if (host->size < kHostInfoSize)
+        return ShowMessageBox(nullptr, kHostTooOldText, kPluginName, MB_TOPMOST);
+    // A newer host's record is longer; the module knows only the first 112 bytes.
+    std::memcpy(&g_hostInfo, host, kHostInfoSize);
+
+    if (!RegisterNotifyWindowClass()) return FailedStart();
+    // Without its window the icon would answer no click.
+    NotifyWindow = CreateNotifyWindow();
+    if (!NotifyWindow) return FailedStart();
+    if (!ReadTipsAndPictureSetting()) {
+        ShowMessageBox(nullptr, kNoTipsFileText, kErrorCaption, MB_TOPMOST);
+        return FailedStart();
+    }
+    LoadPictureAtTraySize();
+    const uint32_t started = AddTrayIcon();
+    // An icon the host refused (its tray not ready at logon, or out of
+    // resources) leaves the user no way in: a failed start like the others.
+    if (!TrayIconId) return FailedStart();
+    return started;
 }
 
 }  // namespace
