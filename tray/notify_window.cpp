@@ -12,8 +12,6 @@
 
 namespace {
 
-void ShowCommandError(HWND owner, const char* text);
-
 constexpr char kNotifyClassName[] = "Calvorin";
 constexpr UINT kTrackFlags = TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
 
@@ -52,6 +50,10 @@ void RequestProperties() {
     SendMessageA(g_hostInfo.hostWindow, HostMsgProperties, 0, reinterpret_cast<LPARAM>(text));
 }
 
+void ShowCommandError(HWND owner, const char* text) {
+    ShowMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
+}
+
 // Two managers on one TipsList would each hold rows the other removed, so while
 // one is open the command only brings it (or the editor it runs) to the front.
 void RunTipsManager(HWND window) {
@@ -71,10 +73,6 @@ void RunTipsManager(HWND window) {
     // time the user answers: the old bytes of a rewrite it cut off go back.
     // A stop while the box was up has put them back already.
     PutBackUnfinishedTipsRewrite();
-}
-
-void ShowCommandError(HWND owner, const char* text) {
-    ShowMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONERROR | MB_TOPMOST);
 }
 
 }  // namespace
