@@ -19,10 +19,6 @@ std::string SwapName(const char* fullPath) {
     return name;
 }
 
-bool WriteAndFlush(HANDLE file, std::string_view bytes) {
-    return WriteAll(file, bytes) && FlushFileBuffers(file);
-}
-
 }  // namespace
 
 SwapResult SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
@@ -57,7 +53,8 @@ SwapResult SwapIn(const char* fullPath, std::string_view image, DWORD keptBits,
                        ? SwapResult::FolderTakesNoNewFile
                        : SwapResult::Failed;
         temp.Own(swapPath);
-        if (!WriteAndFlush(file.Get(), image)) return SwapResult::Failed;
+        if (!WriteAll(file.Get(), image) || !FlushFileBuffers(file.Get()))
+            return SwapResult::Failed;
     }
     // A scanner's handle on tips.rc makes the rename fail with 32 or 5 for a
     // moment; the new file waits for it.
