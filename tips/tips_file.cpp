@@ -73,10 +73,7 @@ TipsReadResult StoreTips(FileBytes& read, TipsListStore& list, TipsFileStamp& st
 // another program's write between the save and a look at the file would be
 // stamped as ours.
 TipsFileStamp StampOfSavedImage(uint64_t imageSize, uint64_t tipsHash) {
-    TipsFileStamp stamp{};
-    stamp.tipsLength = imageSize - kCounterLine.size() - kLineEnd.size();
-    stamp.tipsHash = tipsHash;
-    return stamp;
+    return {imageSize - kCounterLine.size() - kLineEnd.size(), tipsHash, 0, 0, false};
 }
 
 // The new text, built whole once the comparison's answer lets the save go on;
