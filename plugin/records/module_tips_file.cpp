@@ -150,29 +150,21 @@ void NotShownQuestion(const TipsFileStamp& stamp, char (&text)[kQuestionSize]) {
 bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStamp& stamp,
                              bool unreadableAccepted, char (&text)[kQuestionSize]) {
     const TipsFileChange change = found.change;
-    if (change == TipsFileChange::Vanished ||
-        (change == TipsFileChange::Unreadable && unreadableAccepted))
-        return false;
+    const bool unreadable = change == TipsFileChange::Unreadable;
+    if (change == TipsFileChange::Vanished || (unreadable && unreadableAccepted)) return false;
     if (stamp.unread && change != TipsFileChange::Unchanged) {
         char tips[kPhraseSize];
         wsprintfA(text, kTipsUnreadAtStartText,
-                  change == TipsFileChange::Unreadable
-                      ? kEveryTip
-                      : CountPhrase(found.fileNow.lines, kOneTip, kTheTips, tips));
+                  unreadable ? kEveryTip
+                             : CountPhrase(found.fileNow.lines, kOneTip, kTheTips, tips));
         return true;
     }
-    switch (change) {
-    case TipsFileChange::Unreadable:
-        lstrcpynA(text, kTipsUncheckedText, kQuestionSize);
-        return true;
-    case TipsFileChange::TipsChanged:
-        lstrcpynA(text, kTipsChangedText, kQuestionSize);
-        return true;
-    default:
-        if (!stamp.notShown) return false;
-        NotShownQuestion(stamp, text);
+    if (change != TipsFileChange::Unchanged) {
+        lstrcpynA(text, unreadable ? kTipsUncheckedText : kTipsChangedText, kQuestionSize);
         return true;
     }
+    if (stamp.notShown) NotShownQuestion(stamp, text);
+    return stamp.notShown != 0;
 }
 
 // The stamp of a file whose tips part is as the comparison found it.
