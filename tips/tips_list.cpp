@@ -1,7 +1,6 @@
 #include "tips/tips_list.h"
 
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <utility>
 
@@ -30,13 +29,9 @@ const char* TipsListStore::At(uint32_t position) const {
 }
 
 void TipsListStore::Append(std::string_view text) {
-    char* copy = CopyText(text).release();
-    try {
-        tips_.push_back(copy);
-    } catch (...) {
-        delete[] copy;
-        throw;
-    }
+    std::unique_ptr<char[]> copy = CopyText(text);
+    tips_.push_back(copy.get());
+    copy.release();
 }
 
 void TipsListStore::ReplaceAt(uint32_t position, std::string_view text) {
@@ -93,12 +88,6 @@ size_t TipsListStore::TextBytesAtMost() const {
     for (const char* text : tips_)
         if (!InBlock(text)) bytes += std::strlen(text) + 1;
     return bytes;
-}
-
-bool TipsListStore::InBlock(const char* text) const {
-    // std::less orders pointers into different allocations too; < need not.
-    const std::less<const char*> before;
-    return block_ && !before(text, block_) && before(text, block_ + blockSize_);
 }
 
 void TipsListStore::DropText(char* text) const {

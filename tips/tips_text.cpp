@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -161,13 +160,10 @@ PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* const start, si
         hashed = start;
         return taken;
     };
-    const std::less<const char*> before;
-    const char* const block = tips.Block();
-    const char* const blockEnd = block ? block + tips.BlockSize() : nullptr;
+    const char* const blockEnd = tips.BlockEnd();
     for (uint32_t i = 0, count = tips.Count(); i < count; ++i) {
         const char* const tip = tips.At(i);
-        const bool inBlock = block && !before(tip, block) && before(tip, blockEnd);
-        char* copied = inBlock ? CopyTipInBlock(out, limit, tip, blockEnd) : nullptr;
+        char* copied = tips.InBlock(tip) ? CopyTipInBlock(out, limit, tip, blockEnd) : nullptr;
         if (!copied) {
             const std::string_view text = tip;
             if (!fits(text.size()) && out != start) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,16 +46,20 @@ public:
     void TakeBlock(char* block, size_t size, ReleaseBlock release,
                    std::vector<char*>&& tips) noexcept;
 
-    // The block taken over from the reader, or null, and its size.
-    const char* Block() const { return block_; }
-    size_t BlockSize() const { return blockSize_; }
+    // Whether the text lies in the block taken over from the reader, which
+    // ends at BlockEnd().
+    bool InBlock(const char* text) const {
+        // std::less orders pointers into different allocations too; < need not.
+        const std::less<const char*> before;
+        return block_ && !before(text, block_) && before(text, block_ + blockSize_);
+    }
+    const char* BlockEnd() const { return block_ + blockSize_; }
     // At least the bytes every tip's text takes, its zero included: the
     // block's size and each copy's, so measuring the tips in the block costs
     // nothing.
     size_t TextBytesAtMost() const;
 
 private:
-    bool InBlock(const char* text) const;
     void DropText(char* text) const;
     void DropAll() noexcept;
 
