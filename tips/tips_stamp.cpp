@@ -10,12 +10,9 @@ namespace {
 // three, and four independent lanes keep the multiplier busy.
 constexpr size_t kHashStep = 16;
 
-
 struct HashLanes {
     uint32_t lane[4];
 };
-
-constexpr HashLanes kHashStart = {{0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du, 0x27D4EB2Fu}};
 
 uint32_t RotateLeft(uint32_t value, int bits) {
     return (value << bits) | (value >> (32 - bits));
@@ -56,12 +53,6 @@ uint64_t FinishHash(HashLanes lanes, std::string_view tail, size_t length) {
 }
 
 }  // namespace
-
-StreamedTextHash::StreamedTextHash()
-    : lanes_{kHashStart.lane[0], kHashStart.lane[1], kHashStart.lane[2], kHashStart.lane[3]},
-      step_{},
-      stepped_(0),
-      length_(0) {}
 
 void StreamedTextHash::Feed(const char* bytes, size_t size) {
     length_ += size;

@@ -19,16 +19,16 @@ uint64_t HashTipsText(std::string_view text);
 // time or an image is built: the same hash, whatever the pieces.
 class StreamedTextHash {
 public:
-    StreamedTextHash();
     void Feed(const char* bytes, size_t size);
     uint64_t Finish() const;
     size_t Length() const { return length_; }
 
 private:
-    uint32_t lanes_[4];
-    char step_[16];    // the bytes of the step not yet whole
-    size_t stepped_;   // how many of them
-    size_t length_;
+    // Each lane starts at the prime it is multiplied by.
+    uint32_t lanes_[4] = {0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du, 0x27D4EB2Fu};
+    char step_[16] = {};  // the bytes of the step not yet whole
+    size_t stepped_ = 0;  // how many of them
+    size_t length_ = 0;
 };
 
 // What the tips part of a file (everything after its counter line) held when
