@@ -19,15 +19,11 @@ namespace {
 // The largest number of selected rows one command handles.
 constexpr WPARAM kMaxSelectedRows = 32767;
 
-HWND TipsListBox(HWND dialog) {
-    return GetDlgItem(dialog, IDC_TIPS_LIST);
-}
-
 // The selected rows in ascending order, at most kMaxSelectedRows of them. Rows
 // beyond the end of TipsList are left out: a module restarted while the manager
 // was open may have read a shorter list under it.
 std::vector<int32_t> SelectedRows(HWND dialog) {
-    HWND list = TipsListBox(dialog);
+    HWND list = GetDlgItem(dialog, IDC_TIPS_LIST);
     const LRESULT selected = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
     std::vector<int32_t> rows(selected > 0 ? static_cast<size_t>(selected) : 0);
     if (rows.empty()) return rows;
@@ -144,7 +140,7 @@ void OnEditSelectedTips(HWND dialog) {
 
 void FillManagerList(HWND dialog) {
     // Rows mirror TipsList one to one: the template has no LBS_SORT.
-    HWND list = TipsListBox(dialog);
+    HWND list = GetDlgItem(dialog, IDC_TIPS_LIST);
     const uint32_t count = TipsList.Count();
     size_t bytes = 0;
     for (uint32_t i = 0; i < count; ++i) bytes += std::strlen(TipsList.At(i)) + 1;
