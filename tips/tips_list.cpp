@@ -16,18 +16,6 @@ std::unique_ptr<char[]> CopyText(std::string_view text) {
 
 }  // namespace
 
-TipsListStore::~TipsListStore() {
-    DropAll();
-}
-
-uint32_t TipsListStore::Count() const {
-    return static_cast<uint32_t>(tips_.size());
-}
-
-const char* TipsListStore::At(uint32_t position) const {
-    return tips_[position];
-}
-
 void TipsListStore::Append(std::string_view text) {
     std::unique_ptr<char[]> copy = CopyText(text);
     tips_.push_back(copy.get());

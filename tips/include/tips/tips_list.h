@@ -24,13 +24,13 @@ using ReleaseBlock = void (*)(char* block);
 class TipsListStore {
 public:
     TipsListStore() = default;
-    ~TipsListStore();
+    ~TipsListStore() { DropAll(); }
     TipsListStore(const TipsListStore&) = delete;
     TipsListStore& operator=(const TipsListStore&) = delete;
 
-    uint32_t Count() const;
+    uint32_t Count() const { return static_cast<uint32_t>(tips_.size()); }
     // The tip's own zero-terminated text; an empty tip gives "".
-    const char* At(uint32_t position) const;
+    const char* At(uint32_t position) const { return tips_[position]; }
     void Append(std::string_view text);
     void ReplaceAt(uint32_t position, std::string_view text);
     void EraseAt(uint32_t position);
