@@ -17,9 +17,11 @@ std::unique_ptr<char[]> CopyText(std::string_view text) {
 }  // namespace
 
 void TipsListStore::Append(std::string_view text) {
+    // The slot is made while the copy still has its owner, which frees it
+    // should that fail.
     std::unique_ptr<char[]> copy = CopyText(text);
-    tips_.push_back(copy.get());
-    copy.release();
+    tips_.push_back(nullptr);
+    tips_.back() = copy.release();
 }
 
 void TipsListStore::ReplaceAt(uint32_t position, std::string_view text) {
