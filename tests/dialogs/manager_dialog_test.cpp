@@ -275,13 +275,8 @@ TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
         EXPECT_TRUE(SelectedRowsOf(manager).empty());
         Click(manager, IDOK);
     });
-    for (int i = 0; i < 3; ++i) {
-        g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Failed to create dialog.", ItemText(box, kBoxTextId));
-            EXPECT_EQ("Error", WindowText(box));
-            Click(box, IDOK);
-        });
-    }
+    for (int i = 0; i < 3; ++i)
+        g_steps.push_back(BoxAnswered(IDOK, "Failed to create dialog.", "Error"));
     EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TIPS),
                                     nullptr, ManagerDialogProc, 0));
     ASSERT_EQ(3u, g_boxes.size());

@@ -66,10 +66,7 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
         SetDlgItemTextA(editor, IDC_TIP_TEXT, "second, edited");
         Click(editor, IDOK);
     });
-    g_steps.push_back([](HWND box) {
-        EXPECT_EQ("Are you sure?", ItemText(box, kBoxTextId));
-        Click(box, IDYES);
-    });
+    g_steps.push_back(BoxAnswered(IDYES, "Are you sure?"));
     PressOnIcon(WM_RBUTTONDOWN);
 
     EXPECT_EQ(std::vector<std::vector<std::string>>{kMenu}, g_menusSeen);

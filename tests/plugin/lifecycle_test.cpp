@@ -88,11 +88,7 @@ TEST_F(PluginHost, HostRecordSizeDecidesStartUpAndOnlyItsFirst112BytesAreRead) {
         g_addCalls.clear();
         *atEdge = host;
         atEdge->size = c.size;
-        if (!c.accepted)
-            g_steps.push_back([](HWND box) {
-                EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, kBoxTextId));
-                Click(box, IDOK);
-            });
+        if (!c.accepted) g_steps.push_back(BoxAnswered(IDOK, "This requires Velmo 1.9 or above."));
         uint32_t leftOnStack = 99;
         EXPECT_EQ(c.accepted ? 7u : static_cast<uint32_t>(IDOK),
                   CallCountingStack(initGlobalModule, atEdge, leftOnStack));

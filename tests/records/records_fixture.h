@@ -35,19 +35,7 @@ protected:
 
     // The next message box must be the given one; it is closed with OK.
     void ExpectBox(const char* text, const char* caption) {
-        g_steps.push_back([text, caption](HWND box) {
-            EXPECT_EQ(text, ItemText(box, kBoxTextId));
-            EXPECT_EQ(caption, WindowText(box));
-            Click(box, IDOK);
-        });
-    }
-
-    // The next message box must be the given question; it gets the answer.
-    static DialogStep QuestionAnswered(int answer, std::string question) {
-        return [answer, question](HWND box) {
-            EXPECT_EQ(question, ItemText(box, kBoxTextId));
-            Click(box, answer);
-        };
+        g_steps.push_back(BoxAnswered(IDOK, text, caption));
     }
 
     // The question kTipsNotShownText asks for these items and this many lines.

@@ -92,10 +92,10 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
         g_boxes.clear();
         if (c.notShown) {
             const std::string question = NotShownQuestion(c.notShown, c.linesDropped);
-            g_steps.push_back(QuestionAnswered(IDNO, question));
+            g_steps.push_back(BoxAnswered(IDNO, question));
             EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
             EXPECT_EQ(c.bytes, ReadBytes(tipsPath));
-            g_steps.push_back(QuestionAnswered(IDYES, question));
+            g_steps.push_back(BoxAnswered(IDYES, question));
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             ASSERT_EQ(2u, g_boxes.size());
             EXPECT_EQ(NotifyWindow, g_boxes[1].owner);
@@ -547,7 +547,7 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
             break;
         case Chance::NextOk:
             // Put back, the file is the one last read, and the save goes on.
-            if (stays) g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+            if (stays) g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
             EXPECT_EQ(stays ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
             break;
         case Chance::Stop:
@@ -577,7 +577,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
               CompareTipsFileAt(TipsPath, g_tipsFile.stamp, WaitBudget(0)).change);
 
     WriteOldFile();
-    g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+    g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
     {
         const PlayWindows windows{kNoNewFile};
         g_answers.beforeInPlaceOpen = [](LPCSTR path) {
