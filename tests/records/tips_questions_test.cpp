@@ -33,8 +33,11 @@ struct ChangeCase {
     int timeKept = -1;
 };
 
+// The second tip changed to one of the same length.
+const char* const kTipChanged = "0002// current line\r\nA\r\nX\r\n";
+
 const ChangeCase kChangeCases[] = {
-    {"a tip line changed, same length", "0002// current line\r\nA\r\nX\r\n", true},
+    {"a tip line changed, same length", kTipChanged, true},
     {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
     {"a line end's CR replaced, same size", "0002// current line\r\nAx\nB\r\n", true},
     {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
@@ -44,12 +47,9 @@ const ChangeCase kChangeCases[] = {
     {"the file deleted", nullptr, false},
     {"a tip added again while asked", "0002// current line\r\nA\r\nB\r\nX\r\n", true, false,
      "0002// current line\r\nA\r\nB\r\nX\r\nY\r\n"},
-    {"same size, the time just read kept", "0002// current line\r\nA\r\nX\r\n", true, false,
-     nullptr, 0},
-    {"same size, a time 3 s old kept", "0002// current line\r\nA\r\nX\r\n", true, false, nullptr,
-     3},
-    {"same size, a time 600 s old kept", "0002// current line\r\nA\r\nX\r\n", true, false,
-     nullptr, 600},
+    {"same size, the time just read kept", kTipChanged, true, false, nullptr, 0},
+    {"same size, a time 3 s old kept", kTipChanged, true, false, nullptr, 3},
+    {"same size, a time 600 s old kept", kTipChanged, true, false, nullptr, 600},
 };
 
 TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
