@@ -53,12 +53,6 @@ protected:
         return text;
     }
 
-    void ExpectLastBoxUnowned(UINT style) {
-        ASSERT_EQ(1u, g_boxes.size());
-        EXPECT_EQ(nullptr, g_boxes[0].owner);
-        EXPECT_EQ(style, g_boxes[0].style);
-    }
-
     // For a write that must be refused: an old file, and other tips to write,
     // edited as the manager edits them.
     void WriteOldFile() {

@@ -81,7 +81,7 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
 
         EXPECT_EQ(c.tips, TipsNow());
         if (c.box)
-            ExpectLastBoxUnowned(MB_TOPMOST);
+            ExpectOneBox(nullptr, "Error caught or no tips", "Read File", MB_TOPMOST);
         else
             EXPECT_TRUE(g_boxes.empty());
 
@@ -235,7 +235,7 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     }
     ExpectBox("Error caught", "Write File");
     EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
-    ExpectLastBoxUnowned(MB_TOPMOST);
+    ExpectOneBox(nullptr, "Error caught", "Write File", MB_TOPMOST);
     EXPECT_EQ(tipCount, TipsList.Count());
     TipsList.ReplaceAll({"replacement"});
     ExpectOldFileAlone();
