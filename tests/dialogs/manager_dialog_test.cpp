@@ -6,6 +6,7 @@
 
 #include "records/module_state.h"
 #include "tests/dialogs/dialogs_fixture.h"
+#include "tests/shared/icon_pixels.h"
 
 namespace {
 
@@ -178,23 +179,12 @@ bool PaintsItself(HWND list) {
     constexpr COLORREF kMarker = RGB(1, 2, 3);
     RECT client{};
     GetClientRect(list, &client);
-    HDC screen = GetDC(list);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    HBRUSH marker = CreateSolidBrush(kMarker);
-    FillRect(dc, &client, marker);
-    SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    bool changed = false;
-    for (int y = 0; y < client.bottom && !changed; y += 2)
-        for (int x = 0; x < client.right && !changed; x += 2)
-            changed = GetPixel(dc, x, y) != kMarker;
-    DeleteObject(marker);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(list, screen);
-    return changed;
+    const std::vector<COLORREF> pixels =
+        DrawnOn(client.right, client.bottom, kMarker, [list](HDC dc) {
+            SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        });
+    return std::any_of(pixels.begin(), pixels.end(),
+                       [](COLORREF pixel) { return pixel != kMarker; });
 }
 
 TEST_F(ManagerDialog, HorizontalExtentFollowsTheWidestRowAtEveryFill) {
@@ -275,13 +265,8 @@ TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
         EXPECT_TRUE(SelectedRowsOf(manager).empty());
         Click(manager, IDOK);
     });
-    for (int i = 0; i < 3; ++i) {
-        g_steps.push_back([](HWND box) {
-            EXPECT_EQ("Failed to create dialog.", ItemText(box, kBoxTextId));
-            EXPECT_EQ("Error", WindowText(box));
-            Click(box, IDOK);
-        });
-    }
+    for (int i = 0; i < 3; ++i)
+        g_steps.push_back(BoxAnswered(IDOK, "Failed to create dialog.", "Error"));
     EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TIPS),
                                     nullptr, ManagerDialogProc, 0));
     ASSERT_EQ(3u, g_boxes.size());

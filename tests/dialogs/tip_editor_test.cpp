@@ -16,11 +16,7 @@ HWND EditBox(HWND editor) {
 
 // Steps for the confirmation box: checks it is the editor's question and answers.
 DialogStep Answer(int button) {
-    return [button](HWND box) {
-        EXPECT_EQ("Are you sure?", ItemText(box, kBoxTextId));
-        EXPECT_EQ("Edit Tip", WindowText(box));
-        Click(box, button);
-    };
+    return BoxAnswered(button, "Are you sure?", "Edit Tip");
 }
 
 void ExpectConfirmationAsked(HWND editor, size_t times) {

@@ -38,12 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Cut in heap blocks of exactly the text's size, so that the sanitizer
     // sees where its bytes end.
-    const auto exactCopy = [&] {
-        std::unique_ptr<char[]> copy(new char[size]);
-        if (size) memcpy(copy.get(), bytes, size);
-        return copy;
-    };
-    const std::unique_ptr<char[]> cut = exactCopy();
+    const std::unique_ptr<char[]> cut(new char[size]);
+    if (size) memcpy(cut.get(), bytes, size);
     const CutLines cutLines = CutTipsLines(cut.get(), size);
     const std::string_view tipsPart = TipsPartOf(std::string_view(bytes, size));
     if (CutTipsPartLength(size, cutLines) != tipsPart.size()) abort();

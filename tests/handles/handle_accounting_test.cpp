@@ -69,14 +69,12 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
             EXPECT_EQ(4, SendMessageA(list, LB_GETCOUNT, 0, 0)) << "run " << run;
             Click(manager, ok ? IDOK : IDCANCEL);
         });
-        g_steps.push_back([run](HWND editor) {
-            SetDlgItemTextA(editor, IDC_TIP_TEXT, ("added " + std::to_string(run)).c_str());
-            Click(editor, IDOK);
-        });
-        g_steps.push_back([run](HWND editor) {
-            SetDlgItemTextA(editor, IDC_TIP_TEXT, ("edited " + std::to_string(run)).c_str());
-            Click(editor, IDOK);
-        });
+        for (const char* typed : {"added ", "edited "}) {  // the Add editor, then the Edit one
+            g_steps.push_back([run, typed](HWND editor) {
+                SetDlgItemTextA(editor, IDC_TIP_TEXT, (typed + std::to_string(run)).c_str());
+                Click(editor, IDOK);
+            });
+        }
         g_steps.push_back([](HWND box) { Click(box, IDYES); });  // "Are you sure?"
         During(Routine::ManagerRun, [this] { PressOnIcon(WM_RBUTTONDOWN); });
     }
@@ -88,8 +86,7 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
     // of tips.rc with its buffer, the probe for other programs' handles on
     // it, and the new file.
     ExpectCounts({{Kind::File, 303}, {Kind::Mutex, 1}, {Kind::Memory, 101}, {Kind::Menu, 200},
-                  {Kind::Window, 1},
-                  {Kind::WindowClass, 1}});
+                  {Kind::Window, 1}, {Kind::WindowClass, 1}});
     // After run r: "edited r", then the tips added in runs r-2, r-1 and r.
     EXPECT_EQ(TipsFileText({"edited 198", "added 196", "added 197", "added 198"}),
               ReadBytes(hostFolder.File("tips.rc")));

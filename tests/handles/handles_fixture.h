@@ -141,6 +141,7 @@ template <auto& function, typename Fn = decltype(&function)>
 struct Counting;
 template <auto& function, typename R, typename... A>
 struct Counting<function, R(WINAPI*)(A...)> {
+    static inline const char* name;
     static inline void (*before)(A...);
     static inline void (*after)(R, A...);
     static R Call(R(WINAPI* real)(A...), A... args) {
@@ -154,6 +155,7 @@ struct Counting<function, R(WINAPI*)(A...)> {
 // Rebinds the module's import of `function` to its counting wrapper.
 template <auto& function, typename Before, typename After>
 inline void Count(HMODULE module, const char* dll, const char* name, Before before, After after) {
+    Counting<function>::name = name;
     Counting<function>::before = before;
     Counting<function>::after = after;
     EXPECT_TRUE((ImportWrapper<function, Counting<function>>::BindOver(module, dll, name)))
@@ -162,31 +164,34 @@ inline void Count(HMODULE module, const char* dll, const char* name, Before befo
 
 inline constexpr std::nullptr_t kNothing = nullptr;
 
+// A call that hands back a handle of the kind, and one that releases the handle it is given.
+template <auto& function, Kind kind>
+inline void CountMade(HMODULE module, const char* dll, const char* name) {
+    Count<function>(module, dll, name, kNothing,
+                    [](auto made, auto...) { MakeIfValid(kind, made); });
+}
+template <auto& function, Kind kind>
+inline void CountReleased(HMODULE module, const char* dll, const char* name) {
+    Count<function>(module, dll, name, [](auto handle) {
+        ReleaseHandle(kind, handle, Counting<function>::name);
+    }, kNothing);
+}
+
 inline void CountHandles(HMODULE module) {
     g_ledger = Ledger{};
-    Count<CreateFileA>(module, "kernel32.dll", "CreateFileA", kNothing,
-                       [](HANDLE file, auto...) { MakeIfValid(Kind::File, file); });
-    Count<CreateMutexA>(module, "kernel32.dll", "CreateMutexA", kNothing,
-                        [](HANDLE mutex, auto...) { MakeIfValid(Kind::Mutex, mutex); });
+    CountMade<CreateFileA, Kind::File>(module, "kernel32.dll", "CreateFileA");
+    CountMade<CreateMutexA, Kind::Mutex>(module, "kernel32.dll", "CreateMutexA");
     Count<CloseHandle>(module, "kernel32.dll", "CloseHandle", [](HANDLE file) {
         const auto found = g_ledger.live.find(Key(Kind::File, file));
         const bool mutex = found != g_ledger.live.end() && found->second.kind == Kind::Mutex;
         ReleaseHandle(mutex ? Kind::Mutex : Kind::File, file, "CloseHandle");
     }, kNothing);
-    Count<GlobalAlloc>(module, "kernel32.dll", "GlobalAlloc", kNothing,
-                       [](HGLOBAL memory, auto...) { MakeIfValid(Kind::Memory, memory); });
-    Count<GlobalFree>(module, "kernel32.dll", "GlobalFree", [](HGLOBAL memory) {
-        ReleaseHandle(Kind::Memory, memory, "GlobalFree");
-    }, kNothing);
-    Count<CreatePopupMenu>(module, "user32.dll", "CreatePopupMenu", kNothing,
-                           [](HMENU menu) { MakeIfValid(Kind::Menu, menu); });
-    Count<DestroyMenu>(module, "user32.dll", "DestroyMenu", [](HMENU menu) {
-        ReleaseHandle(Kind::Menu, menu, "DestroyMenu");
-    }, kNothing);
-    Count<CreateIconIndirect>(module, "user32.dll", "CreateIconIndirect", kNothing,
-                              [](HICON icon, PICONINFO) { MakeIfValid(Kind::Icon, icon); });
-    Count<ImageList_GetIcon>(module, "comctl32.dll", "ImageList_GetIcon", kNothing,
-                             [](HICON icon, auto...) { MakeIfValid(Kind::Icon, icon); });
+    CountMade<GlobalAlloc, Kind::Memory>(module, "kernel32.dll", "GlobalAlloc");
+    CountReleased<GlobalFree, Kind::Memory>(module, "kernel32.dll", "GlobalFree");
+    CountMade<CreatePopupMenu, Kind::Menu>(module, "user32.dll", "CreatePopupMenu");
+    CountReleased<DestroyMenu, Kind::Menu>(module, "user32.dll", "DestroyMenu");
+    CountMade<CreateIconIndirect, Kind::Icon>(module, "user32.dll", "CreateIconIndirect");
+    CountMade<ImageList_GetIcon, Kind::Icon>(module, "comctl32.dll", "ImageList_GetIcon");
     Count<DestroyIcon>(module, "user32.dll", "DestroyIcon", [](HICON icon) {
         if (g_ledger.sharedIcons.count(icon)) {
             ++g_ledger.sharedIconDestroys;
@@ -203,16 +208,10 @@ inline void CountHandles(HMODULE module) {
             g_ledger.Fault("LoadImageA without LR_SHARED");  // nobody would destroy it
         }
     });
-    Count<ImageList_Create>(module, "comctl32.dll", "ImageList_Create", kNothing,
-                            [](HIMAGELIST list, auto...) { MakeIfValid(Kind::ImageList, list); });
-    Count<ImageList_Destroy>(module, "comctl32.dll", "ImageList_Destroy", [](HIMAGELIST list) {
-        ReleaseHandle(Kind::ImageList, list, "ImageList_Destroy");
-    }, kNothing);
-    Count<CreateWindowExA>(module, "user32.dll", "CreateWindowExA", kNothing,
-                           [](HWND window, auto...) { MakeIfValid(Kind::Window, window); });
-    Count<DestroyWindow>(module, "user32.dll", "DestroyWindow", [](HWND window) {
-        ReleaseHandle(Kind::Window, window, "DestroyWindow");
-    }, kNothing);
+    CountMade<ImageList_Create, Kind::ImageList>(module, "comctl32.dll", "ImageList_Create");
+    CountReleased<ImageList_Destroy, Kind::ImageList>(module, "comctl32.dll", "ImageList_Destroy");
+    CountMade<CreateWindowExA, Kind::Window>(module, "user32.dll", "CreateWindowExA");
+    CountReleased<DestroyWindow, Kind::Window>(module, "user32.dll", "DestroyWindow");
     Count<RegisterClassA>(module, "user32.dll", "RegisterClassA", kNothing,
                           [](ATOM atom, const WNDCLASSA* windowClass) {
         if (atom) Make(Kind::WindowClass, ClassKey(windowClass->lpszClassName));

@@ -12,6 +12,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/plugin/plugin_fixture.h"
+#include "tests/support/child_program.h"
 #include "tests/support/message_box_recorder.h"
 
 namespace {
@@ -66,10 +67,7 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
         SetDlgItemTextA(editor, IDC_TIP_TEXT, "second, edited");
         Click(editor, IDOK);
     });
-    g_steps.push_back([](HWND box) {
-        EXPECT_EQ("Are you sure?", ItemText(box, kBoxTextId));
-        Click(box, IDYES);
-    });
+    g_steps.push_back(BoxAnswered(IDYES, "Are you sure?"));
     PressOnIcon(WM_RBUTTONDOWN);
 
     EXPECT_EQ(std::vector<std::vector<std::string>>{kMenu}, g_menusSeen);
@@ -149,35 +147,24 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
     const std::string log = data.File("host-log.txt");
     // Without its last backslash, which would escape the closing quote.
     const std::string folder = data.path.substr(0, data.path.size() - 1);
-    std::string command = "\"" + BuildFolder() + "velmo_sim.exe\" --demo --plugin \"" +
-                          ShippedModule() + "\" --log \"" + log + "\" \"" + folder + "\"";
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
+    const std::string command = "\"" + BuildFolder() + "velmo_sim.exe\" --demo --plugin \"" +
+                                ShippedModule() + "\" --log \"" + log + "\" \"" + folder + "\"";
     // A desktop of its own: its menus and activations leave the foreground of
-    // test programs running beside it alone. Wine would make it for the
-    // name; Windows starts no process on a desktop that does not exist.
-    char desktop[] = "velmo_sim_test";
-    HDESK simulatorDesktop = CreateDesktopA(desktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    ASSERT_TRUE(simulatorDesktop);
-    startup.lpDesktop = desktop;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
+    // test programs running beside it alone.
+    const HANDLE process = StartProgram(command, "velmo_sim_test");
+    ASSERT_TRUE(process);
     // The simulator's windows talk to every top-level window, ours included:
     // keep answering while waiting.
     DWORD waited = WAIT_TIMEOUT;
     for (const DWORD deadline = GetTickCount() + 120000; GetTickCount() < deadline;) {
-        waited = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 500, QS_ALLINPUT);
+        waited = MsgWaitForMultipleObjects(1, &process, FALSE, 500, QS_ALLINPUT);
         if (waited == WAIT_OBJECT_0) break;
         PumpMessages();
     }
     DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 3);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    CloseDesktop(simulatorDesktop);
+    GetExitCodeProcess(process, &exitCode);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(process, 3);
+    CloseHandle(process);
     const std::string written = ReadBytes(log);
     ASSERT_EQ(WAIT_OBJECT_0, waited) << "the simulator did not close by itself:\n" << written;
     EXPECT_EQ(0u, exitCode) << written;

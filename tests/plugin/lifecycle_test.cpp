@@ -28,8 +28,10 @@ uint32_t CallCountingStack(InitGlobalModuleFn init, const HostInfo* host, uint32
     return result;
 }
 
-void ExpectTheModulesRecord(const PluginInfo* info) {
+// The record, where every call of GetPluginInfo finds it.
+void ExpectTheModulesRecord(const PluginInfo* info, GetPluginInfoFn getPluginInfo) {
     ASSERT_TRUE(info);
+    EXPECT_EQ(info, getPluginInfo()) << "filled anew, in the same place";
     EXPECT_EQ(24u, info->size);
     EXPECT_STREQ("Calvorin", info->name);
     EXPECT_STREQ("Calvorin v0.1", info->caption);
@@ -45,22 +47,18 @@ void ExpectTheModulesRecord(const PluginInfo* info) {
 
 TEST_F(PluginHost, PluginInfoIsOneRecordWithTheSameContentsBeforeAndAfterStartUp) {
     const PluginInfo* first = getPluginInfo();
-    ExpectTheModulesRecord(first);
+    ExpectTheModulesRecord(first, getPluginInfo);
     PluginInfo scribbled = *first;
     scribbled.size = 0;
     scribbled.settingCount = 9;
     *const_cast<PluginInfo*>(first) = scribbled;
-
-    EXPECT_EQ(first, getPluginInfo()) << "filled anew, in the same place";
-    ExpectTheModulesRecord(first);
+    ExpectTheModulesRecord(first, getPluginInfo);
 
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
     EXPECT_EQ(7u, Start());
-    EXPECT_EQ(first, getPluginInfo());
-    ExpectTheModulesRecord(first);
+    ExpectTheModulesRecord(first, getPluginInfo);
     doneModule();
-    EXPECT_EQ(first, getPluginInfo());
-    ExpectTheModulesRecord(first);
+    ExpectTheModulesRecord(first, getPluginInfo);
 }
 
 // Below 112 bytes the record is refused with a box and nothing else; from 112
@@ -88,11 +86,7 @@ TEST_F(PluginHost, HostRecordSizeDecidesStartUpAndOnlyItsFirst112BytesAreRead) {
         g_addCalls.clear();
         *atEdge = host;
         atEdge->size = c.size;
-        if (!c.accepted)
-            g_steps.push_back([](HWND box) {
-                EXPECT_EQ("This requires Velmo 1.9 or above.", ItemText(box, kBoxTextId));
-                Click(box, IDOK);
-            });
+        if (!c.accepted) g_steps.push_back(BoxAnswered(IDOK, "This requires Velmo 1.9 or above."));
         uint32_t leftOnStack = 99;
         EXPECT_EQ(c.accepted ? 7u : static_cast<uint32_t>(IDOK),
                   CallCountingStack(initGlobalModule, atEdge, leftOnStack));

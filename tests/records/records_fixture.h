@@ -35,19 +35,7 @@ protected:
 
     // The next message box must be the given one; it is closed with OK.
     void ExpectBox(const char* text, const char* caption) {
-        g_steps.push_back([text, caption](HWND box) {
-            EXPECT_EQ(text, ItemText(box, kBoxTextId));
-            EXPECT_EQ(caption, WindowText(box));
-            Click(box, IDOK);
-        });
-    }
-
-    // The next message box must be the given question; it gets the answer.
-    static DialogStep QuestionAnswered(int answer, std::string question) {
-        return [answer, question](HWND box) {
-            EXPECT_EQ(question, ItemText(box, kBoxTextId));
-            Click(box, answer);
-        };
+        g_steps.push_back(BoxAnswered(IDOK, text, caption));
     }
 
     // The question kTipsNotShownText asks for these items and this many lines.
@@ -63,12 +51,6 @@ protected:
     static std::string Formatted(std::string text, std::initializer_list<std::string> parts) {
         for (const std::string& part : parts) text.replace(text.find("%s"), 2, part);
         return text;
-    }
-
-    void ExpectLastBoxUnowned(UINT style) {
-        ASSERT_EQ(1u, g_boxes.size());
-        EXPECT_EQ(nullptr, g_boxes[0].owner);
-        EXPECT_EQ(style, g_boxes[0].style);
     }
 
     // For a write that must be refused: an old file, and other tips to write,

@@ -21,9 +21,9 @@ struct ReadCase {
     const char* name;
     std::string bytes;
     Tips tips;
-    bool box;
-    const char* notShown;  // the question's lines for what a save would drop; null: none
+    const char* notShown = nullptr;  // the question's lines for what a save would drop
     int linesDropped = 0;
+    bool box = false;  // the read tells the user it found no tips
 };
 
 const char* const kZeroByte = "- a zero byte";
@@ -39,34 +39,30 @@ std::string ThousandTipsZeroInTheSecond() {
 }
 
 const ReadCase kReadCases[] = {
-    {"two tips", TipsFileText({"A", "B"}), {"A", "B"}, false, nullptr},
-    {"other counter value", "0042// current line\r\nA\r\n", {"A"}, false, nullptr},
-    {"last tip without CR LF", TipsFileText({"A"}) + "B", {"A"}, false, kLastLine, 1},
-    {"LF-ended lines after the CR LF ones", TipsFileText({"A"}) + "B\nC\n", {"A"}, false, kLineEnds,
-     2},
-    {"lines of both kinds after the CR LF ones", TipsFileText({"A"}) + "B\rC", {"A"}, false,
+    {"two tips", TipsFileText({"A", "B"}), {"A", "B"}},
+    {"other counter value", "0042// current line\r\nA\r\n", {"A"}},
+    {"last tip without CR LF", TipsFileText({"A"}) + "B", {"A"}, kLastLine, 1},
+    {"LF-ended lines after the CR LF ones", TipsFileText({"A"}) + "B\nC\n", {"A"}, kLineEnds, 2},
+    {"lines of both kinds after the CR LF ones", TipsFileText({"A"}) + "B\rC", {"A"},
      "- a last line without a line end\n- line ends other than CR LF", 2},
-    {"lone CR inside a tip", TipsFileText({"A\rB"}), {"A\rB"}, false, nullptr},
-    {"zero byte ends the text", TipsFileText({"A", std::string("B\0B", 3)}), {"A"}, false, kZeroByte,
-     1},
+    {"lone CR inside a tip", TipsFileText({"A\rB"}), {"A\rB"}},
+    {"zero byte ends the text", TipsFileText({"A", std::string("B\0B", 3)}), {"A"}, kZeroByte, 1},
     // What a crash leaves of a file grown in place: nothing is lost, nothing asked.
-    {"zero bytes alone after the last line end", TipsFileText({"A"}) + std::string(3, '\0'), {"A"},
-     false, nullptr},
+    {"zero bytes alone after the last line end", TipsFileText({"A"}) + std::string(3, '\0'), {"A"}},
     // What a crash leaves of a file shrunk in place: the old tail is text.
     {"the new text, a zero byte, the old tail", TipsFileText({"new"}) + '\0' + "ld\r\nold 2\r\n",
-     {"new"}, false, kZeroByte, 2},
-    {"a zero byte in the second of 1,000 tips", ThousandTipsZeroInTheSecond(), {"tip 1"}, false,
+     {"new"}, kZeroByte, 2},
+    {"a zero byte in the second of 1,000 tips", ThousandTipsZeroInTheSecond(), {"tip 1"},
      kZeroByte, 999},
-    {"byte-order mark goes with the counter line", "\xEF\xBB\xBF" "0000\r\nA\r\n", {"A"}, false,
-     nullptr},
-    {"only the counter line", TipsFileText({}), {}, false, nullptr},
-    {"LF-only line ends", "0000// current line\nA\nB\n", {}, true, kLineEnds, 3},
-    {"no line at all", "one tip", {}, true, kLastLine, 1},
-    {"UTF-16 as Notepad saves it", std::string("\xFF\xFE" "0\0\r\0\n\0A\0\r\0\n\0", 14), {}, true,
-     kZeroByte, 2},
-    {"empty file", "", {}, true, nullptr},
-    {"zero byte before the first CR LF", std::string("00\0" "0\r\nA\r\n", 8), {}, true, kZeroByte,
-     1},
+    {"byte-order mark goes with the counter line", "\xEF\xBB\xBF" "0000\r\nA\r\n", {"A"}},
+    {"only the counter line", TipsFileText({}), {}},
+    {"LF-only line ends", "0000// current line\nA\nB\n", {}, kLineEnds, 3, true},
+    {"no line at all", "one tip", {}, kLastLine, 1, true},
+    {"UTF-16 as Notepad saves it", std::string("\xFF\xFE" "0\0\r\0\n\0A\0\r\0\n\0", 14), {},
+     kZeroByte, 2, true},
+    {"empty file", "", {}, nullptr, 0, true},
+    {"zero byte before the first CR LF", std::string("00\0" "0\r\nA\r\n", 8), {}, kZeroByte, 1,
+     true},
 };
 
 // Every row is then saved: text the list does not show is not dropped without
@@ -85,17 +81,17 @@ TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
 
         EXPECT_EQ(c.tips, TipsNow());
         if (c.box)
-            ExpectLastBoxUnowned(MB_TOPMOST);
+            ExpectOneBox(nullptr, "Error caught or no tips", "Read File", MB_TOPMOST);
         else
             EXPECT_TRUE(g_boxes.empty());
 
         g_boxes.clear();
         if (c.notShown) {
             const std::string question = NotShownQuestion(c.notShown, c.linesDropped);
-            g_steps.push_back(QuestionAnswered(IDNO, question));
+            g_steps.push_back(BoxAnswered(IDNO, question));
             EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
             EXPECT_EQ(c.bytes, ReadBytes(tipsPath));
-            g_steps.push_back(QuestionAnswered(IDYES, question));
+            g_steps.push_back(BoxAnswered(IDYES, question));
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             ASSERT_EQ(2u, g_boxes.size());
             EXPECT_EQ(NotifyWindow, g_boxes[1].owner);
@@ -239,7 +235,7 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     }
     ExpectBox("Error caught", "Write File");
     EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
-    ExpectLastBoxUnowned(MB_TOPMOST);
+    ExpectOneBox(nullptr, "Error caught", "Write File", MB_TOPMOST);
     EXPECT_EQ(tipCount, TipsList.Count());
     TipsList.ReplaceAll({"replacement"});
     ExpectOldFileAlone();
@@ -547,7 +543,7 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
             break;
         case Chance::NextOk:
             // Put back, the file is the one last read, and the save goes on.
-            if (stays) g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+            if (stays) g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
             EXPECT_EQ(stays ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
             break;
         case Chance::Stop:
@@ -577,7 +573,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
               CompareTipsFileAt(TipsPath, g_tipsFile.stamp, WaitBudget(0)).change);
 
     WriteOldFile();
-    g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+    g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
     {
         const PlayWindows windows{kNoNewFile};
         g_answers.beforeInPlaceOpen = [](LPCSTR path) {

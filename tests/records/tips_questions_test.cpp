@@ -33,8 +33,11 @@ struct ChangeCase {
     int timeKept = -1;
 };
 
+// The second tip changed to one of the same length.
+const char* const kTipChanged = "0002// current line\r\nA\r\nX\r\n";
+
 const ChangeCase kChangeCases[] = {
-    {"a tip line changed, same length", "0002// current line\r\nA\r\nX\r\n", true},
+    {"a tip line changed, same length", kTipChanged, true},
     {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
     {"a line end's CR replaced, same size", "0002// current line\r\nAx\nB\r\n", true},
     {"text after the last CR LF", "0002// current line\r\nA\r\nB\r\nX", true},
@@ -44,12 +47,9 @@ const ChangeCase kChangeCases[] = {
     {"the file deleted", nullptr, false},
     {"a tip added again while asked", "0002// current line\r\nA\r\nB\r\nX\r\n", true, false,
      "0002// current line\r\nA\r\nB\r\nX\r\nY\r\n"},
-    {"same size, the time just read kept", "0002// current line\r\nA\r\nX\r\n", true, false,
-     nullptr, 0},
-    {"same size, a time 3 s old kept", "0002// current line\r\nA\r\nX\r\n", true, false, nullptr,
-     3},
-    {"same size, a time 600 s old kept", "0002// current line\r\nA\r\nX\r\n", true, false,
-     nullptr, 600},
+    {"same size, the time just read kept", kTipChanged, true, false, nullptr, 0},
+    {"same size, a time 3 s old kept", kTipChanged, true, false, nullptr, 3},
+    {"same size, a time 600 s old kept", kTipChanged, true, false, nullptr, 600},
 };
 
 TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
@@ -151,7 +151,7 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         TipsList.Append("ours");
         const bool asks = c.changed || c.unread;
         if (asks)
-            g_steps.push_back(QuestionAnswered(
+            g_steps.push_back(BoxAnswered(
                 IDNO, c.unread ? UnreadQuestion("the 20000 tips") : kTipsChangedText));
         EXPECT_EQ(asks ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
         EXPECT_EQ(asks ? other : ImageText(TipsList), ReadBytes(tipsPath));
@@ -213,7 +213,7 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         EXPECT_EQ(readBox ? 1u : 0u, g_boxes.size());
 
         const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
-        if (!question.empty()) g_steps.push_back(QuestionAnswered(IDNO, question));
+        if (!question.empty()) g_steps.push_back(BoxAnswered(IDNO, question));
         const Fault atSave = {c.step, c.error, c.refusedAtSave};
         const TipsSave saved = Answering(atSave, [] { return WriteTipsFile(); });
         EXPECT_EQ(c.opens, c.refusedAtSave ? Calls(Step::Read) : opensAtStart);
@@ -221,7 +221,7 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
             EXPECT_EQ(TipsSave::Declined, saved);
             EXPECT_EQ(clean, ReadBytes(tipsPath));
             // After a Yes the next save asks nothing.
-            g_steps.push_back(QuestionAnswered(IDYES, question));
+            g_steps.push_back(BoxAnswered(IDYES, question));
             EXPECT_EQ(TipsSave::Written, Answering(atSave, [] { return WriteTipsFile(); }));
             g_boxes.clear();
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
@@ -323,7 +323,7 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
             g_answers.slowDisk = 100;  // the other host's turn would come in the middle of the save
             g_answers.readStarted = host.readStarted;
             if (c.saved == TipsSave::Declined)
-                g_steps.push_back(QuestionAnswered(IDNO, kTipsChangedText));
+                g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
             saved = WriteTipsFile();
         }
         EXPECT_LE(GetTickCount() - start, 3500u);

@@ -1,4 +1,4 @@
-// An icon's size and the colours it draws, read back through GDI.
+// An icon's size, and the colours it or a window draws, read back through GDI.
 #pragma once
 
 #include <windows.h>
@@ -18,23 +18,32 @@ inline SIZE IconSize(HICON icon) {
     return size;
 }
 
-// Every pixel, row by row, of the icon drawn at edge by edge pixels over the background.
-inline std::vector<COLORREF> IconDrawnOn(HICON icon, int edge, COLORREF background) {
+// Every pixel, row by row, of what `draw` paints on a bitmap of width by
+// height pixels that holds the background before.
+template <typename Draw>
+inline std::vector<COLORREF> DrawnOn(int width, int height, COLORREF background, Draw draw) {
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
-    HBITMAP canvas = CreateCompatibleBitmap(screen, edge, edge);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(dc, canvas);
     HBRUSH brush = CreateSolidBrush(background);
-    RECT all{0, 0, edge, edge};
+    RECT all{0, 0, width, height};
     FillRect(dc, &all, brush);
     DeleteObject(brush);
-    DrawIconEx(dc, 0, 0, icon, edge, edge, 0, nullptr, DI_NORMAL);
+    draw(dc);
     std::vector<COLORREF> pixels;
-    for (int y = 0; y < edge; ++y)
-        for (int x = 0; x < edge; ++x) pixels.push_back(GetPixel(dc, x, y));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
     SelectObject(dc, old);
     DeleteObject(canvas);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+// Every pixel, row by row, of the icon drawn at edge by edge pixels over the background.
+inline std::vector<COLORREF> IconDrawnOn(HICON icon, int edge, COLORREF background) {
+    return DrawnOn(edge, edge, background, [&](HDC dc) {
+        DrawIconEx(dc, 0, 0, icon, edge, edge, 0, nullptr, DI_NORMAL);
+    });
 }

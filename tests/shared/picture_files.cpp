@@ -22,10 +22,7 @@ void PutInfoHeader(std::string& out, int width, int height, uint16_t bits, uint3
     Put16(out, bits);
     Put32(out, BI_RGB);
     Put32(out, imageSize);
-    Put32(out, 0);
-    Put32(out, 0);
-    Put32(out, 0);
-    Put32(out, 0);
+    for (int unset = 0; unset < 4; ++unset) Put32(out, 0);  // resolution and palette
 }
 
 bool OnEdge(int x, int y, int width, int height) {

@@ -40,10 +40,6 @@ std::string ReadBytes(const std::string& path) {
     return all.str();
 }
 
-bool FileThere(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::vector<std::string> FilesIn(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;

@@ -18,6 +18,5 @@ struct TempFolder {
 
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
-bool FileThere(const std::string& path);
 // Names of the files in a folder, "." and ".." left out.
 std::vector<std::string> FilesIn(const std::string& folder);

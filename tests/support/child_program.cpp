@@ -5,8 +5,12 @@
 HANDLE StartThisProgramRunning(const char* test, const char* desktop, HANDLE output) {
     char self[MAX_PATH];
     if (!GetModuleFileNameA(nullptr, self, MAX_PATH)) return nullptr;
-    std::string command = std::string("\"") + self + "\" --gtest_also_run_disabled_tests" +
-                          " --gtest_filter=" + test;
+    return StartProgram(std::string("\"") + self + "\" --gtest_also_run_disabled_tests" +
+                            " --gtest_filter=" + test,
+                        desktop, output);
+}
+
+HANDLE StartProgram(std::string command, const char* desktop, HANDLE output) {
     std::string desktopName = desktop ? desktop : "";
     // Wine makes the desktop a new process names; Windows does not, and the
     // process dies as its user32 starts. Made here, it stays until we end.
@@ -20,7 +24,7 @@ HANDLE StartThisProgramRunning(const char* test, const char* desktop, HANDLE out
         startup.hStdInput = startup.hStdOutput = startup.hStdError = output;
     }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(self, command.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
                         nullptr, &startup, &process))
         return nullptr;
     CloseHandle(process.hThread);

@@ -39,6 +39,14 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
+DialogStep BoxAnswered(int button, std::string text, std::string caption) {
+    return [button, text, caption](HWND box) {
+        EXPECT_EQ(text, ItemText(box, kBoxTextId));
+        if (!caption.empty()) EXPECT_EQ(caption, WindowText(box));
+        Click(box, button);
+    };
+}
+
 void RestartDialogWatchdog() {
     KillTimer(nullptr, g_watchdog);
     g_watchdog = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);

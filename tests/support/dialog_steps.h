@@ -22,6 +22,9 @@ void StopWatchingDialogs();
 // WatchDialogs, with the module's message boxes recorded in g_boxes from none
 // on: by default the test program's own, whose code is the module's.
 void WatchDialogsAndBoxes(HMODULE module = GetModuleHandleA(nullptr));
+// A step for a message box that must show `text`, and `caption` where one is
+// given: it is answered with `button`.
+DialogStep BoxAnswered(int button, std::string text, std::string caption = "");
 // Gives the watchdog its few seconds anew, for a test that opens dialogs one
 // after another for longer than that.
 void RestartDialogWatchdog();

@@ -129,16 +129,12 @@ struct AnswerSetEndOfFile {
     }
 };
 
-struct AnswerCreateMutex {
-    static HANDLE Call(decltype(&CreateMutexA) next, LPSECURITY_ATTRIBUTES security, BOOL owned,
-                       LPCSTR name) {
-        return Fails(Step::Mutex) ? nullptr : next(security, owned, name);
-    }
-};
-
-struct AnswerFlushFileBuffers {
-    static BOOL Call(decltype(&FlushFileBuffers) next, HANDLE file) {
-        return Fails(Step::Flush) ? FALSE : next(file);
+// A step that fails answers zero: no mutex, no flush.
+template <Step step>
+struct AnswerZeroWhenFailing {
+    template <typename Next, typename... A>
+    static auto Call(Next next, A... args) {
+        return Fails(step) ? decltype(next(args...)){} : next(args...);
     }
 };
 
@@ -173,12 +169,12 @@ const WrapperBinding kStandIns[] = {
     Kernel32<MoveFileExA, AnswerMoveFileEx>("MoveFileExA"),
     Kernel32<WriteFile, AnswerWriteFile>("WriteFile"),
     Kernel32<SetEndOfFile, AnswerSetEndOfFile>("SetEndOfFile"),
-    Kernel32<CreateMutexA, AnswerCreateMutex>("CreateMutexA"),
+    Kernel32<CreateMutexA, AnswerZeroWhenFailing<Step::Mutex>>("CreateMutexA"),
     Kernel32<GetFileAttributesA, AnswerGetFileAttributes>("GetFileAttributesA"),
     Kernel32<ReadFile, AnswerReadFile>("ReadFile"),
     Kernel32<GetFileSize, AnswerGetFileSize>("GetFileSize"),
     Kernel32<GlobalAlloc, AnswerGlobalAlloc>("GlobalAlloc"),
-    Kernel32<FlushFileBuffers, AnswerFlushFileBuffers>("FlushFileBuffers"),
+    Kernel32<FlushFileBuffers, AnswerZeroWhenFailing<Step::Flush>>("FlushFileBuffers"),
 };
 
 }  // namespace

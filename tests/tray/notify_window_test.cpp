@@ -214,11 +214,7 @@ TEST_F(MenuCommands, OnlyTheLowWordNamesTheCommand) {
         g_boxes.clear();
         g_hostTraffic.clear();
         g_propertiesTexts.clear();
-        if (!c.properties)
-            g_steps.push_back([](HWND box) {
-                EXPECT_EQ("Not a menu item.", ItemText(box, kBoxTextId));
-                Click(box, IDOK);
-            });
+        if (!c.properties) g_steps.push_back(BoxAnswered(IDOK, "Not a menu item."));
         Command(c.wParam);
         EXPECT_EQ(c.properties ? 1u : 0u, g_propertiesTexts.size());
         if (c.properties) {

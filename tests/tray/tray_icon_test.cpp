@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "tests/shared/icon_pixels.h"
@@ -123,37 +124,33 @@ protected:
 // says. The other kinds come with valid bitmaps throughout, so a bit test on
 // the kind would make an icon.
 struct PictureCase {
-    const char* name;
+    std::string name;
     int32_t kind;
-    int edge;           // of the bitmaps
-    bool colour, mask;  // handed over in the picture
-    int32_t asked;      // the picture's cx and cy: the tray's icon size
-    int icon;           // the icon's edge; 0: no icon
-    int listsCreated;   // temporary image lists, asked for at the tray's size
-    size_t listsMade;   // of those, the ones made; each is destroyed again
+    int edge = 16;                    // of the bitmaps
+    bool colour = true, mask = true;  // handed over in the picture
+    int32_t asked = 16;               // the picture's cx and cy: the tray's icon size
+    int icon = 0;                     // the icon's edge; 0: no icon
+    int listsCreated = 0;             // temporary image lists, asked for at the tray's size
+    size_t listsMade = 0;             // of those, the ones made; each is destroyed again
 };
 
-const PictureCase kPictureCases[] = {
-    {"bitmaps make an icon of their own size", kPictureBitmaps, 20, true, true, 32, 20, 0, 0},
-    {"bitmaps without a mask make none", kPictureBitmaps, 16, true, false, 16, 0, 0, 0},
-    {"list bitmaps pass through a temporary list of the tray size", kPictureListBitmaps, 24,
-     true, true, 24, 24, 1, 1},
-    {"list bitmaps that cannot be added still free the list", kPictureListBitmaps, 24, false,
-     false, 24, 0, 1, 1},
-    {"a list that cannot be made gives none", kPictureListBitmaps, 16, true, true, -1, 0, 1, 0},
-    {"kind 0", 0, 16, true, true, 16, 0, 0, 0},
-    {"kind 3", 3, 16, true, true, 16, 0, 0, 0},
-    {"kind 5", 5, 16, true, true, 16, 0, 0, 0},
-    {"kind 6", 6, 16, true, true, 16, 0, 0, 0},
-    {"kind 7", 7, 16, true, true, 16, 0, 0, 0},
-    {"kind 0x101", 0x101, 16, true, true, 16, 0, 0, 0},
-    {"kind 0x102", 0x102, 16, true, true, 16, 0, 0, 0},
-    {"kind 0x104", 0x104, 16, true, true, 16, 0, 0, 0},
-    {"kind -1", -1, 16, true, true, 16, 0, 0, 0},
-};
+std::vector<PictureCase> PictureCases() {
+    std::vector<PictureCase> cases = {
+        {"bitmaps make an icon of their own size", kPictureBitmaps, 20, true, true, 32, 20},
+        {"bitmaps without a mask make none", kPictureBitmaps, 16, true, false},
+        {"list bitmaps pass through a temporary list of the tray size", kPictureListBitmaps, 24,
+         true, true, 24, 24, 1, 1},
+        {"list bitmaps that cannot be added still free the list", kPictureListBitmaps, 24, false,
+         false, 24, 0, 1, 1},
+        {"a list that cannot be made gives none", kPictureListBitmaps, 16, true, true, -1, 0, 1},
+    };
+    for (int32_t kind : {0, 3, 5, 6, 7, 0x101, 0x102, 0x104, -1})
+        cases.push_back({"kind " + std::to_string(kind), kind});
+    return cases;
+}
 
 TEST_F(TrayIconImage, PictureKindsMakeTheirIconsOrNone) {
-    for (const PictureCase& c : kPictureCases) {
+    for (const PictureCase& c : PictureCases()) {
         SCOPED_TRACE(c.name);
         g_calls = {};
         PictureBitmaps bitmaps(c.edge, c.edge, kInk);
