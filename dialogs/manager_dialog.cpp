@@ -27,11 +27,10 @@ std::vector<int32_t> SelectedRows(HWND dialog) {
     const LRESULT selected = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
     std::vector<int32_t> rows(selected > 0 ? static_cast<size_t>(selected) : 0);
     if (rows.empty()) return rows;
-    const LRESULT stored = SendMessageA(list, LB_GETSELITEMS, kMaxSelectedRows,
-                                        reinterpret_cast<LPARAM>(rows.data()));
+    const LRESULT stored =
+        SendMessageA(list, LB_GETSELITEMS, kMaxSelectedRows, reinterpret_cast<LPARAM>(rows.data()));
     rows.resize(stored > 0 ? static_cast<size_t>(stored) : 0);
-    while (!rows.empty() && static_cast<uint32_t>(rows.back()) >= TipsList.Count())
-        rows.pop_back();
+    while (!rows.empty() && static_cast<uint32_t>(rows.back()) >= TipsList.Count()) rows.pop_back();
     return rows;
 }
 
@@ -65,8 +64,8 @@ LONG DrawnWidth(HDC dc, const char* text, std::vector<wchar_t>& wide) {
 // and UTF-8 a byte of 0x80 or above may be part of one. Rows with such a byte
 // are measured whole; of the others only the widest is.
 int WidestRowWidth(HWND list) {
-    const WindowDcWithFont context(
-        list, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    const WindowDcWithFont context(list,
+                                   reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
     HDC dc = context.Get();
     if (!dc) return 0;
     TEXTMETRICA metrics{};
@@ -166,16 +165,16 @@ INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         case WM_INITDIALOG:
             CenterOnScreen(dialog);
             FillManagerList(dialog);
-            return TRUE;   // the focus goes to OK, the first tab stop
+            return TRUE;  // the focus goes to OK, the first tab stop
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
-            case IDOK:            EndDialog(dialog, IDOK); break;
-            case IDCANCEL:        EndDialog(dialog, IDCANCEL); break;
-            case IDC_ADD_TIP:     OnAddTip(dialog); break;
+            case IDOK: EndDialog(dialog, IDOK); break;
+            case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
+            case IDC_ADD_TIP: OnAddTip(dialog); break;
             case IDC_REMOVE_TIPS: OnRemoveTips(dialog); break;
-            case IDC_EDIT_TIPS:   OnEditSelectedTips(dialog); break;
+            case IDC_EDIT_TIPS: OnEditSelectedTips(dialog); break;
             }
-            return TRUE;   // every WM_COMMAND counts as handled, list notifications too
+            return TRUE;  // every WM_COMMAND counts as handled, list notifications too
         }
         return FALSE;
     });

@@ -31,8 +31,7 @@ BOOL CALLBACK CollectOpenDialog(HWND window, LPARAM found) {
     const DLGPROC proc = DialogProcOf(window);
     if (proc == ManagerDialogProc && open.managerCount < kMaxOpen)
         open.managers[open.managerCount++] = window;
-    else if ((proc == TipEditorAddProc || proc == TipEditorEditProc) &&
-             open.editorCount < kMaxOpen)
+    else if ((proc == TipEditorAddProc || proc == TipEditorEditProc) && open.editorCount < kMaxOpen)
         open.editors[open.editorCount++] = window;
     return TRUE;
 }

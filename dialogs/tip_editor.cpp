@@ -54,8 +54,8 @@ void OnSize(HWND dialog, const EditorMetrics& metrics, int width) {
 std::string TipText(HWND dialog) {
     HWND edit = GetDlgItem(dialog, IDC_TIP_TEXT);
     std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-    text.resize(static_cast<size_t>(
-        GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -77,21 +77,19 @@ void OnEditOk(HWND dialog) {
 }
 
 // What both modes share; onOk is the mode's own OK.
-INT_PTR EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
-                   EditorMetrics& metrics, void (*onOk)(HWND)) {
+INT_PTR EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, EditorMetrics& metrics,
+                   void (*onOk)(HWND)) {
     switch (message) {
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(metrics, reinterpret_cast<MINMAXINFO*>(lParam));
         return FALSE;
-    case WM_SIZE:
-        OnSize(dialog, metrics, LOWORD(lParam));
-        return FALSE;
+    case WM_SIZE: OnSize(dialog, metrics, LOWORD(lParam)); return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case IDOK:     onOk(dialog); break;
+        case IDOK: onOk(dialog); break;
         case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
         }
-        return TRUE;   // every WM_COMMAND counts as handled
+        return TRUE;  // every WM_COMMAND counts as handled
     }
     return FALSE;
 }
@@ -103,7 +101,7 @@ INT_PTR CALLBACK TipEditorAddProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     return CatchAtBoundary(dialog, INT_PTR{TRUE}, [&]() -> INT_PTR {
         if (message == WM_INITDIALOG) {
             OnOpen(dialog, AddModeMetrics, kAddTipCaption);
-            return TRUE;   // the focus goes to OK, the first tab stop
+            return TRUE;  // the focus goes to OK, the first tab stop
         }
         return EditorProc(dialog, message, wParam, lParam, AddModeMetrics, OnAddOk);
     });

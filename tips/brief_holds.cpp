@@ -17,7 +17,8 @@ bool IsBriefHold(DWORD error, HoldErrors which) {
     return which == HoldErrors::SharingOrDenied && error == ERROR_ACCESS_DENIED;
 }
 
-WaitBudget::WaitBudget(DWORD milliseconds) : start_(GetTickCount()), length_(milliseconds) {}
+WaitBudget::WaitBudget(DWORD milliseconds) : start_(GetTickCount()), length_(milliseconds) {
+}
 
 DWORD WaitBudget::Left() const {
     // Unsigned differences stay right when the tick count wraps after 49 days.

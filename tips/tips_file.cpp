@@ -28,17 +28,14 @@ enum class WriteWay { Swap, InPlace, Refuse };
 // the old tips, and the file's permissions, owner and streams behind.
 WriteWay ChooseWriteWay(const char* fullPath, DWORD attributes, const WaitBudget& budget) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WriteWay::InPlace;
-    const Handle probe = OpenPastBriefHolds(fullPath, DELETE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget);
+    const Handle probe =
+        OpenPastBriefHolds(fullPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           OPEN_EXISTING, 0, HoldErrors::SharingOnly, budget);
     if (probe.Valid()) return LinkCountOf(probe.Get()) > 1 ? WriteWay::InPlace : WriteWay::Swap;
     switch (GetLastError()) {
-    case ERROR_ACCESS_DENIED:
-        return WriteWay::InPlace;
-    case ERROR_FILE_NOT_FOUND:
-        return WriteWay::Swap;  // gone meanwhile: written new
-    default:
-        return WriteWay::Refuse;
+    case ERROR_ACCESS_DENIED: return WriteWay::InPlace;
+    case ERROR_FILE_NOT_FOUND: return WriteWay::Swap;  // gone meanwhile: written new
+    default: return WriteWay::Refuse;
     }
 }
 
@@ -122,9 +119,8 @@ std::optional<TipsSaveOutcome> SaveBySwap(const char* fullPath, DWORD keptBits,
 // link, spelling or computer changes it between the comparison and the
 // rewrite; its bytes, read whole, are both what is compared and what goes
 // back should the rewrite fail.
-TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
-                            TipsFileStamp& stamp, const WaitBudget& budget,
-                            const GoAhead& goAhead) {
+TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list, TipsFileStamp& stamp,
+                            const WaitBudget& budget, const GoAhead& goAhead) {
     TipsPartHasher hasher(stamp.unread);
     OpenedBytes opened = ReadHeldFile(fullPath, GENERIC_READ | GENERIC_WRITE, 0, budget, &hasher);
     // Without the old bytes to put back the rewrite never starts, whatever the
@@ -138,11 +134,8 @@ TipsSaveOutcome SaveInPlace(const char* fullPath, const TipsListStore& list,
         outcome.result = TipsWriteResult::Written;
         stamp = StampOfSavedImage(rewrite.image.size, rewrite.image.tipsHash);
         break;
-    case InPlaceResult::NoMemory:
-        outcome.result = TipsWriteResult::ImageFailed;
-        break;
-    case InPlaceResult::AsItWas:
-        break;
+    case InPlaceResult::NoMemory: outcome.result = TipsWriteResult::ImageFailed; break;
+    case InPlaceResult::AsItWas: break;
     case InPlaceResult::Changed: {
         outcome.result = TipsWriteResult::LeftChanged;
         // What was being written, to tell later what the rewrite left from
@@ -187,9 +180,8 @@ TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileSta
     }
 }
 
-TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list,
-                               TipsFileStamp& stamp, const WaitBudget& budget,
-                               const GoAhead& goAhead) {
+TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list, TipsFileStamp& stamp,
+                               const WaitBudget& budget, const GoAhead& goAhead) {
     char fullPath[MAX_PATH];
     const DWORD fullLength = GetFullPathNameA(path, MAX_PATH, fullPath, nullptr);
     if (fullLength == 0 || fullLength >= MAX_PATH) return {};

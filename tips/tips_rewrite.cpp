@@ -50,8 +50,7 @@ InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::stri
     const auto put = [&](std::string_view bytes, bool last) {
         if (last && bytes.data() == buffer) {
             const uint64_t end = at + bytes.size();
-            if (at == 0 && end > old.size() && !(CutTo(file, end) && SeekTo(file, 0)))
-                return false;
+            if (at == 0 && end > old.size() && !(CutTo(file, end) && SeekTo(file, 0))) return false;
             const size_t room = bufferSize - bytes.size();
             const size_t zeros =
                 end < old.size() ? static_cast<size_t>(std::min<uint64_t>(old.size() - end, room))

@@ -91,8 +91,8 @@ void TipsPartHasher::Feed(std::string_view piece) {
     if (!counterLineEnded_) {
         const size_t lineEnd = piece.find(kLineEnd);
         const size_t tipsStart = last_ == '\r' && piece.front() == '\n' ? 1
-                                 : lineEnd == std::string_view::npos ? lineEnd
-                                                                     : lineEnd + kLineEnd.size();
+                                 : lineEnd == std::string_view::npos    ? lineEnd
+                                                                        : lineEnd + kLineEnd.size();
         last_ = piece.back();
         if (tipsStart == std::string_view::npos) {
             whole_.Feed(piece.data(), piece.size());

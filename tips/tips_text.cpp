@@ -49,7 +49,7 @@ CutLines CutTipsLines(char* text, size_t size) {
     std::vector<char*> starts;  // just past each CR LF, from the last one down
     size_t firstLineEnd = size;
     size_t textEnd = size;
-    size_t i = size;            // every byte from i on has been looked at
+    size_t i = size;  // every byte from i on has been looked at
     while (i > 0) {
         if (i >= kBlock && !BlockHasByteBelow14(text + i - kBlock)) {
             i -= kBlock;
@@ -274,8 +274,9 @@ uint32_t NotShownLinesOf(const char* text, size_t size, const CutLines& cut) {
     const size_t tipsStart = size - CutTipsPartLength(size, cut);
     const size_t tailStart = std::max(cut.linesEnd, tipsStart);
     // Past linesEnd the cut changed nothing: the bytes are the file's.
-    return tailStart < size ? CountLinesOfAnyEnd(std::string_view(text + tailStart, size - tailStart))
-                            : 0;
+    return tailStart < size
+               ? CountLinesOfAnyEnd(std::string_view(text + tailStart, size - tailStart))
+               : 0;
 }
 
 uint32_t CountCrLfLines(std::string_view text) {

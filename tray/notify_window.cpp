@@ -109,9 +109,9 @@ LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
         CatchAtBoundary(window, 0, [&] {
             switch (LOWORD(wParam)) {
-            case IDM_EDIT_TIPS:  RunTipsManager(window); break;
+            case IDM_EDIT_TIPS: RunTipsManager(window); break;
             case IDM_PROPERTIES: RequestProperties(); break;
-            default:             ShowCommandError(window, kNotMenuItemText); break;
+            default: ShowCommandError(window, kNotMenuItemText); break;
             }
             return 0;
         });

@@ -17,7 +17,9 @@ constexpr char kTrayTip[] = "Calvorin";
 // The module's own icon is always its small image, whatever the tray's size.
 constexpr int kFallbackIconSize = 16;
 
-HBITMAP AsBitmap(uint32_t handle) { return reinterpret_cast<HBITMAP>(handle); }
+HBITMAP AsBitmap(uint32_t handle) {
+    return reinterpret_cast<HBITMAP>(handle);
+}
 
 // The bitmaps stay the picture's; the icon gets copies of them.
 HICON IconFromBitmaps(const PictureRecord& picture) {
@@ -47,10 +49,10 @@ HICON IconFromImageList(const PictureRecord& picture) {
 
 HICON IconFromPicture(const PictureRecord* picture) {
     switch (picture->kind) {
-    case kPictureBitmaps:     return IconFromBitmaps(*picture);
+    case kPictureBitmaps: return IconFromBitmaps(*picture);
     case kPictureListBitmaps: return IconThroughImageList(*picture);
-    case kPictureImageList:   return IconFromImageList(*picture);
-    default:                  return nullptr;
+    case kPictureImageList: return IconFromImageList(*picture);
+    default: return nullptr;
     }
 }
 
@@ -64,10 +66,10 @@ uint32_t AddTrayIcon() {
     g_trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     g_trayIcon.uCallbackMessage = TrayCallbackMessage;
     HICON built = IconFromPicture(&g_picture);
-    g_trayIcon.hIcon = built ? built
-                             : static_cast<HICON>(LoadImageA(
-                                   g_instance, MAKEINTRESOURCEA(IDI_PLUGIN), IMAGE_ICON,
-                                   kFallbackIconSize, kFallbackIconSize, LR_SHARED));
+    g_trayIcon.hIcon =
+        built ? built
+              : static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_PLUGIN), IMAGE_ICON,
+                                              kFallbackIconSize, kFallbackIconSize, LR_SHARED));
     std::memcpy(g_trayIcon.szTip, kTrayTip, sizeof kTrayTip);
     TrayIconId = g_hostInfo.addIcon(&g_trayIcon);
     // InitGlobalModule returns this value to the host once the icon is in.

@@ -30,7 +30,8 @@ HMODULE ThisModule() {
 
 }  // namespace
 
-StayLoaded::StayLoaded() : module_(ThisModule()), stopsBefore_(g_stopCount) {}
+StayLoaded::StayLoaded() : module_(ThisModule()), stopsBefore_(g_stopCount) {
+}
 
 StayLoaded::~StayLoaded() {
     // Still started, the host holds its own reference, so this one can go

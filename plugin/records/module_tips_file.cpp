@@ -40,8 +40,7 @@ std::optional<BY_HANDLE_FILE_INFORMATION> FolderIdentity(std::string_view folder
     size_t length = folder.size();
     if (length > 1 && folder[length - 2] != ':') --length;
     path[folder.copy(path, length)] = '\0';
-    const Handle handle(CreateFileA(path, 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const Handle handle(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION identity;
     if (!handle.Valid() || !GetFileInformationByHandle(handle.Get(), &identity))
@@ -101,8 +100,7 @@ Handle OpenWriterMutex(const char* path) {
 // null when none could be made or opened, which the next save tries again.
 HANDLE WriterMutexOfTipsPath() {
     Handle& mutex = g_tipsFile.writerMutex;
-    if (mutex.Valid() && std::strcmp(g_tipsFile.writerMutexPath, TipsPath) == 0)
-        return mutex.Get();
+    if (mutex.Valid() && std::strcmp(g_tipsFile.writerMutexPath, TipsPath) == 0) return mutex.Get();
     mutex = OpenWriterMutex(TipsPath);
     if (mutex.Valid()) std::memcpy(g_tipsFile.writerMutexPath, TipsPath, kTipsPathSize);
     return mutex.Get();
@@ -111,8 +109,8 @@ HANDLE WriterMutexOfTipsPath() {
 // wsprintfA fills at most 1024 bytes; every question fits in far fewer.
 constexpr size_t kQuestionSize = 512;
 static_assert(sizeof kTipsNotShownText + sizeof kNotShownZeroByteItem +
-                      sizeof kNotShownLastLineItem + sizeof kNotShownLineEndsItem +
-                      sizeof kLines + 10 <
+                      sizeof kNotShownLastLineItem + sizeof kNotShownLineEndsItem + sizeof kLines +
+                      10 <
                   kQuestionSize,
               "every question fits");
 // A count's phrase: ten digits and the words around them.
@@ -154,9 +152,9 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
     if (change == TipsFileChange::Vanished || (unreadable && unreadableAccepted)) return false;
     if (stamp.unread && change != TipsFileChange::Unchanged) {
         char tips[kPhraseSize];
-        wsprintfA(text, kTipsUnreadAtStartText,
-                  unreadable ? kEveryTip
-                             : CountPhrase(found.fileNow.lines, kOneTip, kTheTips, tips));
+        wsprintfA(
+            text, kTipsUnreadAtStartText,
+            unreadable ? kEveryTip : CountPhrase(found.fileNow.lines, kOneTip, kTheTips, tips));
         return true;
     }
     if (change != TipsFileChange::Unchanged) {
@@ -176,16 +174,12 @@ TipsFileStamp StampOf(const TipsFileComparison& found) {
 // built, and the old bytes of a cut-off rewrite kept for their next chance.
 TipsSave Reported(TipsSaveOutcome& outcome) {
     switch (outcome.result) {
-    case TipsWriteResult::Written:
-        return TipsSave::Written;
+    case TipsWriteResult::Written: return TipsSave::Written;
     case TipsWriteResult::ImageFailed:
         ShowMessageBox(nullptr, kWriteFailedText, kWriteFailedCaption, MB_TOPMOST);
         break;
-    case TipsWriteResult::LeftChanged:
-        g_tipsFile.unfinished = std::move(outcome.unfinished);
-        break;
-    default:
-        break;
+    case TipsWriteResult::LeftChanged: g_tipsFile.unfinished = std::move(outcome.unfinished); break;
+    default: break;
     }
     return TipsSave::Failed;
 }
@@ -226,8 +220,7 @@ void ReadTipsFile() {
         ShowMessageBox(nullptr, kReadFailedText, kReadFailedCaption, MB_TOPMOST);
         break;
     case TipsReadResult::NotOpened:
-    case TipsReadResult::Read:
-        break;
+    case TipsReadResult::Read: break;
     }
 }
 
@@ -266,9 +259,9 @@ TipsSave WriteTipsFile() {
         // Yes accepts the file as it was when asked; the save starts again
         // from the open, so a change made while the box was up asks again.
         switch (outcome.found.change) {
-        case TipsFileChange::Unreadable:  unreadableAccepted = true; break;
+        case TipsFileChange::Unreadable: unreadableAccepted = true; break;
         case TipsFileChange::TipsChanged: g_tipsFile.stamp = StampOf(outcome.found); break;
-        default:                          g_tipsFile.stamp.notShown = 0; break;
+        default: g_tipsFile.stamp.notShown = 0; break;
         }
     }
 }

@@ -36,7 +36,8 @@ struct Template {
 class Reader {
 public:
     explicit Reader(const BYTE* start) : start_(start), at_(start) {}
-    template <typename T> T Take() {
+    template <typename T>
+    T Take() {
         T value;
         std::memcpy(&value, at_, sizeof value);
         at_ += sizeof value;
@@ -180,27 +181,29 @@ TEST(DialogTemplates, ManagerMatchesItsTable) {
     const Template t = LoadTemplate(IDD_TIPS);
     ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 206, 185,
                  "Tips");
-    ExpectItems(t, {
-        {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 1, 169, 50, 14},
-        {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 155, 169, 50, 14},
-        {1000, "LISTBOX", "",
-         kControl | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-             LBS_EXTENDEDSEL,
-         1, 0, 203, 152},
-        {1001, "BUTTON", "Add Tip", kControl | BS_PUSHBUTTON, 1, 154, 66, 14},
-        {1002, "BUTTON", "Remove Tip(s)", kControl | BS_PUSHBUTTON, 139, 154, 66, 14},
-        {1003, "BUTTON", "Edit Tip(s)", kControl | BS_PUSHBUTTON, 70, 154, 66, 14},
-    });
+    ExpectItems(
+        t, {
+               {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 1, 169, 50, 14},
+               {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 155, 169, 50, 14},
+               {1000, "LISTBOX", "",
+                kControl | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                    LBS_EXTENDEDSEL,
+                1, 0, 203, 152},
+               {1001, "BUTTON", "Add Tip", kControl | BS_PUSHBUTTON, 1, 154, 66, 14},
+               {1002, "BUTTON", "Remove Tip(s)", kControl | BS_PUSHBUTTON, 139, 154, 66, 14},
+               {1003, "BUTTON", "Edit Tip(s)", kControl | BS_PUSHBUTTON, 70, 154, 66, 14},
+           });
 }
 
 TEST(DialogTemplates, EditorMatchesItsTable) {
     const Template t = LoadTemplate(IDD_TIP_EDIT);
     ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT, 186, 23, "");
-    ExpectItems(t, {
-        {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 0, 13, 93, 10},
-        {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 93, 13, 93, 10},
-        {1002, "EDIT", "", kControl | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 186, 12},
-    });
+    ExpectItems(
+        t, {
+               {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 0, 13, 93, 10},
+               {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 93, 13, 93, 10},
+               {1002, "EDIT", "", kControl | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 186, 12},
+           });
 }
 
 }  // namespace

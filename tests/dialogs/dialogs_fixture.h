@@ -21,9 +21,7 @@
 // the dialogs another module's instance gets the program's own back.
 class DialogTest : public testing::Test {
 protected:
-    void SetUp() override {
-        WatchDialogsAndBoxes();
-    }
+    void SetUp() override { WatchDialogsAndBoxes(); }
     void TearDown() override {
         g_instance = GetModuleHandleA(nullptr);
         StopWatchingDialogs();

@@ -44,6 +44,7 @@ struct ManagerCase {
     size_t boxes;
 };
 
+// clang-format off
 const ManagerCase kManagerCases[] = {
     {"opens centred with one row per tip, and Enter gives OK", {"first", "", "third"},
      [](HWND manager) {
@@ -141,6 +142,7 @@ const ManagerCase kManagerCases[] = {
          Click(manager, IDOK);
      }, {}, IDOK, {"a", "b"}, 0},
 };
+// clang-format on
 
 TEST_F(ManagerDialog, CommandsLeaveTheRowsAndTheListAsTheUserAsked) {
     for (const ManagerCase& c : kManagerCases) {
@@ -200,8 +202,8 @@ TEST_F(ManagerDialog, HorizontalExtentFollowsTheWidestRowAtEveryFill) {
 
         SelectRows(manager, {1});
         Click(manager, IDC_REMOVE_TIPS);
-        const LONG rest = std::max(RowTextWidth(list, "short"),
-                                   RowTextWidth(list, std::string(50, 'i')));
+        const LONG rest =
+            std::max(RowTextWidth(list, "short"), RowTextWidth(list, std::string(50, 'i')));
         EXPECT_GT(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0), rest);
         EXPECT_LT(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0), rest + 20);
         EXPECT_TRUE(PaintsItself(list)) << "after Remove";
@@ -219,8 +221,8 @@ TEST_F(ManagerDialog, HorizontalExtentFitsTheWidestRowInCodePage932) {
         GTEST_SKIP() << "needs the system code page 932 (Japanese Windows); under Wine CTest "
                         "runs it as dialogs_tests_cp932 under LC_ALL=ja_JP.UTF-8";
     std::string kanji;
-    for (int i = 0; i < 10; ++i) kanji += "\x8a\xbf\x8e\x9a";   // 漢字
-    const Tips rows = {kanji, std::string(50, 'x'), "\x83\x71\x83\x93\x83\x67"};   // ヒント
+    for (int i = 0; i < 10; ++i) kanji += "\x8a\xbf\x8e\x9a";                     // 漢字
+    const Tips rows = {kanji, std::string(50, 'x'), "\x83\x71\x83\x93\x83\x67"};  // ヒント
     SeedTips(rows);
     LOGFONTA shiftJis{};
     shiftJis.lfHeight = -11;
@@ -231,7 +233,7 @@ TEST_F(ManagerDialog, HorizontalExtentFitsTheWidestRowInCodePage932) {
     g_steps.push_back([&](HWND manager) {
         HWND list = ListOf(manager);
         SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        Click(manager, IDC_REMOVE_TIPS);   // nothing selected: only refills
+        Click(manager, IDC_REMOVE_TIPS);  // nothing selected: only refills
         HDC dc = GetDC(list);
         HGDIOBJ old = SelectObject(dc, font);
         TEXTMETRICA metrics{};
@@ -261,14 +263,14 @@ TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
         SelectRows(manager, {0, 2});
         Click(manager, IDC_ADD_TIP);
         EXPECT_EQ((std::vector<int>{0, 2}), SelectedRowsOf(manager)) << "not refilled";
-        Click(manager, IDC_EDIT_TIPS);   // one box per selected row, then a refill
+        Click(manager, IDC_EDIT_TIPS);  // one box per selected row, then a refill
         EXPECT_TRUE(SelectedRowsOf(manager).empty());
         Click(manager, IDOK);
     });
     for (int i = 0; i < 3; ++i)
         g_steps.push_back(BoxAnswered(IDOK, "Failed to create dialog.", "Error"));
-    EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TIPS),
-                                    nullptr, ManagerDialogProc, 0));
+    EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TIPS), nullptr,
+                                    ManagerDialogProc, 0));
     ASSERT_EQ(3u, g_boxes.size());
     for (const RecordedBox& box : g_boxes) {
         EXPECT_EQ(seen, box.owner);

@@ -55,6 +55,7 @@ void TypeAndOk(HWND editor, const std::string& text) {
     Click(editor, IDOK);
 }
 
+// clang-format off
 const EditorCase kEditorCases[] = {
     {"add mode takes the text untrimmed", TipEditorAddProc, {"first"},
      [](HWND editor) {
@@ -100,6 +101,7 @@ const EditorCase kEditorCases[] = {
     {"edit mode: a tip of 40,000 bytes comes back whole", TipEditorEditProc, {kHuge},
      [](HWND editor) { Click(editor, IDOK); }, {kHuge}},
 };
+// clang-format on
 
 TEST_F(TipEditor, OkChangesTheListAsTheUserAsked) {
     for (const EditorCase& c : kEditorCases) {
@@ -155,6 +157,7 @@ TEST_F(Dialogs, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
     const struct {
         const char* name;
         INT_PTR (*run)();
+        // clang-format off
     } dialogs[] = {{"add mode", [] { return RunEditor(TipEditorAddProc); }},
                    {"edit mode", [] { return RunEditor(TipEditorEditProc); }},
                    {"manager", [] { return RunManager(); }}};
@@ -258,6 +261,7 @@ TEST_P(EditorGeometry, OpensCentredKeepsItsLayoutAsItIsSizedAndAnswersTheDialogM
         EXPECT_EQ(FALSE, mode(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(250, 20)));
         Click(editor, IDCANCEL);
     });
+    // clang-format on
     EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
 }
 
@@ -271,12 +275,14 @@ INSTANTIATE_TEST_SUITE_P(BothModes, EditorGeometry, testing::Bool(),
 TEST(CenterOnScreen, HalvesScreenAndWindowSeparately) {
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    struct Size { int width, height; };
+    struct Size {
+        int width, height;
+    };
     const Size larger{screenWidth + 76, screenHeight + 132};
     for (const Size c : {Size{287, 63}, Size{288, 64}, larger}) {
         const int x = screenWidth / 2 - c.width / 2, y = screenHeight / 2 - c.height / 2;
-        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 7, c.width, c.height,
-                                      nullptr, nullptr, nullptr, nullptr);
+        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 7, c.width, c.height, nullptr,
+                                      nullptr, nullptr, nullptr);
         ASSERT_TRUE(window);
         CenterOnScreen(window);
         RECT rect;

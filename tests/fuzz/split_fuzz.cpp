@@ -87,9 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string written;
     for (size_t i = 1; i < lines.size(); ++i) written.append(lines[i]).append(kLineEnd);
     const size_t droppedStart = size - tipsPart.size() + written.size();
-    const bool zerosAlone =
-        zero == bytes + droppedStart &&
-        std::string_view(bytes, size).find_first_not_of('\0', droppedStart) == std::string_view::npos;
+    const bool zerosAlone = zero == bytes + droppedStart &&
+                            std::string_view(bytes, size).find_first_not_of('\0', droppedStart) ==
+                                std::string_view::npos;
     const uint32_t notShown = NotShownTextOf(cut.get(), size, cutLines);
     if ((notShown == 0) != (tipsPart == written || zerosAlone)) abort();
     if (((notShown & kNotShownZeroByte) != 0) != (zero && !tipsPart.empty() && !zerosAlone))
@@ -99,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view dropped =
         droppedStart < length ? text.substr(droppedStart) : std::string_view();
     const bool lineEnds = dropped.find_first_of("\r\n") != std::string_view::npos;
-    const bool lastLine = !zero && !dropped.empty() && dropped.back() != '\r' &&
-                          dropped.back() != '\n';
+    const bool lastLine =
+        !zero && !dropped.empty() && dropped.back() != '\r' && dropped.back() != '\n';
     if (((notShown & kNotShownLineEnds) != 0) != lineEnds) abort();
     if (((notShown & kNotShownLastLine) != 0) != lastLine) abort();
     return 0;

@@ -68,11 +68,11 @@ struct Action {
     const char* name;
     // What the user does; `arm` marks where the action starts to fail.
     void (*run)(FaultSweep& sweep, User& user, const Arm& arm);
-    Tips before = kBefore;     // the list the action starts from
-    Tips after{};              // the list once it has succeeded
-    bool startsUp = false;     // the row starts the plug-in itself
-    bool stops = false;        // the plug-in is stopped after it: no list to see
-    bool saves = false;        // tips.rc holds the list after it
+    Tips before = kBefore;  // the list the action starts from
+    Tips after{};           // the list once it has succeeded
+    bool startsUp = false;  // the row starts the plug-in itself
+    bool stops = false;     // the plug-in is stopped after it: no list to see
+    bool saves = false;     // tips.rc holds the list after it
     Ground ground = Ground::Plain;
     bool editorsOk = false;  // the editor's OK: what runs out of memory is told in one box
 };
@@ -283,7 +283,8 @@ public:
     }
     Tips Rows() {
         Tips rows;
-        Press(*this, user, IDCANCEL, [&rows](HWND manager) { rows = ::Rows(manager); }, [] {});
+        Press(
+            *this, user, IDCANCEL, [&rows](HWND manager) { rows = ::Rows(manager); }, [] {});
         return rows;
     }
     std::string TipsPath() const { return hostFolder.File("tips.rc"); }
@@ -331,21 +332,27 @@ void Select(HWND manager, int row) {
 // In the manager: select `row`, arm, press `button` (the editor and the
 // question answered on the way), then stop failing.
 void InManager(FaultSweep& sweep, User& user, int row, int button, const Arm& arm) {
-    Press(sweep, user, IDCANCEL, [row, button, &arm](HWND manager) {
-        if (row >= 0) Select(manager, row);
-        arm();
-        Click(manager, button);
-        FailingCalls::Disarm();
-    }, [] {});
+    Press(
+        sweep, user, IDCANCEL,
+        [row, button, &arm](HWND manager) {
+            if (row >= 0) Select(manager, row);
+            arm();
+            Click(manager, button);
+            FailingCalls::Disarm();
+        },
+        [] {});
 }
 
 // Remove the first tip, then arm and end the manager with `button`.
 void EndManager(FaultSweep& sweep, User& user, int button, const Arm& arm) {
-    Press(sweep, user, button, [&arm](HWND manager) {
-        Select(manager, 0);
-        Click(manager, IDC_REMOVE_TIPS);
-        arm();
-    }, [] {});
+    Press(
+        sweep, user, button,
+        [&arm](HWND manager) {
+            Select(manager, 0);
+            Click(manager, IDC_REMOVE_TIPS);
+            arm();
+        },
+        [] {});
 }
 
 void EndWithOk(FaultSweep& sweep, User& user, const Arm& arm) {
@@ -357,6 +364,7 @@ const Tips kRemoved = {"two", "caf\xe9"};
 const Tips kLargeBefore = {"one", std::string(600 * 1024, 'x'), std::string(600 * 1024, 'y')};
 const Tips kLargeRemoved = {kLargeBefore[1], kLargeBefore[2]};
 
+// clang-format off
 const Action kActions[] = {
     {.name = "StartUp", .run = [](FaultSweep& s, User&, auto& arm) {
         arm();
@@ -418,6 +426,7 @@ const Action kActions[] = {
         s.UnloadAndReload();
     }, .stops = true},
 };
+// clang-format on
 
 bool FaultSweep::RunOnce(const Action& action, FaultPlan plan) {
     const std::string run = RunName(action, plan);
@@ -490,8 +499,7 @@ bool ExpectOneFailureBox() {
         const RecordedBox& box = g_boxes[i];
         outOfMemoryTold |= box.text == kOutOfMemory;
         if ((box.style & MB_TYPEMASK) == MB_YESNO) continue;
-        failureBoxes += i == 0 || box.text != kNotWritten ||
-                        g_boxes[i - 1].text != "Error caught";
+        failureBoxes += i == 0 || box.text != kNotWritten || g_boxes[i - 1].text != "Error caught";
         if (box.text != kOutOfMemory) continue;
         EXPECT_EQ("Error", box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_TOPMOST), box.style);

@@ -35,8 +35,8 @@ using Counts = std::map<Kind, unsigned>;
 
 // The routine the host or the user is running in the module.
 enum class Routine { None, StartUp, ShutDown, MenuOpening, ManagerRun };
-inline const char* const kRoutineNames[] = {"no routine", "start-up", "shut-down",
-                                            "a menu opening", "a manager run"};
+inline const char* const kRoutineNames[] = {"no routine", "start-up", "shut-down", "a menu opening",
+                                            "a manager run"};
 
 // The window and its class live from start-up to shut-down; every other
 // handle belongs to the one call that made it.
@@ -72,8 +72,8 @@ struct Ledger {
 
     void Fault(const std::string& what) {
         ++faultCount;
-        if (faults.size() < 20) faults.push_back(what + " during " +
-                                                 kRoutineNames[static_cast<int>(routine)]);
+        if (faults.size() < 20)
+            faults.push_back(what + " during " + kRoutineNames[static_cast<int>(routine)]);
     }
 };
 inline Ledger g_ledger;
@@ -92,8 +92,7 @@ inline std::string Key(Kind kind, const void* handle) {
 
 // Class names compare without regard to case.
 inline std::string ClassKey(LPCSTR name) {
-    if (IS_INTRESOURCE(name))
-        return "class #" + std::to_string(reinterpret_cast<uintptr_t>(name));
+    if (IS_INTRESOURCE(name)) return "class #" + std::to_string(reinterpret_cast<uintptr_t>(name));
     std::string key = name;
     CharLowerBuffA(key.data(), static_cast<DWORD>(key.size()));
     return "class " + key;
@@ -120,8 +119,8 @@ inline void Release(Kind kind, const std::string& key, const char* call) {
     }
     const Routine routine = found->second.routine;
     // A start-up cut short undoes itself.
-    if (LivesUntilShutDown(kind) ? g_ledger.routine != Routine::ShutDown &&
-                                       g_ledger.routine != Routine::StartUp
+    if (LivesUntilShutDown(kind)
+            ? g_ledger.routine != Routine::ShutDown && g_ledger.routine != Routine::StartUp
         : KeptUntilShutDown(kind) ? g_ledger.routine != Routine::ShutDown
                                   : g_ledger.routine != routine)
         g_ledger.Fault(std::string(call) + " of a handle made during " +
@@ -172,56 +171,65 @@ inline void CountMade(HMODULE module, const char* dll, const char* name) {
 }
 template <auto& function, Kind kind>
 inline void CountReleased(HMODULE module, const char* dll, const char* name) {
-    Count<function>(module, dll, name, [](auto handle) {
-        ReleaseHandle(kind, handle, Counting<function>::name);
-    }, kNothing);
+    Count<function>(
+        module, dll, name,
+        [](auto handle) { ReleaseHandle(kind, handle, Counting<function>::name); }, kNothing);
 }
 
 inline void CountHandles(HMODULE module) {
     g_ledger = Ledger{};
     CountMade<CreateFileA, Kind::File>(module, "kernel32.dll", "CreateFileA");
     CountMade<CreateMutexA, Kind::Mutex>(module, "kernel32.dll", "CreateMutexA");
-    Count<CloseHandle>(module, "kernel32.dll", "CloseHandle", [](HANDLE file) {
-        const auto found = g_ledger.live.find(Key(Kind::File, file));
-        const bool mutex = found != g_ledger.live.end() && found->second.kind == Kind::Mutex;
-        ReleaseHandle(mutex ? Kind::Mutex : Kind::File, file, "CloseHandle");
-    }, kNothing);
+    Count<CloseHandle>(
+        module, "kernel32.dll", "CloseHandle",
+        [](HANDLE file) {
+            const auto found = g_ledger.live.find(Key(Kind::File, file));
+            const bool mutex = found != g_ledger.live.end() && found->second.kind == Kind::Mutex;
+            ReleaseHandle(mutex ? Kind::Mutex : Kind::File, file, "CloseHandle");
+        },
+        kNothing);
     CountMade<GlobalAlloc, Kind::Memory>(module, "kernel32.dll", "GlobalAlloc");
     CountReleased<GlobalFree, Kind::Memory>(module, "kernel32.dll", "GlobalFree");
     CountMade<CreatePopupMenu, Kind::Menu>(module, "user32.dll", "CreatePopupMenu");
     CountReleased<DestroyMenu, Kind::Menu>(module, "user32.dll", "DestroyMenu");
     CountMade<CreateIconIndirect, Kind::Icon>(module, "user32.dll", "CreateIconIndirect");
     CountMade<ImageList_GetIcon, Kind::Icon>(module, "comctl32.dll", "ImageList_GetIcon");
-    Count<DestroyIcon>(module, "user32.dll", "DestroyIcon", [](HICON icon) {
-        if (g_ledger.sharedIcons.count(icon)) {
-            ++g_ledger.sharedIconDestroys;
-            g_ledger.Fault("DestroyIcon of the shared icon");
-        }
-        ReleaseHandle(Kind::Icon, icon, "DestroyIcon");
-    }, kNothing);
-    Count<LoadImageA>(module, "user32.dll", "LoadImageA", kNothing,
-                      [](HANDLE image, HINSTANCE, LPCSTR, UINT, int, int, UINT flags) {
-        if (image && (flags & LR_SHARED)) {
-            g_ledger.sharedIcons.insert(image);
-            ++g_ledger.sharedIconLoads;
-        } else if (image) {
-            g_ledger.Fault("LoadImageA without LR_SHARED");  // nobody would destroy it
-        }
-    });
+    Count<DestroyIcon>(
+        module, "user32.dll", "DestroyIcon",
+        [](HICON icon) {
+            if (g_ledger.sharedIcons.count(icon)) {
+                ++g_ledger.sharedIconDestroys;
+                g_ledger.Fault("DestroyIcon of the shared icon");
+            }
+            ReleaseHandle(Kind::Icon, icon, "DestroyIcon");
+        },
+        kNothing);
+    Count<LoadImageA>(
+        module, "user32.dll", "LoadImageA", kNothing,
+        [](HANDLE image, HINSTANCE, LPCSTR, UINT, int, int, UINT flags) {
+            if (image && (flags & LR_SHARED)) {
+                g_ledger.sharedIcons.insert(image);
+                ++g_ledger.sharedIconLoads;
+            } else if (image) {
+                g_ledger.Fault("LoadImageA without LR_SHARED");  // nobody would destroy it
+            }
+        });
     CountMade<ImageList_Create, Kind::ImageList>(module, "comctl32.dll", "ImageList_Create");
     CountReleased<ImageList_Destroy, Kind::ImageList>(module, "comctl32.dll", "ImageList_Destroy");
     CountMade<CreateWindowExA, Kind::Window>(module, "user32.dll", "CreateWindowExA");
     CountReleased<DestroyWindow, Kind::Window>(module, "user32.dll", "DestroyWindow");
     Count<RegisterClassA>(module, "user32.dll", "RegisterClassA", kNothing,
                           [](ATOM atom, const WNDCLASSA* windowClass) {
-        if (atom) Make(Kind::WindowClass, ClassKey(windowClass->lpszClassName));
-    });
+                              if (atom)
+                                  Make(Kind::WindowClass, ClassKey(windowClass->lpszClassName));
+                          });
     // Shut-down unregisters the class whether or not start-up registered it; a
     // call that finds no class releases nothing.
     Count<UnregisterClassA>(module, "user32.dll", "UnregisterClassA", kNothing,
                             [](BOOL released, LPCSTR name, HINSTANCE) {
-        if (released) Release(Kind::WindowClass, ClassKey(name), "UnregisterClassA");
-    });
+                                if (released)
+                                    Release(Kind::WindowClass, ClassKey(name), "UnregisterClassA");
+                            });
 }
 
 // Runs one routine of the module; what it made for itself must be gone by

@@ -16,8 +16,7 @@ using Lines = TipTexts;
 struct ExactBlock {
     std::unique_ptr<char[]> bytes;
     size_t size;
-    explicit ExactBlock(std::string_view text)
-        : bytes(new char[text.size()]), size(text.size()) {
+    explicit ExactBlock(std::string_view text) : bytes(new char[text.size()]), size(text.size()) {
         text.copy(bytes.get(), text.size());
     }
     std::string_view View(size_t length) const { return {bytes.get(), length}; }
@@ -41,13 +40,10 @@ TEST(CutTipsLinesBounds, StopsAtTheEndOfTheGivenBytes) {
         size_t length;
         Lines lines;
     } const cases[] = {
-        {0, {}},
-        {1, {}},
-        {2, {}},               // ends between CR and LF
-        {3, {"c"}},
-        {5, {"c"}},            // "A\r" without its LF is no line
-        {6, {"c", "A"}},
-        {9, {"c", "A", "B"}},  // the last pair is the block's last two bytes
+        {0, {}},         {1, {}},
+        {2, {}},                                // ends between CR and LF
+        {3, {"c"}},      {5, {"c"}},            // "A\r" without its LF is no line
+        {6, {"c", "A"}}, {9, {"c", "A", "B"}},  // the last pair is the block's last two bytes
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.lines, CutInExactBlock(text.substr(0, c.length))) << "length " << c.length;

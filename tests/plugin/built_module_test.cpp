@@ -65,7 +65,8 @@ struct PeFile {
         const auto* dir = DirectoryAt<IMAGE_EXPORT_DIRECTORY>(IMAGE_DIRECTORY_ENTRY_EXPORT);
         if (!dir) return names;
         const auto* nameRvas = reinterpret_cast<const DWORD*>(At(dir->AddressOfNames));
-        for (DWORD i = 0; nameRvas && i < dir->NumberOfNames; ++i) names.emplace_back(At(nameRvas[i]));
+        for (DWORD i = 0; nameRvas && i < dir->NumberOfNames; ++i)
+            names.emplace_back(At(nameRvas[i]));
         return names;
     }
 
@@ -81,8 +82,8 @@ struct PeFile {
         const auto* desc = DirectoryAt<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
         for (; desc && desc->Name; ++desc) {
             const std::string library = Lower(At(desc->Name));
-            const DWORD lookup = desc->OriginalFirstThunk ? desc->OriginalFirstThunk
-                                                          : desc->FirstThunk;
+            const DWORD lookup =
+                desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk;
             const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(At(lookup));
             for (; thunk && thunk->u1.AddressOfData; ++thunk) {
                 if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
@@ -90,8 +91,8 @@ struct PeFile {
                                  std::to_string(IMAGE_ORDINAL32(thunk->u1.Ordinal)));
                     continue;
                 }
-                const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-                    At(thunk->u1.AddressOfData));
+                const auto* byName =
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(At(thunk->u1.AddressOfData));
                 names.insert(library + " " + (byName ? byName->Name : "?"));
             }
         }
@@ -108,12 +109,12 @@ struct PeFile {
 
     // Names longer than eight characters live in the string table as "/offset".
     std::string Name(const IMAGE_SECTION_HEADER& section) const {
-        const std::string shortName(reinterpret_cast<const char*>(section.Name),
-                                    strnlen(reinterpret_cast<const char*>(section.Name),
-                                            IMAGE_SIZEOF_SHORT_NAME));
+        const std::string shortName(
+            reinterpret_cast<const char*>(section.Name),
+            strnlen(reinterpret_cast<const char*>(section.Name), IMAGE_SIZEOF_SHORT_NAME));
         if (shortName.empty() || shortName[0] != '/') return shortName;
-        const size_t table = nt->FileHeader.PointerToSymbolTable +
-                             nt->FileHeader.NumberOfSymbols * size_t{18};
+        const size_t table =
+            nt->FileHeader.PointerToSymbolTable + nt->FileHeader.NumberOfSymbols * size_t{18};
         const size_t offset = table + std::stoul(shortName.substr(1));
         if (!nt->FileHeader.PointerToSymbolTable || offset >= bytes.size()) return shortName;
         return bytes.c_str() + offset;

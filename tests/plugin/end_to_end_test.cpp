@@ -39,8 +39,7 @@ void ExpectTheTrayRecord(const IconCall& added, HWND notifyWindow, HWND parent) 
 }
 
 TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
-    WriteBytes(hostFolder.File("tips.rc"),
-               "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n");
+    WriteBytes(hostFolder.File("tips.rc"), "0002// current line\r\nfirst\r\nsecond\r\nthird\r\n");
     propertiesTarget = "Calvorin settings";
     host = FreshHostRecord();
 
@@ -91,8 +90,8 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     doneModule();
     ASSERT_EQ(1u, g_removeCalls.size());
     EXPECT_EQ(g_addCalls[0].address, g_removeCalls[0].address);
-    EXPECT_EQ(0, std::memcmp(&g_addCalls[0].record, &g_removeCalls[0].record,
-                             sizeof(TrayIconRecord)));
+    EXPECT_EQ(0,
+              std::memcmp(&g_addCalls[0].record, &g_removeCalls[0].record, sizeof(TrayIconRecord)));
     EXPECT_EQ((std::vector<UINT>{WM_CANCELMODE, WM_DESTROY}), g_notifyWindowLife);
     EXPECT_FALSE(IsWindow(notifyWindow));
     EXPECT_FALSE(ClassRegistered());
@@ -173,8 +172,7 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
               written.find("Host message 0x7FD9: show the properties page \"/Calvorin\""));
     EXPECT_NE(std::string::npos, written.find("Remove icon routine: icon 1 removed"));
     EXPECT_NE(std::string::npos, written.find("DoneModule called"));
-    EXPECT_NE(std::string::npos,
-              written.find("FreeLibrary called; the module is still mapped"));
+    EXPECT_NE(std::string::npos, written.find("FreeLibrary called; the module is still mapped"));
     // The demo's last OK found another program's tip in the file and was told No.
     EXPECT_EQ(TipsFileText({"sample tip", "Added from the tray menu by the demo",
                             "Added by another program while the plug-in ran"}),

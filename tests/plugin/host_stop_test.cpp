@@ -28,6 +28,7 @@ struct StopCase {
     size_t boxes;  // message boxes the plug-in shows on the way
 };
 
+// clang-format off
 const StopCase kStopCases[] = {
     {"UnloadWithNothingOpen", OpenAtStop::Nothing, HostAction::Unload, 0},
     {"UnloadUnderMenu", OpenAtStop::Menu, HostAction::Unload, 0},
@@ -41,6 +42,7 @@ const StopCase kStopCases[] = {
     {"StopAndStartAgainUnderEditConfirmation", OpenAtStop::EditConfirmation,
      HostAction::StopAndStartAgain, 1},
 };
+// clang-format on
 static_assert(std::size(kStopCases) == CALVORINOR_STOP_CASES, "tests.cmake runs every row");
 
 class HostStopsThePlugIn : public PluginHost, public testing::WithParamInterface<StopCase> {

@@ -79,6 +79,7 @@ TEST_F(PluginHost, HostRecordSizeDecidesStartUpAndOnlyItsFirst112BytesAreRead) {
     const struct {
         uint32_t size;
         bool accepted;
+        // clang-format off
     } cases[] = {{0, false}, {111, false}, {112, true}, {113, true}, {4096, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
@@ -112,6 +113,7 @@ TEST_F(PluginHost, TipsBesideLocalPathWinOverThoseInHostDir) {
         {true, false, {"beside localPath"}},
         {false, true, {"in hostDir"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.beside << c.inHostDir);
         DeleteFileA(localFolder.File("tips.rc").c_str());
@@ -137,13 +139,15 @@ TEST_F(PluginHost, TrayIconIsTheConfiguredPictureOrTheModulesOwn) {
         uint32_t added;    // what the add routine returns
         uint32_t started;  // DestroyIcon's result for a built icon, else the add routine's
         int edge;
+        // clang-format off
     } cases[] = {
         {"1", 24, 7, 1, 24}, {"1", 24, 0, 0, 24}, {"2", 24, 7, 1, 24},
         {"2", 24, 0, 0, 24}, {nullptr, 32, 7, 7, 16}, {nullptr, 32, 0, 0, 16},
     };
+    // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "form " << (c.form ? c.form : "none")
-                                        << ", add returns " << c.added);
+        SCOPED_TRACE(testing::Message()
+                     << "form " << (c.form ? c.form : "none") << ", add returns " << c.added);
         WriteBytes(config, c.form ? std::string("[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=") +
                                         c.form + "\r\n"
                                   : std::string("[Calvorin]\r\n"));

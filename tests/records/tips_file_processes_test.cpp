@@ -124,10 +124,12 @@ struct RaceCase {
     bool hardLinks;
 };
 
+// clang-format off
 const RaceCase kRaceCases[] = {
     {"one name", false},
     {"a hard link in another folder", true},
 };
+// clang-format on
 
 TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
     for (const RaceCase& c : kRaceCases) {
@@ -149,8 +151,8 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
             SetEnvironmentVariableA(kRaceTipsVariable, paths[i].c_str());
             SetEnvironmentVariableA(kRaceHostVariable, i ? "b" : "a");
             // Their boxes stay off this program's desktop.
-            hosts[i] = StartThisProgramRunning("TwoHosts.DISABLED_SaveOftenAnsweringYes",
-                                               "calvorin_race");
+            hosts[i] =
+                StartThisProgramRunning("TwoHosts.DISABLED_SaveOftenAnsweringYes", "calvorin_race");
             ASSERT_TRUE(hosts[i]);
         }
         for (int i = 0; i < 2; ++i) WaitForSingleObject(ready, 60000);
@@ -199,20 +201,22 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
 
 struct KillCase {
     const char* name;
-    bool inPlace;      // the folder takes no new file
-    bool sameLength;   // the two texts
-    bool exactBytes;   // else the reader's text (up to the first zero byte)
+    bool inPlace;     // the folder takes no new file
+    bool sameLength;  // the two texts
+    bool exactBytes;  // else the reader's text (up to the first zero byte)
 };
 
 // In place, a text of another length needs a second call (the file grown
 // first, or cut after), and a crash between the two leaves zero bytes alone
 // after the old text or after the new one: the reader takes exactly one of
 // them, and the next save finds nothing the list does not show.
+// clang-format off
 const KillCase kKillCases[] = {
     {"swapped", false, false, true},
     {"in place, the same length", true, true, true},
     {"in place, another length", true, false, false},
 };
+// clang-format on
 
 constexpr int kKills = 40;  // for each case
 
@@ -302,9 +306,10 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
                         files == (Tips{"tips.rc", "tips.r~"}))
                 << "kill " << kill << ": " << files.size() << " files";
         }
-        printf("%s: %d kills left the first text %d times, the other %d (%d with zero bytes "
-               "after it); the swap file %d times\n",
-               c.name, kKills, left[0], left[1], padded, strays);
+        printf(
+            "%s: %d kills left the first text %d times, the other %d (%d with zero bytes "
+            "after it); the swap file %d times\n",
+            c.name, kKills, left[0], left[1], padded, strays);
         // Both texts were left: the writer was killed in the middle of its saves.
         EXPECT_GT(left[0], 0);
         EXPECT_GT(left[1], 0);

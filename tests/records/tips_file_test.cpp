@@ -38,6 +38,7 @@ std::string ThousandTipsZeroInTheSecond() {
     return TipsFileText(tips);
 }
 
+// clang-format off
 const ReadCase kReadCases[] = {
     {"two tips", TipsFileText({"A", "B"}), {"A", "B"}},
     {"other counter value", "0042// current line\r\nA\r\n", {"A"}},
@@ -64,6 +65,7 @@ const ReadCase kReadCases[] = {
     {"zero byte before the first CR LF", std::string("00\0" "0\r\nA\r\n", 8), {}, kZeroByte, 1,
      true},
 };
+// clang-format on
 
 // Every row is then saved: text the list does not show is not dropped without
 // a Yes, and once the user said Yes nothing more is asked. The reads get
@@ -108,8 +110,8 @@ TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     EXPECT_EQ(Tips{"prior"}, TipsNow());
 
     WriteBytes(tipsPath, TipsFileText({"A"}));
-    HANDLE writer = CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE writer =
+        CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
     ReadTipsFile();
     CloseHandle(writer);
@@ -206,7 +208,9 @@ TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
     const struct {
         DWORD share;
         bool inPlace;
-    } holders[] = {{0, false}, {FILE_SHARE_READ, false}, {FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+    } holders[] = {{0, false},
+                   {FILE_SHARE_READ, false},
+                   {FILE_SHARE_READ | FILE_SHARE_WRITE, false},
                    {FILE_SHARE_READ | FILE_SHARE_DELETE, true}};
     for (const auto& holder : holders) {
         SCOPED_TRACE(holder.share);
@@ -247,11 +251,13 @@ struct NoNewFileCase {
     int32_t result;
 };
 
+// clang-format off
 const NoNewFileCase kNoNewFileCases[] = {
     {"a writable tips.rc is rewritten in place", FILE_ATTRIBUTE_NORMAL, 1},
     {"a read-only tips.rc is still refused", FILE_ATTRIBUTE_READONLY, 0},
     {"a missing tips.rc cannot be made", 0, 0},
 };
+// clang-format on
 
 TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
     const std::string old = TipsFileText({"old"});
@@ -293,6 +299,7 @@ struct BehaviourCase {
     bool secondName = false;  // a hard link to tips.rc beside it, which must see the new tips
 };
 
+// clang-format off
 const BehaviourCase kBehaviourCases[] = {
     {.name = "the replace meets a holder twice",
      .fault = {Step::Replace, ERROR_SHARING_VIOLATION, 2}, .attempts = 3},
@@ -348,6 +355,7 @@ const BehaviourCase kBehaviourCases[] = {
      .fault = {Step::Attributes, FILE_ATTRIBUTE_REPARSE_POINT, kAlways}, .attempts = kAny,
      .newFiles = 0, .inPlace = true},
 };
+// clang-format on
 
 TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
     const std::string secondName = folder.File("backup.rc");
@@ -428,6 +436,7 @@ constexpr Fault kDriveDropsWrite = {Step::Write, ERROR_NETNAME_DELETED, kAlways}
 constexpr Fault kDriveDropsFlush = {Step::Flush, ERROR_NETNAME_DELETED, kAlways};
 constexpr Fault kNoRightToDelete = {Step::Probe, ERROR_ACCESS_DENIED, kAlways};
 
+// clang-format off
 const FullDiskCase kFullDiskCases[] = {
     {.name = "no room to grow the file", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1},
      .tip = kLonger, .oldAtFault = true},
@@ -455,6 +464,7 @@ const FullDiskCase kFullDiskCases[] = {
      .fault = {Step::InPlaceOpen, ERROR_SHARING_VIOLATION, kAlways}, .tip = "new",
      .also = {kNoRightToDelete}},
 };
+// clang-format on
 
 TEST_F(RefusedWrite, FullDiskInPlace) {
     for (const FullDiskCase& c : kFullDiskCases) {
@@ -463,7 +473,8 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         TipsList.ReplaceAt(0, c.tipBytes ? std::string(c.tipBytes, 'x') : c.tip);
         // The "&Edit Tips" command says it failed.
         EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
-        EXPECT_EQ(c.fault.step == Step::InPlaceOpen ? int{kHoldAttempts} : 1, Calls(Step::InPlaceOpen));
+        EXPECT_EQ(c.fault.step == Step::InPlaceOpen ? int{kHoldAttempts} : 1,
+                  Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
             const std::string text =
                 g_answers.atFailedCut.substr(0, g_answers.atFailedCut.find('\0'));
@@ -505,8 +516,8 @@ struct PutBackCase {
 std::vector<PutBackCase> PutBackCases() {
     std::vector<PutBackCase> cases;
     for (Chance chance : {Chance::BoxAnswered, Chance::NextOk, Chance::Stop}) {
-        for (Left left : {Left::OldLength, Left::NewLength, Left::PartZeroBytes,
-                          Left::AnotherProgramsSave})
+        for (Left left :
+             {Left::OldLength, Left::NewLength, Left::PartZeroBytes, Left::AnotherProgramsSave})
             cases.push_back({chance, left});
     }
     cases.push_back({Chance::Stop, Left::OldLength, 2});
@@ -518,8 +529,9 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
     const std::string attempted = TipsFileText({"replacement"});
     const std::string theirs = TipsFileText({"theirs"});
     // The old length: the old text's first half, the new text's second.
-    const std::string left[] = {old.substr(0, 15) + attempted.substr(15, old.size() - 15), attempted,
-                                old + std::string(attempted.size() - old.size(), '\0'), theirs};
+    const std::string left[] = {old.substr(0, 15) + attempted.substr(15, old.size() - 15),
+                                attempted, old + std::string(attempted.size() - old.size(), '\0'),
+                                theirs};
     const Fault driveGone[] = {kDriveDropsWrite, kDriveDropsFlush};
     for (const PutBackCase& c : PutBackCases()) {
         SCOPED_TRACE(testing::Message() << "chance " << static_cast<int>(c.chance) << ", left "
@@ -538,20 +550,18 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
         }
         const bool stays = c.left == Left::AnotherProgramsSave;
         switch (c.chance) {
-        case Chance::BoxAnswered:
-            EXPECT_TRUE(PutBackUnfinishedTipsRewrite());
-            break;
+        case Chance::BoxAnswered: EXPECT_TRUE(PutBackUnfinishedTipsRewrite()); break;
         case Chance::NextOk:
             // Put back, the file is the one last read, and the save goes on.
             if (stays) g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
             EXPECT_EQ(stays ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
             break;
-        case Chance::Stop:
-            EndTipsFileSaves();
-            break;
+        case Chance::Stop: EndTipsFileSaves(); break;
         }
         EXPECT_FALSE(g_tipsFile.unfinished.Pending());
-        EXPECT_EQ(stays ? theirs : c.chance == Chance::NextOk ? attempted : old,
+        EXPECT_EQ(stays                        ? theirs
+                  : c.chance == Chance::NextOk ? attempted
+                                               : old,
                   ReadBytes(tipsPath));
     }
 }
@@ -576,9 +586,7 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
     g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
     {
         const PlayWindows windows{kNoNewFile};
-        g_answers.beforeInPlaceOpen = [](LPCSTR path) {
-            WriteBytes(path, TipsFileText({"them"}));
-        };
+        g_answers.beforeInPlaceOpen = [](LPCSTR path) { WriteBytes(path, TipsFileText({"them"})); };
         EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
     }
     EXPECT_EQ(TipsFileText({"them"}), ReadBytes(tipsPath));
@@ -604,6 +612,7 @@ struct AttributeCase {
     DWORD stray;  // a swap file a crash left beside tips.rc; 0: none
 };
 
+// clang-format off
 const AttributeCase kAttributeCases[] = {
     {"hidden, swapped", FILE_ATTRIBUTE_HIDDEN, false, 0},
     {"hidden and system, swapped", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false, 0},
@@ -612,6 +621,7 @@ const AttributeCase kAttributeCases[] = {
     {"hidden, a plain stray reused", FILE_ATTRIBUTE_HIDDEN, false, FILE_ATTRIBUTE_NORMAL},
     {"plain, a hidden stray reused", FILE_ATTRIBUTE_NORMAL, false, FILE_ATTRIBUTE_HIDDEN},
 };
+// clang-format on
 
 TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
     const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;

@@ -24,7 +24,7 @@ struct ChangeCase {
     const char* name;
     const char* other;  // what another program left in tips.rc; null: it deleted the file
     bool asks;
-    bool afterOwnSave = false;  // the module saved the file before the other program came
+    bool afterOwnSave = false;         // the module saved the file before the other program came
     const char* whileAsked = nullptr;  // what it wrote while the question was up
     // Seconds before the read that the file's last-write time was, and stays
     // after the other program's write of the same size: a network drive
@@ -36,6 +36,7 @@ struct ChangeCase {
 // The second tip changed to one of the same length.
 const char* const kTipChanged = "0002// current line\r\nA\r\nX\r\n";
 
+// clang-format off
 const ChangeCase kChangeCases[] = {
     {"a tip line changed, same length", kTipChanged, true},
     {"a tip added", "0002// current line\r\nA\r\nB\r\nX\r\n", true},
@@ -51,6 +52,7 @@ const ChangeCase kChangeCases[] = {
     {"same size, a time 3 s old kept", kTipChanged, true, false, nullptr, 3},
     {"same size, a time 600 s old kept", kTipChanged, true, false, nullptr, 600},
 };
+// clang-format on
 
 TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
     const std::string ours = TipsFileText({"A", "B", "ours"});
@@ -82,7 +84,8 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
                     if (c.whileAsked) {
                         WriteBytes(tipsPath, c.whileAsked);
                         // A Yes agrees to the file as asked about: this change asks again.
-                        if (answer == IDYES) g_steps.push_back([](HWND again) { Click(again, IDYES); });
+                        if (answer == IDYES)
+                            g_steps.push_back([](HWND again) { Click(again, IDYES); });
                     }
                     Click(box, answer);
                 });
@@ -106,14 +109,15 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
 // A tips.rc of 20,000 tips, over a megabyte: compared a piece at a time.
 struct LargeFileCase {
     const char* name;
-    bool afterOwnSave;  // the save compares with its own hash, not the list's read
-    bool changed;       // another program changed the last tip meanwhile
-    bool unread;        // the start-up read was refused: the question counts every tip
-    bool firstTip = false;  // the change is to the first tip, in the first piece, instead
-    bool linked = false;    // a second name: the saves rewrite it in place
+    bool afterOwnSave;       // the save compares with its own hash, not the list's read
+    bool changed;            // another program changed the last tip meanwhile
+    bool unread;             // the start-up read was refused: the question counts every tip
+    bool firstTip = false;   // the change is to the first tip, in the first piece, instead
+    bool linked = false;     // a second name: the saves rewrite it in place
     size_t counterLine = 0;  // a first line this long instead of the counter line
 };
 
+// clang-format off
 const LargeFileCase kLargeFileCases[] = {
     {"unchanged since the read", false, false, false},
     {"the last tip changed since the read", false, true, false},
@@ -125,6 +129,7 @@ const LargeFileCase kLargeFileCases[] = {
     {"unchanged since the read, a first line of 5,000 bytes", false, false, false, false, false,
      5000},
 };
+// clang-format on
 
 TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
     const std::string large = TipsFileText(NumberedTips(20000));
@@ -151,8 +156,8 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         TipsList.Append("ours");
         const bool asks = c.changed || c.unread;
         if (asks)
-            g_steps.push_back(BoxAnswered(
-                IDNO, c.unread ? UnreadQuestion("the 20000 tips") : kTipsChangedText));
+            g_steps.push_back(
+                BoxAnswered(IDNO, c.unread ? UnreadQuestion("the 20000 tips") : kTipsChangedText));
         EXPECT_EQ(asks ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
         EXPECT_EQ(asks ? other : ImageText(TipsList), ReadBytes(tipsPath));
         TipsList.ReplaceAll({});
@@ -164,14 +169,15 @@ struct HeldReadCase {
     int refusedAtStart;  // reads of tips.rc refused at start-up; kAlways: every one
     int refusedAtSave;   // and at the comparison before the save
     DWORD error;
-    int opens;           // of tips.rc to read, at the save if its reads are refused
-    const char* drops;   // what the start-up question says is dropped; null: no such question
+    int opens;          // of tips.rc to read, at the save if its reads are refused
+    const char* drops;  // what the start-up question says is dropped; null: no such question
     const char* question = nullptr;  // any other question
     // What is refused: the open, or, on a file that opened, its read (short,
     // yet reported whole) or its size (4 GB more than it is).
     Step step = Step::Read;
 };
 
+// clang-format off
 const HeldReadCase kHeldReadCases[] = {
     {"start-up read held twice", 2, 0, ERROR_SHARING_VIOLATION, 3, nullptr},
     {"start-up read locked twice", 2, 0, ERROR_LOCK_VIOLATION, 3, nullptr},
@@ -193,6 +199,7 @@ const HeldReadCase kHeldReadCases[] = {
     {"comparison finds 4 GB or more", 0, kAlways, ERROR_SUCCESS, 1, nullptr, kTipsUncheckedText,
      Step::Size},
 };
+// clang-format on
 
 TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
     const std::string clean = "0002// current line\r\nA\r\nB\r\n";
@@ -212,7 +219,9 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         EXPECT_EQ((read ? Tips{"A", "B"} : readBox ? Tips{} : Tips{"prior"}), TipsNow());
         EXPECT_EQ(readBox ? 1u : 0u, g_boxes.size());
 
-        const std::string question = c.drops ? UnreadQuestion(c.drops) : c.question ? c.question : "";
+        const std::string question = c.drops      ? UnreadQuestion(c.drops)
+                                     : c.question ? c.question
+                                                  : "";
         if (!question.empty()) g_steps.push_back(BoxAnswered(IDNO, question));
         const Fault atSave = {c.step, c.error, c.refusedAtSave};
         const TipsSave saved = Answering(atSave, [] { return WriteTipsFile(); });
@@ -237,7 +246,10 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
 // Another host of the same session, played by a thread of this program that
 // takes the writers' mutex by the name the module gives it.
 enum class OtherHost {
-    SavesWhileThisWaits, EndedHoldingTheMutex, WaitsWhileThisSaves, HoldsPastTheBudget
+    SavesWhileThisWaits,
+    EndedHoldingTheMutex,
+    WaitsWhileThisSaves,
+    HoldsPastTheBudget
 };
 
 struct TurnCase {
@@ -248,6 +260,7 @@ struct TurnCase {
     bool unfinished = false;  // a cut-off rewrite's old bytes wait to go back
 };
 
+// clang-format off
 const TurnCase kTurnCases[] = {
     {"another host saves while this one waits", OtherHost::SavesWhileThisWaits, false,
      TipsSave::Declined},
@@ -263,14 +276,15 @@ const TurnCase kTurnCases[] = {
     {"the same, with old bytes to put back", OtherHost::HoldsPastTheBudget, false,
      TipsSave::Failed, true},
 };
+// clang-format on
 
 struct OtherHostThread {
     OtherHost role;
     std::string path;
     HANDLE mutex;
-    HANDLE holding;  // set once it holds the mutex
+    HANDLE holding;      // set once it holds the mutex
     HANDLE readStarted;  // set once this host's save reads tips.rc
-    std::string seen;  // what it found in tips.rc once its turn came
+    std::string seen;    // what it found in tips.rc once its turn came
 };
 
 DWORD WINAPI PlayOtherHost(void* parameter) {
@@ -301,15 +315,19 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
         if (c.unfinished) {
-            EXPECT_EQ(0, SavedAnswering({kNoNewFile, {Step::Write, ERROR_NETNAME_DELETED, kAlways},
+            EXPECT_EQ(0, SavedAnswering({kNoNewFile,
+                                         {Step::Write, ERROR_NETNAME_DELETED, kAlways},
                                          {Step::Flush, ERROR_NETNAME_DELETED, kAlways}}));
         }
         const std::string fileBefore = ReadBytes(tipsPath);
         char name[kWriterMutexNameSize];
         ASSERT_TRUE(WriterMutexName(TipsPath, name));
-        OtherHostThread host{c.other, tipsPath, CreateMutexA(nullptr, FALSE, name),
+        OtherHostThread host{c.other,
+                             tipsPath,
+                             CreateMutexA(nullptr, FALSE, name),
                              CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                             CreateEventA(nullptr, TRUE, FALSE, nullptr), ""};
+                             CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                             ""};
         const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
         if (c.other == OtherHost::EndedHoldingTheMutex)
             WaitForSingleObject(thread, 5000);

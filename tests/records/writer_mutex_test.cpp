@@ -28,8 +28,8 @@ DWORD WINAPI FinalPathAsWindows(HANDLE file, LPSTR path, DWORD size, DWORD flags
         return found.size() >= name.size() && found.substr(found.size() - name.size()) == name;
     };
     if (!endsWith("\\link.rc") && !endsWith("\\unc.rc")) return length;
-    const std::string target = endsWith("\\unc.rc") ? "\\\\?\\UNC\\server\\share\\tips.rc"
-                                                    : "\\\\?\\" + g_linkTarget;
+    const std::string target =
+        endsWith("\\unc.rc") ? "\\\\?\\UNC\\server\\share\\tips.rc" : "\\\\?\\" + g_linkTarget;
     if (target.size() >= size) return static_cast<DWORD>(target.size() + 1);
     lstrcpyA(path, target.c_str());
     return static_cast<DWORD>(target.size());
@@ -68,6 +68,7 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
     const struct {
         const char* name;
         std::string path;
+        // clang-format off
     } spellings[] = {
         {"the 8.3 short name", std::string(shortFolder) + "\\tips.rc"},
         {"\\\\?\\", "\\\\?\\" + path},
@@ -77,6 +78,7 @@ TEST(WriterMutex, OneNameForEverySpellingOfTheFile) {
         // In another folder, as a host whose tips.rc links to this one has it.
         {"a symbolic link to it", folder.File("link.rc")},
     };
+    // clang-format on
     WriteBytes(folder.File("link.rc"), TipsFileText({}));
     g_linkTarget = path;
     const ScopedWrapper<ImportWrapper<GetProcAddress, FindFinalPathAsWindows>> resolver(

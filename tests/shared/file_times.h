@@ -18,8 +18,8 @@ inline FILETIME SecondsFromNow(int seconds) {
 }
 
 inline bool SetLastWriteTime(const std::string& path, FILETIME time) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &time);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return set;

@@ -43,7 +43,6 @@ inline std::vector<COLORREF> DrawnOn(int width, int height, COLORREF background,
 
 // Every pixel, row by row, of the icon drawn at edge by edge pixels over the background.
 inline std::vector<COLORREF> IconDrawnOn(HICON icon, int edge, COLORREF background) {
-    return DrawnOn(edge, edge, background, [&](HDC dc) {
-        DrawIconEx(dc, 0, 0, icon, edge, edge, 0, nullptr, DI_NORMAL);
-    });
+    return DrawnOn(edge, edge, background,
+                   [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, edge, edge, 0, nullptr, DI_NORMAL); });
 }

@@ -30,26 +30,23 @@ struct ImportSlot {
     }
     // Gives the slot back to what held it before BindOver.
     static void Unbind(HMODULE module) {
-        if (next) RebindImports(module, reinterpret_cast<void*>(&Wrapper::Call),
-                                reinterpret_cast<void*>(next));
+        if (next)
+            RebindImports(module, reinterpret_cast<void*>(&Wrapper::Call),
+                          reinterpret_cast<void*>(next));
     }
 };
 
 template <auto& function, typename Behaviour, typename R, typename... A>
 struct ImportWrapper<function, Behaviour, R(WINAPI*)(A...)>
     : ImportSlot<ImportWrapper<function, Behaviour>, R(WINAPI*)(A...)> {
-    static R WINAPI Call(A... args) {
-        return Behaviour::Call(ImportWrapper::next, args...);
-    }
+    static R WINAPI Call(A... args) { return Behaviour::Call(ImportWrapper::next, args...); }
 };
 
 // The C runtime's functions (malloc and its kin) are cdecl.
 template <auto& function, typename Behaviour, typename R, typename... A>
 struct ImportWrapper<function, Behaviour, R(__cdecl*)(A...)>
     : ImportSlot<ImportWrapper<function, Behaviour>, R(__cdecl*)(A...)> {
-    static R __cdecl Call(A... args) {
-        return Behaviour::Call(ImportWrapper::next, args...);
-    }
+    static R __cdecl Call(A... args) { return Behaviour::Call(ImportWrapper::next, args...); }
 };
 
 // A wrapper bound over one import of a module for the scope's duration.
@@ -59,7 +56,9 @@ struct ScopedWrapper {
     bool bound;  // false when the module does not import the function
     ScopedWrapper(HMODULE m, const char* dll, const char* name)
         : module(m), bound(Wrapper::BindOver(m, dll, name)) {}
-    ~ScopedWrapper() { if (bound) Wrapper::Unbind(module); }
+    ~ScopedWrapper() {
+        if (bound) Wrapper::Unbind(module);
+    }
     ScopedWrapper(const ScopedWrapper&) = delete;
     ScopedWrapper& operator=(const ScopedWrapper&) = delete;
 };

@@ -78,7 +78,8 @@ std::string IconFile(int edge) {
     for (int y = edge - 1; y >= 0; --y) {
         std::string row(static_cast<size_t>(maskStride), '\0');
         for (int x = 0; x < edge; ++x)
-            if (OnEdge(x, y, edge, edge)) row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+            if (OnEdge(x, y, edge, edge))
+                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
         out += row;
     }
     return out;

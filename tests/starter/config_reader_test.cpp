@@ -32,6 +32,7 @@ struct FoundCase {
     bool openedByName;   // from its own folder, then read from the other
 };
 
+// clang-format off
 const FoundCase kFoundCases[] = {
     {"a relative picture counts from the configuration's folder",
      "[Other]\r\nIcon=elsewhere.bmp\r\n[Calvorin]\r\nIcon=pictures\\tray.bmp\r\n", false},
@@ -40,6 +41,7 @@ const FoundCase kFoundCases[] = {
     {"section and key match whatever their case", "[CALVORIN]\r\nicon=tray.bmp\r\n", false},
     {"a plain setting", "[Calvorin]\r\nIcon=tray.bmp\r\n", false},
 };
+// clang-format on
 
 TEST_F(Configuration, SettingNamesAPictureAndLeavesTheCallersWordsAlone) {
     TempFolder elsewhere, pictures;
@@ -87,6 +89,7 @@ struct MissingCase {
     int opened, found;
 };
 
+// clang-format off
 const MissingCase kMissingCases[] = {
     {"no file", nullptr, false, 0, 0},
     {"a folder", nullptr, true, 0, 0},
@@ -96,6 +99,7 @@ const MissingCase kMissingCases[] = {
     {"empty value", "[Calvorin]\r\nIcon=\r\n", false, 1, 1},
     {"empty file", "", false, 1, 0},
 };
+// clang-format on
 
 TEST_F(Configuration, MissingSettingLeavesNoPicture) {
     WriteBytes(folder.File("tray.bmp"), BitmapFile(16, 16));

@@ -17,6 +17,7 @@ TEST(FileExistsTest, FilesOnlyNotFoldersNorBadPaths) {
         const char* name;
         std::string path;
         int exists;
+        // clang-format off
     } cases[] = {
         {"file", folder.File("tips.rc"), 1},
         {"folder", folder.path, 0},
@@ -25,6 +26,7 @@ TEST(FileExistsTest, FilesOnlyNotFoldersNorBadPaths) {
         {"empty", "", 0},
         {"over-long", folder.path + std::string(300, 'x'), 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.exists, FileExists(c.path.c_str()) != 0);
@@ -68,9 +70,9 @@ TEST(StarterExports, EveryOperationUnderItsBareName) {
     const struct {
         const char* name;
         int argumentBytes;
-    } exports[] = {{"OpenCFGr", 8},    {"FindSection", 12}, {"GetCFGPic", 12},
-                   {"CloseCFGr", 4},   {"LoadImageEx", 4},  {"FreePicture", 4},
-                   {"FileExists", 4},  {"SetForeWndFix", 8}};
+    } exports[] = {{"OpenCFGr", 8},   {"FindSection", 12}, {"GetCFGPic", 12},
+                   {"CloseCFGr", 4},  {"LoadImageEx", 4},  {"FreePicture", 4},
+                   {"FileExists", 4}, {"SetForeWndFix", 8}};
     for (const auto& e : exports) {
         SCOPED_TRACE(e.name);
         const std::string decorated = e.name + std::string("@") + std::to_string(e.argumentBytes);

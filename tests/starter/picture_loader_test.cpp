@@ -24,7 +24,9 @@ bool IsBitmap(uint32_t handle) {
     return GetObjectType(reinterpret_cast<HGDIOBJ>(handle)) == OBJ_BITMAP;
 }
 
-HIMAGELIST AsList(uint32_t handle) { return reinterpret_cast<HIMAGELIST>(handle); }
+HIMAGELIST AsList(uint32_t handle) {
+    return reinterpret_cast<HIMAGELIST>(handle);
+}
 
 COLORREF PixelOf(uint32_t bitmap, int x, int y) {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -56,10 +58,12 @@ struct FormCase {
 };
 
 // A form the library does not know falls back to bitmaps.
+// clang-format off
 const FormCase kFormCases[] = {
     {"tray.bmp", 1, 1}, {"tray.bmp", 2, 2}, {"tray.bmp", 4, 4}, {"tray.bmp", 3, 1},
     {"tray.ico", 1, 1}, {"tray.ico", 2, 2}, {"tray.ico", 4, 4},
 };
+// clang-format on
 
 std::string FileFor(const char* name) {
     return std::string(name).find(".ico") != std::string::npos ? IconFile(32) : BitmapFile(40, 30);
@@ -171,6 +175,7 @@ struct BadCase {
 
 TEST_F(Picture, UnloadablePictureLeavesNoPicture) {
     CreateDirectoryA(folder.File("folder.bmp").c_str(), nullptr);
+    // clang-format off
     const BadCase cases[] = {
         {"missing file", "gone.bmp", "", 16},
         {"a folder", "folder.bmp", "", 16},
@@ -178,6 +183,7 @@ TEST_F(Picture, UnloadablePictureLeavesNoPicture) {
         {"empty file", "empty.ico", "", 16},
         {"size beyond reason", "huge.bmp", BitmapFile(16, 16), 5000},
     };
+    // clang-format on
     int round = 0;
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.name);

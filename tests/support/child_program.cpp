@@ -5,9 +5,9 @@
 HANDLE StartThisProgramRunning(const char* test, const char* desktop, HANDLE output) {
     char self[MAX_PATH];
     if (!GetModuleFileNameA(nullptr, self, MAX_PATH)) return nullptr;
-    return StartProgram(std::string("\"") + self + "\" --gtest_also_run_disabled_tests" +
-                            " --gtest_filter=" + test,
-                        desktop, output);
+    return StartProgram(
+        std::string("\"") + self + "\" --gtest_also_run_disabled_tests" + " --gtest_filter=" + test,
+        desktop, output);
 }
 
 HANDLE StartProgram(std::string command, const char* desktop, HANDLE output) {

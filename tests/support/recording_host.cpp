@@ -110,11 +110,11 @@ HWND OpenRecordingHost() {
     RegisterClassA(&hostClass);
     HWND host = CreateWindowExA(0, kHostClass, "Velmo", WS_POPUP | WS_VISIBLE, 0, 0, 100, 50,
                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    HWND control = CreateWindowExA(0, "BUTTON", "Stop plug-in", WS_CHILD | WS_VISIBLE, 0, 0, 90,
-                                   20, host, reinterpret_cast<HMENU>(kHostControlId),
+    HWND control = CreateWindowExA(0, "BUTTON", "Stop plug-in", WS_CHILD | WS_VISIBLE, 0, 0, 90, 20,
+                                   host, reinterpret_cast<HMENU>(kHostControlId),
                                    GetModuleHandleA(nullptr), nullptr);
-    g_callHook = SetWindowsHookExA(WH_CALLWNDPROC, WatchNotifyWindow, nullptr,
-                                   GetCurrentThreadId());
+    g_callHook =
+        SetWindowsHookExA(WH_CALLWNDPROC, WatchNotifyWindow, nullptr, GetCurrentThreadId());
     const bool menusWatched = WatchMenus(NoteMenu);
     EXPECT_TRUE(host && control && g_callHook && menusWatched);
     return host;

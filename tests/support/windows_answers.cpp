@@ -99,8 +99,8 @@ struct AnswerWriteFile {
 // As a failing WriteFile: half of the bytes come, and without an error the
 // read says it got them all.
 struct AnswerReadFile {
-    static BOOL Call(decltype(&ReadFile) next, HANDLE file, LPVOID data, DWORD length,
-                     LPDWORD read, LPOVERLAPPED overlapped) {
+    static BOOL Call(decltype(&ReadFile) next, HANDLE file, LPVOID data, DWORD length, LPDWORD read,
+                     LPOVERLAPPED overlapped) {
         if (!Fails(Step::ReadBytes)) return next(file, data, length, read, overlapped);
         const DWORD error = GetLastError();
         const BOOL got = next(file, data, length / 2, read, overlapped);
@@ -164,6 +164,7 @@ WrapperBinding Kernel32(const char* name) {
     return BindingOf<function, Answer>("kernel32.dll", name);
 }
 
+// clang-format off
 const WrapperBinding kStandIns[] = {
     Kernel32<CreateFileA, AnswerCreateFile>("CreateFileA"),
     Kernel32<MoveFileExA, AnswerMoveFileEx>("MoveFileExA"),
@@ -176,6 +177,7 @@ const WrapperBinding kStandIns[] = {
     Kernel32<GlobalAlloc, AnswerGlobalAlloc>("GlobalAlloc"),
     Kernel32<FlushFileBuffers, AnswerZeroWhenFailing<Step::Flush>>("FlushFileBuffers"),
 };
+// clang-format on
 
 }  // namespace
 

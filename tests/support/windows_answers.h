@@ -14,8 +14,19 @@
 // ReadFile, failing as Write does. Size never fails either: the file's size
 // comes back with 4 GB added.
 enum class Step {
-    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Flush,
-    ReadBytes, Size, Count
+    Read,
+    Probe,
+    NewFile,
+    Replace,
+    InPlaceOpen,
+    Write,
+    SetEnd,
+    Mutex,
+    Attributes,
+    Flush,
+    ReadBytes,
+    Size,
+    Count
 };
 constexpr int kAlways = 1000;
 
@@ -38,7 +49,7 @@ struct WindowsAnswers {
     // the step's first try, as a scanner looking at each file in turn would; 0: none.
     DWORD holdEachStepMs;
     std::string newFilePath;  // where the last new file was asked for
-    HANDLE readStarted;  // set at every read of tips.rc, when there is one
+    HANDLE readStarted;       // set at every read of tips.rc, when there is one
     // Another program's write to tips.rc the moment the replace is done, or just
     // before tips.rc is opened to be rewritten in place; none when null.
     void (*afterReplace)(LPCSTR path);

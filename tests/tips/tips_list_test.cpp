@@ -17,6 +17,7 @@ TEST(TipsList, EditsLeaveTheTipsInOrder) {
         const char* name;
         void (*edit)(List&);
         Tips left;
+        // clang-format off
     } cases[] = {
         {"a fresh list is empty", [](List&) {}, {}},
         {"Append adds at the end, an empty tip too",
@@ -36,6 +37,7 @@ TEST(TipsList, EditsLeaveTheTipsInOrder) {
         {"any byte but zero is kept", [](List& l) { l.Append("cr\rinside\nand \xff"); },
          {"cr\rinside\nand \xff"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         List list;
@@ -53,11 +55,8 @@ TEST(TipsList, EraseSortedDropsEveryGivenPosition) {
         std::vector<int32_t> positions;
         Tips left;
     } const cases[] = {
-        {{}, {"a", "b", "c", "d", "e"}},
-        {{1, 3}, {"a", "c", "e"}},
-        {{0}, {"b", "c", "d", "e"}},
-        {{4}, {"a", "b", "c", "d"}},
-        {{0, 1, 2, 3, 4}, {}},
+        {{}, {"a", "b", "c", "d", "e"}}, {{1, 3}, {"a", "c", "e"}}, {{0}, {"b", "c", "d", "e"}},
+        {{4}, {"a", "b", "c", "d"}},     {{0, 1, 2, 3, 4}, {}},
     };
     for (const Case& c : cases) {
         TipsListStore list;
@@ -80,8 +79,7 @@ void TakeText(TipsListStore& list, std::string_view text) {
     char* block = new char[text.size() + 1];
     text.copy(block, text.size());
     block[text.size()] = '\0';
-    list.TakeBlock(block, text.size() + 1, ReleaseTestBlock,
-                   CutTipsLines(block, text.size()).tips);
+    list.TakeBlock(block, text.size() + 1, ReleaseTestBlock, CutTipsLines(block, text.size()).tips);
 }
 
 TEST(TipsList, TipsTakenInABlockTakeEditsLikeAnyOthers) {

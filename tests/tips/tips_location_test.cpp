@@ -19,6 +19,7 @@ const std::string kDir252 = "C:\\" + std::string(248, 'd') + "\\";  // 252 chara
 const std::string kDir253 = "C:\\" + std::string(249, 'd') + "\\";
 const std::string kLocal261 = kDir253 + "abcd.ext";
 
+// clang-format off
 const LocationCase kLocationCases[] = {
     {"local first, then host", "C:\\Velmo\\abcd.ext", "C:\\Host\\",
      {"C:\\Velmo\\tips.rc", "C:\\Host\\tips.rc"}},
@@ -32,6 +33,7 @@ const LocationCase kLocationCases[] = {
     {"259 characters fit", nullptr, kDir252.c_str(), {kDir252 + "tips.rc"}},
     {"260 characters left out, not cut", kLocal261.c_str(), kDir253.c_str(), {}},
 };
+// clang-format on
 
 TEST(TipsLocation, CandidatesInOrderAndWhole) {
     for (const LocationCase& c : kLocationCases) {

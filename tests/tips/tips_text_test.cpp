@@ -14,6 +14,7 @@ struct SplitCase {
     TipTexts lines;
 };
 
+// clang-format off
 const SplitCase kSplitCases[] = {
     {"empty text", "", {}},
     {"no line end at all", "0000// current line", {}},
@@ -28,10 +29,10 @@ const SplitCase kSplitCases[] = {
     {"line ends at every offset in a word", "0\r\n\r\na\r\nab\r\nabc\r\nabcd\r\nabcde\r\n",
      {"0", "", "a", "ab", "abc", "abcd", "abcde"}},
 };
+// clang-format on
 
 TEST(SplitTipsLines, CasesFromRealFiles) {
-    for (const SplitCase& c : kSplitCases)
-        EXPECT_EQ(c.lines, SplitTipsLines(c.text)) << c.name;
+    for (const SplitCase& c : kSplitCases) EXPECT_EQ(c.lines, SplitTipsLines(c.text)) << c.name;
 }
 
 TEST(BuildTipsImage, CounterLineThenEveryTipEndedByCrLf) {
@@ -59,6 +60,7 @@ TEST(TipsPartOf, EverythingAfterTheCounterLine) {
     const struct {
         std::string text;
         std::string part;
+        // clang-format off
     } cases[] = {
         {"0000// current line\r\nA\r\nB", "A\r\nB"},
         {"0042// current line\r\n", ""},
@@ -66,6 +68,7 @@ TEST(TipsPartOf, EverythingAfterTheCounterLine) {
         {"", ""},
         {"no CR LF at all\n", "no CR LF at all\n"},  // nothing in it is the host's own
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(c.part, TipsPartOf(c.text)) << c.text;
 }
 

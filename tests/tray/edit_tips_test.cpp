@@ -113,7 +113,7 @@ TEST_F(EditTips, ChosenAgainFromTheMenuBringsTheOpenManagerForward) {
         SetForegroundWindow(host);
         g_menuSteps.push_back(Choose('e'));
         TrayCallback(1, WM_RBUTTONDOWN);
-        PumpMessages();   // the chosen command, posted when the menu closed
+        PumpMessages();  // the chosen command, posted when the menu closed
         foreground = GetForegroundWindow();
         managers = OpenManagers();
         Click(manager, IDOK);

@@ -57,6 +57,7 @@ TEST_F(TrayMenu, ButtonPressesOpenItAndNothingElseDoes) {
         WPARAM wParam;
         LPARAM lParam;
         bool opens;
+        // clang-format off
     } presses[] = {{1, WM_LBUTTONDOWN, true},    {1, WM_RBUTTONDOWN, true},
                    {0, WM_RBUTTONDOWN, true},    {0xFFFF, WM_LBUTTONDOWN, true},
                    {1, WM_MOUSEMOVE, false},     {1, WM_LBUTTONUP, false},
@@ -90,6 +91,7 @@ TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursorAndTheHostHearsOfIt) {
         GetWindowRect(popup, &where);
         Dismiss(popup, menu);
     });
+    // clang-format on
     TrayCallback(1, WM_RBUTTONDOWN);
     EXPECT_EQ(items, (std::vector<MenuItem>{{MFT_STRING, MFS_ENABLED, 100, "&Edit Tips"},
                                             {MFT_SEPARATOR, MFS_ENABLED, 0, ""},
@@ -111,10 +113,9 @@ TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursorAndTheHostHearsOfIt) {
     TrayCallback(1, WM_LBUTTONDOWN);
     EXPECT_EQ(kOpenedAndClosed, g_hostTraffic);
     PumpMessages();
-    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0},
-                           {HostMsgMenuClosed, 0},
-                           {HostMsgProperties, 0}}),
-              g_hostTraffic);
+    EXPECT_EQ(
+        (HostTraffic{{HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0}, {HostMsgProperties, 0}}),
+        g_hostTraffic);
     EXPECT_EQ((std::vector<std::string>{"/"}), g_propertiesTexts);
 }
 
@@ -136,8 +137,8 @@ TEST_F(TrayMenu, BringsTheHostForwardAndFocusesTheWindow) {
         GetModuleHandleA(nullptr), "STARTER.DLL", "SetForeWndFix");
     ASSERT_TRUE(recording.bound);
     g_fixes.clear();
-    HWND other = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 200, 200, 50,
-                                 50, nullptr, nullptr, g_instance, nullptr);
+    HWND other = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 200, 200, 50, 50,
+                                 nullptr, nullptr, g_instance, nullptr);
     SetForegroundWindow(other);
     ASSERT_EQ(other, GetForegroundWindow());
     HWND foreground = nullptr, focus = nullptr;
@@ -163,6 +164,7 @@ TEST_F(PropertiesRequest, SendsSlashAndTheTarget) {
     const struct {
         std::string target;
         std::string sent;
+        // clang-format off
     } cases[] = {
         {"", "/"},
         {"C:\\Velmo\\Plugins\\Calvorinor.plg", "/C:\\Velmo\\Plugins\\Calvorinor.plg"},
@@ -170,6 +172,7 @@ TEST_F(PropertiesRequest, SendsSlashAndTheTarget) {
         {exact, "/" + exact},
         {tooLong, "/" + std::string(258, 'a')},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target.size());
         g_hostTraffic.clear();
@@ -206,9 +209,16 @@ TEST_F(MenuCommands, OnlyTheLowWordNamesTheCommand) {
     const struct {
         WPARAM wParam;
         bool properties;
-    } commands[] = {{500, true},  {MAKEWPARAM(500, 1), true}, {MAKEWPARAM(500, 0xFFFF), true},
-                    {0, false},   {MAKEWPARAM(0, 100), false}, {MAKEWPARAM(0, 500), false},
-                    {101, false}, {499, false}, {501, false}, {0xFFFF, false}};
+    } commands[] = {{500, true},
+                    {MAKEWPARAM(500, 1), true},
+                    {MAKEWPARAM(500, 0xFFFF), true},
+                    {0, false},
+                    {MAKEWPARAM(0, 100), false},
+                    {MAKEWPARAM(0, 500), false},
+                    {101, false},
+                    {499, false},
+                    {501, false},
+                    {0xFFFF, false}};
     for (const auto& c : commands) {
         SCOPED_TRACE(c.wParam);
         g_boxes.clear();

@@ -61,9 +61,7 @@ protected:
     LRESULT TrayCallback(WPARAM wParam, LPARAM lParam) {
         return SendMessageA(NotifyWindow, TrayCallbackMessage, wParam, lParam);
     }
-    LRESULT Command(WPARAM wParam) {
-        return SendMessageA(NotifyWindow, WM_COMMAND, wParam, 0);
-    }
+    LRESULT Command(WPARAM wParam) { return SendMessageA(NotifyWindow, WM_COMMAND, wParam, 0); }
 
     HWND host = nullptr;
     HostRecordStorage hostStorage = {};

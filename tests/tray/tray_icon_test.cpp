@@ -99,7 +99,9 @@ PictureRecord Picture(int32_t kind, HANDLE a, UINT_PTR b, int32_t cx, int32_t cy
     return picture;
 }
 
-UINT_PTR Handle(HBITMAP bitmap) { return reinterpret_cast<UINT_PTR>(bitmap); }
+UINT_PTR Handle(HBITMAP bitmap) {
+    return reinterpret_cast<UINT_PTR>(bitmap);
+}
 
 bool StillABitmap(HBITMAP bitmap) {
     BITMAP info{};
@@ -167,8 +169,10 @@ TEST_F(TrayIconImage, PictureKindsMakeTheirIconsOrNone) {
         }
         EXPECT_EQ(c.listsMade, g_calls.made.size());
         EXPECT_EQ(g_calls.made, g_calls.destroyed);
-        if (c.icon) ExpectInkLeftPaperRightThenDestroy(icon, c.icon);
-        else EXPECT_EQ(nullptr, icon);
+        if (c.icon)
+            ExpectInkLeftPaperRightThenDestroy(icon, c.icon);
+        else
+            EXPECT_EQ(nullptr, icon);
         // The picture's bitmaps stay the picture's, even once the icon is gone.
         EXPECT_TRUE(StillABitmap(bitmaps.colour));
         EXPECT_TRUE(StillABitmap(bitmaps.mask));
@@ -189,7 +193,7 @@ TEST_F(TrayIconImage, AnImageListGivesTheIndexedImageAndSurvives) {
     EXPECT_TRUE(g_calls.destroyed.empty());
     EXPECT_EQ(2, ImageList_GetImageCount(list));
 
-    picture.handleB = 2;   // past the end
+    picture.handleB = 2;  // past the end
     EXPECT_EQ(nullptr, IconFromPicture(&picture));
     ImageList_Destroy(list);
 }

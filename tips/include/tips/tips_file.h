@@ -18,11 +18,11 @@
 #include "win/handles.h"
 
 enum class TipsReadResult {
-    NotOpened,     // the list is as it was
-    Read,          // the list holds the file's tips
-    NoLines,       // the file holds no line at all: the list is emptied
-    NotRead,       // the file opened but could not be read: the list is emptied
-    SplitFailed,   // memory ran out while the lines were cut: the list is as it was
+    NotOpened,    // the list is as it was
+    Read,         // the list holds the file's tips
+    NoLines,      // the file holds no line at all: the list is emptied
+    NotRead,      // the file opened but could not be read: the list is emptied
+    SplitFailed,  // memory ran out while the lines were cut: the list is as it was
 };
 
 // Fills the list from the file at path: the counter line is skipped, every later
@@ -33,10 +33,10 @@ TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileSta
                               const WaitBudget& budget);
 
 enum class TipsFileChange {
-    Unchanged,    // the tips part is the one stamped; the counter line may differ
+    Unchanged,  // the tips part is the one stamped; the counter line may differ
     TipsChanged,
-    Vanished,     // there is no file at path
-    Unreadable,   // the file is there but could not be read now
+    Vanished,    // there is no file at path
+    Unreadable,  // the file is there but could not be read now
 };
 
 // What a comparison of the file with the stamp found. Once the file was read,
@@ -63,16 +63,16 @@ struct UnfinishedRewrite {
 
 enum class TipsWriteResult {
     Written,
-    NotWritten,    // the file is as it was
-    ImageFailed,   // the text could not be built in memory; the file is as it was
-    NotAhead,      // the comparison's answer stopped the save; nothing was written
-    LeftChanged,   // a rewrite in place failed and its old bytes wait to go back
+    NotWritten,   // the file is as it was
+    ImageFailed,  // the text could not be built in memory; the file is as it was
+    NotAhead,     // the comparison's answer stopped the save; nothing was written
+    LeftChanged,  // a rewrite in place failed and its old bytes wait to go back
 };
 
 struct TipsSaveOutcome {
     TipsWriteResult result = TipsWriteResult::NotWritten;
-    TipsFileComparison found;       // what the comparison before the save found
-    UnfinishedRewrite unfinished;   // with LeftChanged
+    TipsFileComparison found;      // what the comparison before the save found
+    UnfinishedRewrite unfinished;  // with LeftChanged
 };
 
 // Told what the comparison found, says whether the save goes on.
@@ -87,9 +87,8 @@ using GoAhead = std::function<bool(const TipsFileComparison&)>;
 // is rewritten in place through one handle that shares nothing from the
 // comparison to the end, and the old bytes are put back if that fails.
 // Hidden and system bits stay. Once written, the stamp records what was written.
-TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list,
-                               TipsFileStamp& stamp, const WaitBudget& budget,
-                               const GoAhead& goAhead);
+TipsSaveOutcome SaveTipsFileAt(const char* path, const TipsListStore& list, TipsFileStamp& stamp,
+                               const WaitBudget& budget, const GoAhead& goAhead);
 
 // Puts the old bytes of an unfinished rewrite back, unless the file now holds
 // something that rewrite could not have left: another program's save, which

@@ -37,7 +37,7 @@ private:
 // cache and FAT keeps times to 2 s.
 struct TipsFileStamp {
     uint64_t tipsLength;
-    uint64_t tipsHash;   // HashTipsText of the tips part
+    uint64_t tipsHash;  // HashTipsText of the tips part
     // The kNotShown bits of tips_text.h: what the file's tips part held that
     // the list read from it leaves out, and how many lines that is.
     uint32_t notShown;

@@ -105,6 +105,6 @@ constexpr uint32_t kTrayIconId = 1;
 constexpr UINT TrayCallbackMessage = WM_USER + 1;
 
 // Sent to HostInfo.hostWindow; the results are not used.
-constexpr UINT HostMsgProperties = 0x7FD9;   // lParam: "/" + propertiesTarget
+constexpr UINT HostMsgProperties = 0x7FD9;  // lParam: "/" + propertiesTarget
 constexpr UINT HostMsgMenuOpening = 0x7FE2;
 constexpr UINT HostMsgMenuClosed = 0x7FE1;

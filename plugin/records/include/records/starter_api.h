@@ -17,9 +17,9 @@ static_assert(sizeof(CfgReader) == 36);
 
 enum PictureKind : int32_t {
     kPictureNone = 0,
-    kPictureBitmaps = 1,        // handleA colour bitmap, handleB mask bitmap
-    kPictureListBitmaps = 2,    // the same, meant for an image list
-    kPictureImageList = 4,      // handleA image list, handleB index
+    kPictureBitmaps = 1,      // handleA colour bitmap, handleB mask bitmap
+    kPictureListBitmaps = 2,  // the same, meant for an image list
+    kPictureImageList = 4,    // handleA image list, handleB index
 };
 
 struct PictureRecord {
