@@ -29,12 +29,10 @@ TEST_F(HandleAccounting, AThousandStartUpsAndShutDowns) {
     PrintCounts("1,000 start-up / shut-down cycles:");
     // Each start-up reads tips.rc once; a quarter use the shared icon, a
     // quarter pass the bitmaps through an image list of their own.
-    ExpectCounts({{Kind::File, 1000},
-                  {Kind::Memory, 1000},
-                  {Kind::Icon, 750},
-                  {Kind::ImageList, 250},
-                  {Kind::Window, 1000},
-                  {Kind::WindowClass, 1000}});
+    // clang-format off
+    ExpectCounts({{Kind::File, 1000}, {Kind::Memory, 1000}, {Kind::Icon, 750},
+                  {Kind::ImageList, 250}, {Kind::Window, 1000}, {Kind::WindowClass, 1000}});
+    // clang-format on
     EXPECT_EQ(250u, g_ledger.sharedIconLoads);
 }
 
@@ -49,11 +47,10 @@ TEST_F(HandleAccounting, AThousandMenuOpenings) {
     }
     StopModule(doneModule);
     PrintCounts("1,000 menu openings:");
-    ExpectCounts({{Kind::File, 1},
-                  {Kind::Memory, 1},
-                  {Kind::Menu, 1000},
-                  {Kind::Window, 1},
+    // clang-format off
+    ExpectCounts({{Kind::File, 1}, {Kind::Memory, 1}, {Kind::Menu, 1000}, {Kind::Window, 1},
                   {Kind::WindowClass, 1}});
+    // clang-format on
     EXPECT_EQ(100u, g_propertiesTexts.size());
 }
 
@@ -92,12 +89,10 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
     // keeps other hosts out, and the mutex, kept until the stop; per OK a read
     // of tips.rc with its buffer, the probe for other programs' handles on
     // it, and the new file.
-    ExpectCounts({{Kind::File, 303},
-                  {Kind::Mutex, 1},
-                  {Kind::Memory, 101},
-                  {Kind::Menu, 200},
-                  {Kind::Window, 1},
-                  {Kind::WindowClass, 1}});
+    // clang-format off
+    ExpectCounts({{Kind::File, 303}, {Kind::Mutex, 1}, {Kind::Memory, 101}, {Kind::Menu, 200},
+                  {Kind::Window, 1}, {Kind::WindowClass, 1}});
+    // clang-format on
     // After run r: "edited r", then the tips added in runs r-2, r-1 and r.
     EXPECT_EQ(TipsFileText({"edited 198", "added 196", "added 197", "added 198"}),
               ReadBytes(hostFolder.File("tips.rc")));
