@@ -12,14 +12,13 @@
 
 namespace {
 
-// Zero bytes from the file pointer, standing at `from`, up to `to`.
-bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to) {
-    // Not const: a const block of zeros would be stored in the module's file,
-    // where this one takes no byte.
-    static char zeros[64 * 1024];
+// Zero bytes from the file pointer, standing at `from`, up to `to`, written
+// from the rewrite's buffer, which is free once the text is out.
+bool WriteZerosTo(HANDLE file, uint64_t from, uint64_t to, char* buffer, size_t size) {
+    if (from < to) std::memset(buffer, 0, size);
     while (from < to) {
-        const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof zeros, to - from));
-        if (!WriteAll(file, std::string_view(zeros, piece))) return false;
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(size, to - from));
+        if (!WriteAll(file, std::string_view(buffer, piece))) return false;
         from += piece;
     }
     return true;
@@ -63,7 +62,8 @@ InPlaceRewrite RewriteOpenFile(HANDLE file, const TipsListStore& list, std::stri
     };
     if (SeekTo(file, 0)) rewrite.image = PutTipsImage(list, buffer, piece, put);
     const bool shrinks = rewrite.image.size < old.size();
-    if (rewrite.image.put && WriteZerosTo(file, at, old.size()) && FlushFileBuffers(file) &&
+    if (rewrite.image.put && WriteZerosTo(file, at, old.size(), buffer, bufferSize) &&
+        FlushFileBuffers(file) &&
         (!shrinks || (CutTo(file, rewrite.image.size) && FlushFileBuffers(file))))
         return rewrite;
     const DWORD error = GetLastError();

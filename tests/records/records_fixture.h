@@ -24,7 +24,8 @@ protected:
     TempFolder folder;
     std::string tipsPath = folder.File("tips.rc");
     const std::string newFilePath = folder.File("tips.r~");  // the swap writes it, then renames it
-    const std::string old = "0007// current line\r\nkeep me\r\n";
+    static constexpr char kOld[] = "0007// current line\r\nkeep me\r\n";
+    std::string old = kOld;
 
     void SetUp() override {
         WatchDialogsAndBoxes();
@@ -67,6 +68,12 @@ protected:
         const PlayWindows windows{faults};
         g_answers.holdEachStepMs = holdEachStepMs;
         return WriteTipsFile() == TipsSave::Written;
+    }
+    // A save in place that a network drive cut off as it dropped, leaving its
+    // old bytes to go back at the next chance.
+    static void CutOffRewrite() {
+        EXPECT_EQ(0, SavedAnswering({kNoNewFile, kDriveDropsWrite, kDriveDropsFlush}));
+        EXPECT_TRUE(g_tipsFile.unfinished.Pending());
     }
     // A refused write leaves the old file byte-identical and no file behind.
     void ExpectOldFileAlone() {

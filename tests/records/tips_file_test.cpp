@@ -428,12 +428,11 @@ struct FullDiskCase {
     // The old bytes could not go back at once: tips.rc stays part new until
     // the drive is back and the failure's box is answered.
     bool backOnceAnswered = false;
-    size_t tipBytes = 0;  // instead of `tip`: a tip this long, written a piece at a time
+    size_t tipBytes = 0;     // instead of `tip`: a tip this long, written a piece at a time
+    size_t oldTipBytes = 0;  // instead of the old tip: one this long, its tail zeroed past a piece
 };
 
 const char* const kLonger = "a tip longer than the old";
-constexpr Fault kDriveDropsWrite = {Step::Write, ERROR_NETNAME_DELETED, kAlways};
-constexpr Fault kDriveDropsFlush = {Step::Flush, ERROR_NETNAME_DELETED, kAlways};
 constexpr Fault kNoRightToDelete = {Step::Probe, ERROR_ACCESS_DENIED, kAlways};
 
 // clang-format off
@@ -445,6 +444,8 @@ const FullDiskCase kFullDiskCases[] = {
     {.name = "the write stops half-way, shorter text", .fault = {Step::Write, ERROR_DISK_FULL, 1},
      .tip = "short"},
     {.name = "the cut fails", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1}, .tip = "short"},
+    {.name = "the cut fails after a text 3 MB shorter", .fault = {Step::SetEnd, ERROR_DISK_FULL, 1},
+     .tip = "short", .oldTipBytes = 3 << 20},
     // The cut goes on although the old bytes' flush failed.
     {.name = "the flushes fail, longer text", .fault = {Step::Flush, ERROR_WRITE_FAULT, 2},
      .tip = kLonger},
@@ -469,6 +470,7 @@ const FullDiskCase kFullDiskCases[] = {
 TEST_F(RefusedWrite, FullDiskInPlace) {
     for (const FullDiskCase& c : kFullDiskCases) {
         SCOPED_TRACE(c.name);
+        old = c.oldTipBytes ? TipsFileText({std::string(c.oldTipBytes, 'o')}) : kOld;
         WriteOldFile();
         TipsList.ReplaceAt(0, c.tipBytes ? std::string(c.tipBytes, 'x') : c.tip);
         // The "&Edit Tips" command says it failed.
@@ -532,19 +534,17 @@ TEST_F(RefusedWrite, CutOffRewriteIsPutBackAtItsNextChance) {
     const std::string left[] = {old.substr(0, 15) + attempted.substr(15, old.size() - 15),
                                 attempted, old + std::string(attempted.size() - old.size(), '\0'),
                                 theirs};
-    const Fault driveGone[] = {kDriveDropsWrite, kDriveDropsFlush};
     for (const PutBackCase& c : PutBackCases()) {
         SCOPED_TRACE(testing::Message() << "chance " << static_cast<int>(c.chance) << ", left "
                                         << static_cast<int>(c.left) << ", fails first "
                                         << c.failsFirst << (c.attemptedLost ? ", text lost" : ""));
         WriteOldFile();
-        EXPECT_EQ(0, SavedAnswering({kNoNewFile, driveGone[0], driveGone[1]}));
-        ASSERT_TRUE(g_tipsFile.unfinished.Pending());
+        CutOffRewrite();
         if (c.attemptedLost) g_tipsFile.unfinished.attempted = TipsImage{};
         const std::string& now = left[static_cast<int>(c.left)];
         WriteBytes(tipsPath, now);
         for (int i = 0; i < c.failsFirst; ++i) {
-            const PlayWindows windows{driveGone[0], driveGone[1]};
+            const PlayWindows windows{kDriveDropsWrite, kDriveDropsFlush};
             EXPECT_FALSE(PutBackUnfinishedTipsRewrite());
             EXPECT_EQ(now, ReadBytes(tipsPath));
         }

@@ -115,13 +115,14 @@ struct AnswerSetEndOfFile {
         Sleep(g_answers.slowDisk);
         if (!Fails(Step::SetEnd)) return next(file);
         const DWORD error = GetLastError();
-        LARGE_INTEGER zero{}, here{};
+        LARGE_INTEGER zero{}, here{}, end{};
         SetFilePointerEx(file, zero, &here, FILE_CURRENT);
+        SetFilePointerEx(file, zero, &end, FILE_END);
         SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
         std::string& left = g_answers.atFailedCut;
-        left.assign(4096, '\0');
+        left.assign(static_cast<size_t>(end.QuadPart), '\0');
         DWORD read = 0;
-        RealReadFile::next(file, left.data(), 4096, &read, nullptr);
+        RealReadFile::next(file, left.data(), static_cast<DWORD>(left.size()), &read, nullptr);
         left.resize(read);
         SetFilePointerEx(file, here, nullptr, FILE_BEGIN);
         SetLastError(error);

@@ -36,6 +36,10 @@ struct Fault {
     int times;
 };
 
+// A network drive that drops in the middle of a write, and stays gone.
+constexpr Fault kDriveDropsWrite = {Step::Write, ERROR_NETNAME_DELETED, kAlways};
+constexpr Fault kDriveDropsFlush = {Step::Flush, ERROR_NETNAME_DELETED, kAlways};
+
 // The folder takes no new file.
 constexpr Fault kNoNewFile = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways};
 
