@@ -8,30 +8,55 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "resources/resource_ids.h"
 
 namespace {
 
-struct Item {
+// The fixed fields of DLGTEMPLATEEX, of its font and of DLGITEMTEMPLATEEX, laid
+// out as the resource holds them.
+#pragma pack(push, 1)
+struct Header {
+    WORD version, signature;
+    DWORD helpId, exStyle, style;
+    WORD count;
+    short x, y, cx, cy;
+};
+struct Font {
+    WORD pointSize, weight;
+    BYTE italic, charset;
+};
+struct ItemHeader {
     DWORD helpId, exStyle, style;
     short x, y, cx, cy;
     DWORD id;
+};
+#pragma pack(pop)
+
+struct Item : ItemHeader {
     std::string className, text;
     WORD extraBytes;
 };
 
-struct Template {
-    WORD version, signature;
-    DWORD helpId, exStyle, style;
-    short x, y, cx, cy;
-    std::string menu, className, caption;
-    WORD pointSize, weight;
-    BYTE italic, charset;
-    std::string typeface;
+struct Template : Header, Font {
+    std::string menu, className, caption, typeface;
     std::vector<Item> items;
 };
+
+// The fields as one value that GoogleTest compares and prints whole.
+auto Fields(const Header& h) {
+    return std::make_tuple(h.version, h.signature, h.helpId, h.exStyle, h.style, h.x, h.y, h.cx,
+                           h.cy);
+}
+auto Fields(const Font& f) {
+    return std::make_tuple(f.pointSize, f.weight, f.italic, f.charset);
+}
+auto Fields(const Item& i) {
+    return std::make_tuple(i.helpId, i.exStyle, i.style, i.x, i.y, i.cx, i.cy, i.id, i.className,
+                           i.text, i.extraBytes);
+}
 
 class Reader {
 public:
@@ -86,37 +111,18 @@ Template LoadTemplate(int id) {
     Template t{};
     if (!found) return t;
     Reader r(static_cast<const BYTE*>(LockResource(LoadResource(self, found))));
-    t.version = r.Take<WORD>();
-    t.signature = r.Take<WORD>();
-    t.helpId = r.Take<DWORD>();
-    t.exStyle = r.Take<DWORD>();
-    t.style = r.Take<DWORD>();
-    const WORD count = r.Take<WORD>();
-    t.x = r.Take<short>();
-    t.y = r.Take<short>();
-    t.cx = r.Take<short>();
-    t.cy = r.Take<short>();
+    static_cast<Header&>(t) = r.Take<Header>();
     t.menu = r.NameOrOrdinal();
     t.className = r.NameOrOrdinal();
     t.caption = r.String();
     if (t.style & DS_SETFONT) {
-        t.pointSize = r.Take<WORD>();
-        t.weight = r.Take<WORD>();
-        t.italic = r.Take<BYTE>();
-        t.charset = r.Take<BYTE>();
+        static_cast<Font&>(t) = r.Take<Font>();
         t.typeface = r.String();
     }
-    for (WORD i = 0; i < count; ++i) {
+    for (WORD i = 0; i < t.count; ++i) {
         r.AlignToDword();
         Item item{};
-        item.helpId = r.Take<DWORD>();
-        item.exStyle = r.Take<DWORD>();
-        item.style = r.Take<DWORD>();
-        item.x = r.Take<short>();
-        item.y = r.Take<short>();
-        item.cx = r.Take<short>();
-        item.cy = r.Take<short>();
-        item.id = r.Take<DWORD>();
+        static_cast<ItemHeader&>(item) = r.Take<ItemHeader>();
         item.className = Upper(r.NameOrOrdinal());
         item.text = r.NameOrOrdinal();
         item.extraBytes = r.Take<WORD>();
@@ -134,43 +140,21 @@ struct ExpectedItem {
     short x, y, cx, cy;
 };
 
-void ExpectHeader(const Template& t, DWORD style, short cx, short cy, const char* caption) {
-    EXPECT_EQ(1, t.version);
-    EXPECT_EQ(0xFFFF, t.signature) << "not an extended template";
-    EXPECT_EQ(0u, t.helpId);
-    EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), t.exStyle);
-    EXPECT_EQ(style, t.style) << std::hex << t.style;
-    EXPECT_EQ(0, t.x);
-    EXPECT_EQ(0, t.y);
-    EXPECT_EQ(cx, t.cx);
-    EXPECT_EQ(cy, t.cy);
-    EXPECT_EQ("", t.menu);
-    EXPECT_EQ("", t.className);
-    EXPECT_EQ(caption, t.caption);
-    EXPECT_EQ(8, t.pointSize);
-    EXPECT_EQ(0, t.weight);
-    EXPECT_EQ(0, t.italic);
-    EXPECT_EQ(DEFAULT_CHARSET, t.charset);
-    EXPECT_EQ("MS Sans Serif", t.typeface);
-}
-
-void ExpectItems(const Template& t, const std::vector<ExpectedItem>& expected) {
+// The signature 0xFFFF marks an extended template.
+void ExpectTemplate(int id, DWORD style, short cx, short cy, const char* caption,
+                    const std::vector<ExpectedItem>& expected) {
+    const Template t = LoadTemplate(id);
+    EXPECT_EQ(Fields(Header{1, 0xFFFF, 0, WS_EX_TOOLWINDOW, style, 0, 0, 0, cx, cy}),
+              Fields(static_cast<const Header&>(t)));
+    EXPECT_EQ(Fields(Font{8, 0, 0, DEFAULT_CHARSET}), Fields(static_cast<const Font&>(t)));
+    EXPECT_EQ((std::vector<std::string>{"", "", caption, "MS Sans Serif"}),
+              (std::vector<std::string>{t.menu, t.className, t.caption, t.typeface}));
     ASSERT_EQ(expected.size(), t.items.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("item " + std::to_string(i + 1));
-        const Item& got = t.items[i];
-        const ExpectedItem& want = expected[i];
-        EXPECT_EQ(want.id, got.id);
-        EXPECT_EQ(want.className, got.className);
-        EXPECT_EQ(want.text, got.text);
-        EXPECT_EQ(want.style, got.style) << std::hex << got.style;
-        EXPECT_EQ(want.x, got.x);
-        EXPECT_EQ(want.y, got.y);
-        EXPECT_EQ(want.cx, got.cx);
-        EXPECT_EQ(want.cy, got.cy);
-        EXPECT_EQ(0u, got.helpId);
-        EXPECT_EQ(0u, got.exStyle);
-        EXPECT_EQ(0, got.extraBytes);
+        const ExpectedItem& w = expected[i];
+        EXPECT_EQ(Fields(Item{{0, 0, w.style, w.x, w.y, w.cx, w.cy, w.id}, w.className, w.text, 0}),
+                  Fields(t.items[i]))
+            << "item " << i + 1;
     }
 }
 
@@ -178,32 +162,29 @@ void ExpectItems(const Template& t, const std::vector<ExpectedItem>& expected) {
 constexpr DWORD kControl = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 
 TEST(DialogTemplates, ManagerMatchesItsTable) {
-    const Template t = LoadTemplate(IDD_TIPS);
-    ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 206, 185,
-                 "Tips");
-    ExpectItems(
-        t, {
-               {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 1, 169, 50, 14},
-               {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 155, 169, 50, 14},
-               {1000, "LISTBOX", "",
-                kControl | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                    LBS_EXTENDEDSEL,
-                1, 0, 203, 152},
-               {1001, "BUTTON", "Add Tip", kControl | BS_PUSHBUTTON, 1, 154, 66, 14},
-               {1002, "BUTTON", "Remove Tip(s)", kControl | BS_PUSHBUTTON, 139, 154, 66, 14},
-               {1003, "BUTTON", "Edit Tip(s)", kControl | BS_PUSHBUTTON, 70, 154, 66, 14},
-           });
+    ExpectTemplate(
+        IDD_TIPS, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 206, 185, "Tips",
+        {
+            {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 1, 169, 50, 14},
+            {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 155, 169, 50, 14},
+            {1000, "LISTBOX", "",
+             kControl | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                 LBS_EXTENDEDSEL,
+             1, 0, 203, 152},
+            {1001, "BUTTON", "Add Tip", kControl | BS_PUSHBUTTON, 1, 154, 66, 14},
+            {1002, "BUTTON", "Remove Tip(s)", kControl | BS_PUSHBUTTON, 139, 154, 66, 14},
+            {1003, "BUTTON", "Edit Tip(s)", kControl | BS_PUSHBUTTON, 70, 154, 66, 14},
+        });
 }
 
 TEST(DialogTemplates, EditorMatchesItsTable) {
-    const Template t = LoadTemplate(IDD_TIP_EDIT);
-    ExpectHeader(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT, 186, 23, "");
-    ExpectItems(
-        t, {
-               {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 0, 13, 93, 10},
-               {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 93, 13, 93, 10},
-               {1002, "EDIT", "", kControl | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 186, 12},
-           });
+    ExpectTemplate(
+        IDD_TIP_EDIT, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT, 186, 23, "",
+        {
+            {1, "BUTTON", "OK", kControl | BS_DEFPUSHBUTTON, 0, 13, 93, 10},
+            {2, "BUTTON", "Cancel", kControl | BS_PUSHBUTTON, 93, 13, 93, 10},
+            {1002, "EDIT", "", kControl | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 186, 12},
+        });
 }
 
 }  // namespace

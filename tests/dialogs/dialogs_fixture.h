@@ -68,6 +68,18 @@ inline void TypeOver(HWND editor, const std::string& text) {
     TypeInto(edit, text);
 }
 
+inline DialogStep Press(int button) {
+    return [button](HWND window) { Click(window, button); };
+}
+
+// Replaces the editor's text, then presses the button.
+inline DialogStep TypeAndPress(std::string typed, int button) {
+    return [=](HWND editor) {
+        TypeOver(editor, typed);
+        Click(editor, button);
+    };
+}
+
 // Keys go through the dialog's modal loop, which turns Enter and Escape into commands.
 inline void PressKey(HWND dialog, WPARAM key) {
     HWND target = GetFocus() ? GetFocus() : dialog;

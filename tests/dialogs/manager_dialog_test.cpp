@@ -21,17 +21,6 @@ DialogStep InEditor(const char* caption, const char* text, DialogStep act) {
     };
 }
 
-DialogStep TypeAndPress(const char* typed, int button) {
-    return [=](HWND editor) {
-        TypeOver(editor, typed);
-        Click(editor, button);
-    };
-}
-
-DialogStep Press(int button) {
-    return [button](HWND window) { Click(window, button); };
-}
-
 // What the user does in the manager, down to closing it, and in the editors
 // and boxes that opens; `after` is both the rows it shows and TipsList.
 struct ManagerCase {

@@ -10,23 +10,9 @@ namespace {
 
 using TipEditor = DialogTest;
 
-HWND EditBox(HWND editor) {
-    return GetDlgItem(editor, IDC_TIP_TEXT);
-}
-
 // Steps for the confirmation box: checks it is the editor's question and answers.
 DialogStep Answer(int button) {
     return BoxAnswered(button, "Are you sure?", "Edit Tip");
-}
-
-void ExpectConfirmationAsked(HWND editor, size_t times) {
-    ASSERT_EQ(times, g_boxes.size());
-    for (const RecordedBox& box : g_boxes) {
-        EXPECT_EQ(editor, box.owner);
-        EXPECT_EQ("Are you sure?", box.text);
-        EXPECT_EQ("Edit Tip", box.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_TOPMOST), box.style);
-    }
 }
 
 // A text longer than any a fixed buffer would take: tips read from the file
@@ -46,14 +32,9 @@ struct EditorCase {
     const char* name;
     DLGPROC mode;
     Tips seed;
-    void (*user)(HWND editor);
+    DialogStep user;
     Tips after;
 };
-
-void TypeAndOk(HWND editor, const std::string& text) {
-    TypeOver(editor, text);
-    Click(editor, IDOK);
-}
 
 // clang-format off
 const EditorCase kEditorCases[] = {
@@ -61,14 +42,13 @@ const EditorCase kEditorCases[] = {
      [](HWND editor) {
          EXPECT_EQ("Add Tip", WindowText(editor));
          EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
-         SetFocus(EditBox(editor));
-         TypeAndOk(editor, "  new tip ");
+         SetFocus(GetDlgItem(editor, IDC_TIP_TEXT));
+         TypeAndPress("  new tip ", IDOK)(editor);
      },
      {"first", "  new tip "}},
     {"add mode: a blank is a tip", TipEditorAddProc, {"first"},
-     [](HWND editor) { TypeAndOk(editor, " "); }, {"first", " "}},
-    {"add mode: OK with nothing typed adds nothing", TipEditorAddProc, {"only"},
-     [](HWND editor) { Click(editor, IDOK); }, {"only"}},
+     TypeAndPress(" ", IDOK), {"first", " "}},
+    {"add mode: OK with nothing typed adds nothing", TipEditorAddProc, {"only"}, Press(IDOK), {"only"}},
     {"add mode: Enter right after opening, the focus on OK", TipEditorAddProc, {"only"},
      [](HWND editor) {
          EXPECT_EQ(GetDlgItem(editor, IDOK), GetFocus());
@@ -81,25 +61,23 @@ const EditorCase kEditorCases[] = {
          Click(editor, IDOK);
      },
      {"x", kPasted}},
-    {"edit mode asks even when nothing changed", TipEditorEditProc, {"same"},
-     [](HWND editor) { Click(editor, IDOK); }, {"same"}},
+    {"edit mode asks even when nothing changed", TipEditorEditProc, {"same"}, Press(IDOK), {"same"}},
     {"edit mode: emptied leaves an empty tip in place", TipEditorEditProc, {"", "b", "c"},
      [](HWND editor) {
-         SendMessageA(EditBox(editor), EM_SETSEL, 0, -1);
-         SendMessageA(EditBox(editor), WM_CLEAR, 0, 0);
+         SendDlgItemMessageA(editor, IDC_TIP_TEXT, EM_SETSEL, 0, -1);
+         SendDlgItemMessageA(editor, IDC_TIP_TEXT, WM_CLEAR, 0, 0);
          Click(editor, IDOK);
      },
      {"", "b", "c"}},
     {"edit mode: an empty tip opens empty and takes a text", TipEditorEditProc, {"", "b"},
      [](HWND editor) {
          EXPECT_EQ("", ItemText(editor, IDC_TIP_TEXT));
-         TypeAndOk(editor, "back");
+         TypeAndPress("back", IDOK)(editor);
      },
      {"back", "b"}},
     {"edit mode: a tip of 5,000 bytes comes back whole", TipEditorEditProc, {kLongTip, "x"},
-     [](HWND editor) { Click(editor, IDOK); }, {kLongTip, "x"}},
-    {"edit mode: a tip of 40,000 bytes comes back whole", TipEditorEditProc, {kHuge},
-     [](HWND editor) { Click(editor, IDOK); }, {kHuge}},
+     Press(IDOK), {kLongTip, "x"}},
+    {"edit mode: a tip of 40,000 bytes comes back whole", TipEditorEditProc, {kHuge}, Press(IDOK), {kHuge}},
 };
 // clang-format on
 
@@ -140,7 +118,13 @@ TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
     g_steps.push_back(Answer(IDYES));
     EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
     EXPECT_EQ((Tips{"zero", "abd", "two"}), TipsNow());
-    ExpectConfirmationAsked(seen, 2);
+    ASSERT_EQ(2u, g_boxes.size());
+    for (const RecordedBox& box : g_boxes) {
+        EXPECT_EQ(seen, box.owner);
+        EXPECT_EQ("Are you sure?", box.text);
+        EXPECT_EQ("Edit Tip", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_TOPMOST), box.style);
+    }
 }
 
 // Cancel, Escape and the caption's close button end either editor and the
@@ -150,10 +134,7 @@ TEST_F(Dialogs, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
     SeedTips({"keep"});
     EditIndex = 0;
     const std::vector<DialogStep> endings = {
-        [](HWND window) { Click(window, IDCANCEL); },
-        [](HWND window) { PressKey(window, VK_ESCAPE); },
-        [](HWND window) { PressCloseButton(window); },
-    };
+        Press(IDCANCEL), [](HWND window) { PressKey(window, VK_ESCAPE); }, PressCloseButton};
     const struct {
         const char* name;
         INT_PTR (*run)();
@@ -161,6 +142,7 @@ TEST_F(Dialogs, CancelEscapeAndCloseButtonGiveTwoAndChangeNothing) {
     } dialogs[] = {{"add mode", [] { return RunEditor(TipEditorAddProc); }},
                    {"edit mode", [] { return RunEditor(TipEditorEditProc); }},
                    {"manager", [] { return RunManager(); }}};
+    // clang-format on
     for (const auto& dialog : dialogs) {
         for (const DialogStep& end : endings) {
             SCOPED_TRACE(dialog.name);
@@ -206,53 +188,46 @@ void ExpectLayoutForClientWidth(HWND editor, const EditorMetrics& metrics, int w
 
     RECT okInTemplate = {0, 13, 0, 0};
     MapDialogRect(editor, &okInTemplate);
-    const RECT edit = ItemRect(editor, IDC_TIP_TEXT);
-    const RECT ok = ItemRect(editor, IDOK);
-    const RECT cancel = ItemRect(editor, IDCANCEL);
-    EXPECT_EQ((RECT{0, 0, width, metrics.editHeight}), edit);
-    EXPECT_EQ((RECT{0, okInTemplate.top, half, okInTemplate.top + metrics.buttonHeight}), ok);
-    EXPECT_EQ((RECT{half, metrics.editHeight + 1, 2 * half, metrics.editHeight + 1 + metrics.buttonHeight}),
-              cancel);
+    EXPECT_EQ((RECT{0, 0, width, metrics.editHeight}), ItemRect(editor, IDC_TIP_TEXT));
+    EXPECT_EQ((RECT{0, okInTemplate.top, half, okInTemplate.top + metrics.buttonHeight}),
+              ItemRect(editor, IDOK));
+    EXPECT_EQ((RECT{half, metrics.editHeight + 1, 2 * half,
+                    metrics.editHeight + 1 + metrics.buttonHeight}),
+              ItemRect(editor, IDCANCEL));
 }
 
 TEST_P(EditorGeometry, OpensCentredKeepsItsLayoutAsItIsSizedAndAnswersTheDialogManager) {
     g_steps.push_back([this](HWND editor) {
         ExpectCentredOnScreen(editor);
         EXPECT_EQ(OuterHeight(editor), Metrics().windowHeight);
-        EXPECT_EQ(OuterHeight(EditBox(editor)), Metrics().editHeight);
+        EXPECT_EQ(OuterHeight(GetDlgItem(editor, IDC_TIP_TEXT)), Metrics().editHeight);
         EXPECT_EQ(OuterHeight(GetDlgItem(editor, IDCANCEL)), Metrics().buttonHeight);
         EXPECT_GT(Metrics().editHeight, 0);
 
-        MINMAXINFO limits;
+        // Only the least width and the height are the editor's to set.
+        MINMAXINFO limits, expected;
         std::memset(&limits, 0x5A, sizeof limits);
-        const MINMAXINFO before = limits;
+        expected = limits;
+        expected.ptMinTrackSize = {186, Metrics().windowHeight};
+        expected.ptMaxTrackSize.y = Metrics().windowHeight;
         SendMessageA(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        EXPECT_EQ(186, limits.ptMinTrackSize.x);
-        EXPECT_EQ(Metrics().windowHeight, limits.ptMinTrackSize.y);
-        EXPECT_EQ(Metrics().windowHeight, limits.ptMaxTrackSize.y);
-        EXPECT_EQ(before.ptMaxTrackSize.x, limits.ptMaxTrackSize.x);
-        EXPECT_EQ(before.ptMaxSize.x, limits.ptMaxSize.x);
-        EXPECT_EQ(before.ptMaxSize.y, limits.ptMaxSize.y);
-        EXPECT_EQ(before.ptMaxPosition.x, limits.ptMaxPosition.x);
-        EXPECT_EQ(before.ptMaxPosition.y, limits.ptMaxPosition.y);
+        EXPECT_EQ(0, std::memcmp(&expected, &limits, sizeof limits));
 
         // Sizing as a drag of the frame would: narrower than 186 stops at 186,
         // and the height does not move either way.
-        SetWindowPos(editor, nullptr, 0, 0, 120, 400, SWP_NOMOVE | SWP_NOZORDER);
-        RECT rect;
-        GetWindowRect(editor, &rect);
-        EXPECT_EQ(186, rect.right - rect.left);
-        EXPECT_EQ(Metrics().windowHeight, rect.bottom - rect.top);
-        SetWindowPos(editor, nullptr, 0, 0, 600, 5, SWP_NOMOVE | SWP_NOZORDER);
-        GetWindowRect(editor, &rect);
-        EXPECT_EQ(600, rect.right - rect.left);
-        EXPECT_EQ(Metrics().windowHeight, rect.bottom - rect.top);
+        for (const POINT drag : {POINT{120, 400}, POINT{600, 5}}) {
+            SetWindowPos(editor, nullptr, 0, 0, drag.x, drag.y, SWP_NOMOVE | SWP_NOZORDER);
+            RECT rect;
+            GetWindowRect(editor, &rect);
+            EXPECT_EQ(drag.x < 186 ? 186 : drag.x, rect.right - rect.left);
+            EXPECT_EQ(Metrics().windowHeight, rect.bottom - rect.top);
+        }
 
-        // The edit box keeps the full width, the buttons half each.
-        ExpectLayoutForClientWidth(editor, Metrics(), 300, 150);
-        // An odd width leaves a strip of three pixels at the right.
-        ExpectLayoutForClientWidth(editor, Metrics(), 301, 149);
-        ExpectLayoutForClientWidth(editor, Metrics(), 500, 250);
+        // The edit box keeps the full width, the buttons half each; an odd width
+        // leaves a strip of three pixels at the right.
+        for (const auto& [width, half] :
+             {std::pair{300, 150}, std::pair{301, 149}, std::pair{500, 250}})
+            ExpectLayoutForClientWidth(editor, Metrics(), width, half);
 
         const DLGPROC mode = Mode();
         EXPECT_EQ(TRUE, mode(editor, WM_COMMAND, MAKEWPARAM(IDC_TIP_TEXT, EN_CHANGE), 0));
@@ -261,7 +236,6 @@ TEST_P(EditorGeometry, OpensCentredKeepsItsLayoutAsItIsSizedAndAnswersTheDialogM
         EXPECT_EQ(FALSE, mode(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(250, 20)));
         Click(editor, IDCANCEL);
     });
-    // clang-format on
     EXPECT_EQ(IDCANCEL, RunEditor(Mode()));
 }
 
@@ -273,21 +247,16 @@ INSTANTIATE_TEST_SUITE_P(BothModes, EditorGeometry, testing::Bool(),
 // Wine's null driver has a 1024x768 screen, Windows whatever the user has:
 // sizes of either parity, and one larger than the screen, on any screen.
 TEST(CenterOnScreen, HalvesScreenAndWindowSeparately) {
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    struct Size {
-        int width, height;
-    };
-    const Size larger{screenWidth + 76, screenHeight + 132};
-    for (const Size c : {Size{287, 63}, Size{288, 64}, larger}) {
-        const int x = screenWidth / 2 - c.width / 2, y = screenHeight / 2 - c.height / 2;
-        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 7, c.width, c.height, nullptr,
-                                      nullptr, nullptr, nullptr);
+    const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    for (const SIZE c : {SIZE{287, 63}, SIZE{288, 64}, SIZE{screen.cx + 76, screen.cy + 132}}) {
+        const LONG x = screen.cx / 2 - c.cx / 2, y = screen.cy / 2 - c.cy / 2;
+        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 7, c.cx, c.cy, nullptr, nullptr,
+                                      nullptr, nullptr);
         ASSERT_TRUE(window);
         CenterOnScreen(window);
         RECT rect;
         GetWindowRect(window, &rect);
-        EXPECT_EQ((RECT{x, y, x + c.width, y + c.height}), rect) << c.width;
+        EXPECT_EQ((RECT{x, y, x + c.cx, y + c.cy}), rect) << c.cx;
         DestroyWindow(window);
     }
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -99,12 +100,13 @@ struct PeFile {
         return names;
     }
 
-    std::vector<std::string> SectionNames() const {
-        std::vector<std::string> names;
+    // Each section by its name.
+    std::map<std::string, const IMAGE_SECTION_HEADER*> Sections() const {
+        std::map<std::string, const IMAGE_SECTION_HEADER*> sections;
         const auto* section = IMAGE_FIRST_SECTION(nt);
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
-            names.emplace_back(Name(*section));
-        return names;
+            sections[Name(*section)] = section;
+        return sections;
     }
 
     // Names longer than eight characters live in the string table as "/offset".
@@ -118,13 +120,6 @@ struct PeFile {
         const size_t offset = table + std::stoul(shortName.substr(1));
         if (!nt->FileHeader.PointerToSymbolTable || offset >= bytes.size()) return shortName;
         return bytes.c_str() + offset;
-    }
-
-    const IMAGE_SECTION_HEADER* Section(const std::string& name) const {
-        const auto* section = IMAGE_FIRST_SECTION(nt);
-        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
-            if (Name(*section) == name) return section;
-        return nullptr;
     }
 
     std::vector<std::string> ImportedLibraries() const {
@@ -169,10 +164,16 @@ protected:
         ApprovedImports(ReadBytes(BuildFolder() + "approved_imports.txt"));
 };
 
-TEST_F(BuiltModule, IsA32BitWindowsLibrary) {
+// Windows XP SP3 is the oldest system the host runs on; a loader refuses a
+// module whose header asks for a later one.
+TEST_F(BuiltModule, IsA32BitWindowsLibraryForXp) {
     EXPECT_EQ(IMAGE_FILE_MACHINE_I386, file.nt->FileHeader.Machine);
     EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, file.nt->OptionalHeader.Magic);
     EXPECT_TRUE(file.nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+    const IMAGE_OPTIONAL_HEADER32& header = file.nt->OptionalHeader;
+    const auto version = [](WORD major, WORD minor) { return major * 100 + minor; };
+    EXPECT_LE(version(header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion), 501);
+    EXPECT_LE(version(header.MajorSubsystemVersion, header.MinorSubsystemVersion), 501);
 }
 
 TEST_F(BuiltModule, ExportsExactlyTheThreeEntryPointsUndecorated) {
@@ -194,18 +195,9 @@ TEST_F(BuiltModule, ImportsStarterByNameAndOtherwiseOnlySystemLibraries) {
     }
 }
 
-// Windows XP SP3 is the oldest system the host runs on; a loader refuses a
-// module whose header asks for a later one.
-TEST_F(BuiltModule, AsksForNoWindowsLaterThanXp) {
-    const IMAGE_OPTIONAL_HEADER32& header = file.nt->OptionalHeader;
-    const auto version = [](WORD major, WORD minor) { return major * 100 + minor; };
-    EXPECT_LE(version(header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion), 501);
-    EXPECT_LE(version(header.MajorSubsystemVersion, header.MinorSubsystemVersion), 501);
-}
-
 // An import that XP lacks stops the module from loading there at all; a new one
 // must be checked and added to the list first.
-TEST_F(BuiltModule, ImportsExactlyTheApprovedFunctions) {
+TEST_F(BuiltModule, ImportsExactlyTheApprovedFunctionsAndNoThreadControl) {
     ASSERT_FALSE(approved.empty()) << "approved_imports.txt is missing beside the tests";
     const std::set<std::string> imported = file.ImportedFunctions();
     for (const std::string& name : imported)
@@ -214,12 +206,9 @@ TEST_F(BuiltModule, ImportsExactlyTheApprovedFunctions) {
     for (const std::string& name : approved)
         EXPECT_TRUE(imported.count(name))
             << "no longer imports " << name << ": drop it from tests/plugin/approved_imports.txt";
-}
-
-// A tips editor never needs these: the first two tie it to Vista and later, the
-// rest make a module loaded into another program look like one that hijacks it.
-TEST_F(BuiltModule, NeitherImportsNorApprovesThreadControl) {
-    const std::set<std::string> imported = file.ImportedFunctions();
+    // A tips editor never needs these: the first two tie it to Vista and later,
+    // the rest make a module loaded into another program look like one that
+    // hijacks it.
     for (const char* name : {"kernel32.dll GetTickCount64", "kernel32.dll InitOnceExecuteOnce",
                              "kernel32.dll SuspendThread", "kernel32.dll GetThreadContext",
                              "kernel32.dll SetThreadContext", "kernel32.dll CreateThread",
@@ -236,12 +225,13 @@ TEST_F(BuiltModule, IsStrippedRelocatableAndCarriesNoTimeStamp) {
     EXPECT_EQ(0u, file.nt->FileHeader.TimeDateStamp);
     EXPECT_FALSE(file.nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
     EXPECT_GT(file.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
-    for (const std::string& name : file.SectionNames())
+    const auto sections = file.Sections();
+    for (const auto& [name, section] : sections)
         EXPECT_NE(0u, name.rfind(".debug", 0)) << "debug section " << name << " was shipped";
-    const IMAGE_SECTION_HEADER* link = file.Section(".gnu_debuglink");
-    ASSERT_TRUE(link) << "no debug link";
-    ASSERT_LT(link->PointerToRawData, file.bytes.size());
-    EXPECT_STREQ("Calvorinor.plg.debug", file.bytes.c_str() + link->PointerToRawData);
+    ASSERT_TRUE(sections.count(".gnu_debuglink")) << "no debug link";
+    const DWORD link = sections.at(".gnu_debuglink")->PointerToRawData;
+    ASSERT_LT(link, file.bytes.size());
+    EXPECT_STREQ("Calvorinor.plg.debug", file.bytes.c_str() + link);
 }
 
 TEST_F(BuiltModule, CarriesTheProjectVersionInEnglish) {

@@ -78,12 +78,11 @@ TEST_F(PluginHost, FromTrayMenuThroughEditingAndPropertiesToShutDown) {
     g_menuSteps.push_back(Choose('P'));
     PressOnIcon(WM_LBUTTONDOWN);
     EXPECT_EQ(2u, g_menusSeen.size());
-    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0},
-                           {HostMsgMenuClosed, 0},
-                           {HostMsgMenuOpening, 0},
-                           {HostMsgMenuClosed, 0},
-                           {HostMsgProperties, 0}}),
+    // clang-format off
+    EXPECT_EQ((HostTraffic{{HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0},
+                           {HostMsgMenuOpening, 0}, {HostMsgMenuClosed, 0}, {HostMsgProperties, 0}}),
               g_hostTraffic);
+    // clang-format on
     EXPECT_EQ(std::vector<std::string>{"/Calvorin settings"}, g_propertiesTexts);
 
     // The host closes: the icon goes, then the window, then the class.
@@ -167,12 +166,11 @@ TEST(HostSimulator, DemoGoesThroughTheWholeSessionAndCloses) {
     const std::string written = ReadBytes(log);
     ASSERT_EQ(WAIT_OBJECT_0, waited) << "the simulator did not close by itself:\n" << written;
     EXPECT_EQ(0u, exitCode) << written;
-    EXPECT_NE(std::string::npos, written.find("InitGlobalModule returned 1"));
-    EXPECT_NE(std::string::npos,
-              written.find("Host message 0x7FD9: show the properties page \"/Calvorin\""));
-    EXPECT_NE(std::string::npos, written.find("Remove icon routine: icon 1 removed"));
-    EXPECT_NE(std::string::npos, written.find("DoneModule called"));
-    EXPECT_NE(std::string::npos, written.find("FreeLibrary called; the module is still mapped"));
+    for (const char* line : {"InitGlobalModule returned 1",
+                             "Host message 0x7FD9: show the properties page \"/Calvorin\"",
+                             "Remove icon routine: icon 1 removed", "DoneModule called",
+                             "FreeLibrary called; the module is still mapped"})
+        EXPECT_NE(std::string::npos, written.find(line)) << line;
     // The demo's last OK found another program's tip in the file and was told No.
     EXPECT_EQ(TipsFileText({"sample tip", "Added from the tray menu by the demo",
                             "Added by another program while the plug-in ran"}),

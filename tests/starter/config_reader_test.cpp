@@ -171,10 +171,8 @@ TEST_F(Configuration, NullAndOverlongArgumentsAreRefused) {
 TEST(SampleConfiguration, NamesATrayPictureTheLibraryLoads) {
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string sample = self;
-    sample = sample.substr(0, sample.rfind('\\') + 1) + "sample\\velmo.ini";
     StarterFiles files;
-    files.config = sample;
+    files.config = std::string(self, std::strrchr(self, '\\') + 1) + "sample\\velmo.ini";
     PictureRecord picture{};
     ASSERT_EQ(1, files.ReadPicture(picture));
     ASSERT_EQ(1, LoadAtEdge(picture, 16));

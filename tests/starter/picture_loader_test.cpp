@@ -75,8 +75,7 @@ TEST_F(Picture, EachFormLoadsAtTheAskedSizeAndFreesWhatItMade) {
         Configure(c.file, FileFor(c.file), c.form);
         ASSERT_EQ(1, LoadAtEdge(picture, 24));
         ASSERT_EQ(c.kind, picture.kind);
-        const uint32_t a = picture.handleA;
-        const uint32_t b = picture.handleB;
+        const uint32_t a = picture.handleA, b = picture.handleB;
         if (c.kind == kPictureImageList) {
             int cx = 0, cy = 0;
             EXPECT_TRUE(ImageList_GetIconSize(AsList(a), &cx, &cy));
@@ -136,11 +135,8 @@ TEST_F(Picture, LoadingAgainReplacesThePreviousPicture) {
     ASSERT_EQ(1, LoadAtEdge(picture, 32));
     EXPECT_EQ(32, BitmapSize(picture.handleA).cx);
     // Handle values may come back for the new bitmaps; only then are they alive.
-    for (const uint32_t first : {firstColour, firstMask}) {
-        if (first != picture.handleA && first != picture.handleB) {
-            EXPECT_FALSE(IsBitmap(first));
-        }
-    }
+    for (const uint32_t first : {firstColour, firstMask})
+        EXPECT_TRUE(first == picture.handleA || first == picture.handleB || !IsBitmap(first));
 }
 
 TEST_F(Picture, ReadingTheSettingAgainReleasesTheLoadedPicture) {
@@ -155,9 +151,14 @@ TEST_F(Picture, ReadingTheSettingAgainReleasesTheLoadedPicture) {
 TEST_F(Picture, HandlesTheLibraryDidNotMakeAreLeftAlone) {
     HBITMAP colour = CreateBitmap(16, 16, 1, 32, nullptr);
     HBITMAP mask = CreateBitmap(16, 16, 1, 1, nullptr);
-    picture.kind = kPictureBitmaps;
-    picture.handleA = reinterpret_cast<uint32_t>(colour);
-    picture.handleB = reinterpret_cast<uint32_t>(mask);
+    picture = {kPictureBitmaps,
+               reinterpret_cast<uint32_t>(colour),
+               reinterpret_cast<uint32_t>(mask),
+               0,
+               0,
+               {},
+               0,
+               {}};
     EXPECT_EQ(0, FreePicture(&picture));
     EXPECT_EQ(kPictureNone, picture.kind);
     EXPECT_TRUE(IsBitmap(reinterpret_cast<uint32_t>(colour)));

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "records/module_state.h"
@@ -13,27 +15,13 @@
 
 namespace {
 
-// A separator's state is left out: the system reports it as it likes.
-struct MenuItem {
-    UINT type;
-    UINT state;
-    UINT id;
-    std::string text;
-    bool operator==(const MenuItem& other) const {
-        return type == other.type && id == other.id && text == other.text &&
-               (type == MFT_SEPARATOR || state == other.state);
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const MenuItem& item) {
-    return out << "{type 0x" << std::hex << item.type << ", state 0x" << item.state << std::dec
-               << ", id " << item.id << ", \"" << item.text << "\"}";
-}
+// Type, state, id and text; a separator's state is left out (0): the system
+// reports it as it likes.
+using MenuItem = std::tuple<UINT, UINT, UINT, std::string>;
 
 std::vector<MenuItem> ItemsOf(HMENU menu) {
     std::vector<MenuItem> items;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         char text[64] = "";
         MENUITEMINFOA info{};
         info.cbSize = sizeof info;
@@ -41,7 +29,8 @@ std::vector<MenuItem> ItemsOf(HMENU menu) {
         info.dwTypeData = text;
         info.cch = sizeof text;
         EXPECT_TRUE(GetMenuItemInfoA(menu, i, TRUE, &info));
-        items.push_back({info.fType, info.fState, info.wID, text});
+        items.emplace_back(info.fType, info.fType == MFT_SEPARATOR ? 0 : info.fState, info.wID,
+                           text);
     }
     return items;
 }
@@ -94,7 +83,7 @@ TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursorAndTheHostHearsOfIt) {
     // clang-format on
     TrayCallback(1, WM_RBUTTONDOWN);
     EXPECT_EQ(items, (std::vector<MenuItem>{{MFT_STRING, MFS_ENABLED, 100, "&Edit Tips"},
-                                            {MFT_SEPARATOR, MFS_ENABLED, 0, ""},
+                                            {MFT_SEPARATOR, 0, 0, ""},
                                             {MFT_STRING, MFS_ENABLED, 500, "&Properties"}}));
     EXPECT_EQ(static_cast<UINT>(-1), defaultItem);
     EXPECT_EQ(300, where.left);
@@ -104,9 +93,8 @@ TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursorAndTheHostHearsOfIt) {
     // The window is left a null message.
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, NotifyWindow, 0, 0, PM_REMOVE));
-    EXPECT_EQ(static_cast<UINT>(WM_NULL), msg.message);
-    EXPECT_EQ(0u, msg.wParam);
-    EXPECT_EQ(0, msg.lParam);
+    EXPECT_EQ(std::make_tuple(UINT{WM_NULL}, WPARAM{0}, LPARAM{0}),
+              std::make_tuple(msg.message, msg.wParam, msg.lParam));
 
     g_hostTraffic.clear();
     g_menuSteps.push_back(Choose('p'));
@@ -119,11 +107,7 @@ TEST_F(TrayMenu, ShowsItsThreeItemsAtTheCursorAndTheHostHearsOfIt) {
     EXPECT_EQ((std::vector<std::string>{"/"}), g_propertiesTexts);
 }
 
-struct ForegroundFix {
-    HWND window;
-    DWORD value;
-};
-std::vector<ForegroundFix> g_fixes;
+std::vector<std::pair<HWND, DWORD>> g_fixes;
 
 struct RecordFix {
     static int Call(decltype(&SetForeWndFix) next, HWND window, DWORD value) {
@@ -148,9 +132,7 @@ TEST_F(TrayMenu, BringsTheHostForwardAndFocusesTheWindow) {
         Dismiss(popup, menu);
     });
     TrayCallback(1, WM_RBUTTONDOWN);
-    ASSERT_EQ(1u, g_fixes.size());
-    EXPECT_EQ(g_hostInfo.parentWindow, g_fixes[0].window);
-    EXPECT_EQ(0x1234u, g_fixes[0].value);
+    EXPECT_EQ((std::vector<std::pair<HWND, DWORD>>{{g_hostInfo.parentWindow, 0x1234}}), g_fixes);
     EXPECT_EQ(host, foreground);
     EXPECT_EQ(NotifyWindow, focus);
     DestroyWindow(other);
@@ -209,16 +191,11 @@ TEST_F(MenuCommands, OnlyTheLowWordNamesTheCommand) {
     const struct {
         WPARAM wParam;
         bool properties;
-    } commands[] = {{500, true},
-                    {MAKEWPARAM(500, 1), true},
-                    {MAKEWPARAM(500, 0xFFFF), true},
-                    {0, false},
-                    {MAKEWPARAM(0, 100), false},
-                    {MAKEWPARAM(0, 500), false},
-                    {101, false},
-                    {499, false},
-                    {501, false},
-                    {0xFFFF, false}};
+        // clang-format off
+    } commands[] = {{500, true}, {MAKEWPARAM(500, 1), true}, {MAKEWPARAM(500, 0xFFFF), true},
+                    {0, false}, {MAKEWPARAM(0, 100), false}, {MAKEWPARAM(0, 500), false},
+                    {101, false}, {499, false}, {501, false}, {0xFFFF, false}};
+    // clang-format on
     for (const auto& c : commands) {
         SCOPED_TRACE(c.wParam);
         g_boxes.clear();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,8 @@ namespace {
 // The image list calls the module makes, recorded and passed on.
 struct ListCalls {
     int created = 0;
-    std::vector<HIMAGELIST> made;
-    std::vector<HIMAGELIST> destroyed;
-    int cx = 0, cy = 0;
-    UINT flags = 0;
-    int initial = 0, grow = 0;
+    std::vector<HIMAGELIST> made, destroyed;
+    std::array<int, 5> asked{};  // the last call's cx, cy, flags, initial size and growth
 };
 ListCalls g_calls;
 
@@ -27,11 +25,7 @@ struct RecordCreate {
     static HIMAGELIST Call(decltype(&ImageList_Create) next, int cx, int cy, UINT flags,
                            int initial, int grow) {
         ++g_calls.created;
-        g_calls.cx = cx;
-        g_calls.cy = cy;
-        g_calls.flags = flags;
-        g_calls.initial = initial;
-        g_calls.grow = grow;
+        g_calls.asked = {cx, cy, static_cast<int>(flags), initial, grow};
         HIMAGELIST list = next(cx, cy, flags, initial, grow);
         if (list) g_calls.made.push_back(list);
         return list;
@@ -90,17 +84,7 @@ void ExpectInkLeftPaperRightThenDestroy(HICON icon, int edge) {
 }
 
 PictureRecord Picture(int32_t kind, HANDLE a, UINT_PTR b, int32_t cx, int32_t cy) {
-    PictureRecord picture{};
-    picture.kind = kind;
-    picture.handleA = reinterpret_cast<uint32_t>(a);
-    picture.handleB = b;
-    picture.cx = cx;
-    picture.cy = cy;
-    return picture;
-}
-
-UINT_PTR Handle(HBITMAP bitmap) {
-    return reinterpret_cast<UINT_PTR>(bitmap);
+    return {kind, reinterpret_cast<uint32_t>(a), b, cx, cy, {}, 0, {}};
 }
 
 bool StillABitmap(HBITMAP bitmap) {
@@ -157,15 +141,11 @@ TEST_F(TrayIconImage, PictureKindsMakeTheirIconsOrNone) {
         g_calls = {};
         PictureBitmaps bitmaps(c.edge, c.edge, kInk);
         picture = Picture(c.kind, c.colour ? bitmaps.colour : nullptr,
-                          c.mask ? Handle(bitmaps.mask) : 0, c.asked, c.asked);
+                          c.mask ? reinterpret_cast<UINT_PTR>(bitmaps.mask) : 0, c.asked, c.asked);
         HICON icon = IconFromPicture(&picture);
         EXPECT_EQ(c.listsCreated, g_calls.created);
         if (c.listsCreated) {
-            EXPECT_EQ(c.asked, g_calls.cx);
-            EXPECT_EQ(c.asked, g_calls.cy);
-            EXPECT_EQ(0xFFu, g_calls.flags);
-            EXPECT_EQ(1, g_calls.initial);
-            EXPECT_EQ(0, g_calls.grow);
+            EXPECT_EQ((std::array<int, 5>{c.asked, c.asked, 0xFF, 1, 0}), g_calls.asked);
         }
         EXPECT_EQ(c.listsMade, g_calls.made.size());
         EXPECT_EQ(g_calls.made, g_calls.destroyed);
