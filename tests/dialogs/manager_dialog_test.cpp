@@ -256,10 +256,8 @@ TEST_F(ManagerDialog, AnEditorThatCannotOpenIsReportedOwnedByTheManager) {
         EXPECT_TRUE(SelectedRowsOf(manager).empty());
         Click(manager, IDOK);
     });
-    for (int i = 0; i < 3; ++i)
-        g_steps.push_back(BoxAnswered(IDOK, "Failed to create dialog.", "Error"));
-    EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TIPS), nullptr,
-                                    ManagerDialogProc, 0));
+    g_steps.insert(g_steps.end(), 3, BoxAnswered(IDOK, "Failed to create dialog.", "Error"));
+    EXPECT_EQ(IDOK, RunManager());
     ASSERT_EQ(3u, g_boxes.size());
     for (const RecordedBox& box : g_boxes) {
         EXPECT_EQ(seen, box.owner);

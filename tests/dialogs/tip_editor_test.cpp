@@ -114,8 +114,7 @@ TEST_F(TipEditor, EditModeShowsTheTipAndReplacesItOnlyAfterYes) {
         EXPECT_EQ((Tips{"zero", "abc", "two"}), TipsNow());
         Click(editor, IDOK);
     });
-    g_steps.push_back(Answer(IDNO));
-    g_steps.push_back(Answer(IDYES));
+    g_steps.insert(g_steps.end(), {Answer(IDNO), Answer(IDYES)});
     EXPECT_EQ(IDOK, RunEditor(TipEditorEditProc));
     EXPECT_EQ((Tips{"zero", "abd", "two"}), TipsNow());
     ASSERT_EQ(2u, g_boxes.size());

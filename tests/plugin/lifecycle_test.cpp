@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/plugin/plugin_fixture.h"
+#include "tests/shared/icon_pixels.h"
 #include "tests/support/message_box_recorder.h"
 
 namespace {
@@ -48,10 +49,9 @@ void ExpectTheModulesRecord(const PluginInfo* info, GetPluginInfoFn getPluginInf
 TEST_F(PluginHost, PluginInfoIsOneRecordWithTheSameContentsBeforeAndAfterStartUp) {
     const PluginInfo* first = getPluginInfo();
     ExpectTheModulesRecord(first, getPluginInfo);
-    PluginInfo scribbled = *first;
-    scribbled.size = 0;
-    scribbled.settingCount = 9;
-    *const_cast<PluginInfo*>(first) = scribbled;
+    auto* scribbled = const_cast<PluginInfo*>(first);
+    scribbled->size = 0;
+    scribbled->settingCount = 9;
     ExpectTheModulesRecord(first, getPluginInfo);
 
     WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"a tip"}));
@@ -161,11 +161,8 @@ TEST_F(PluginHost, TrayIconIsTheConfiguredPictureOrTheModulesOwn) {
         EXPECT_TRUE(g_addCalls[0].iconValid);
         EXPECT_EQ(c.edge, g_addCalls[0].iconWidth);
         EXPECT_EQ(c.edge, g_addCalls[0].iconHeight);
-        ICONINFO info{};
-        EXPECT_EQ(!c.form, GetIconInfo(g_addCalls[0].record.hIcon, &info) != FALSE)
+        EXPECT_EQ(!c.form, IconSize(g_addCalls[0].record.hIcon).cx != 0)
             << "a built icon outlived the add routine, or a shared one did not stay";
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
         if (!c.added) {
             EXPECT_EQ(nullptr, NotifyWindowOfModule());
             EXPECT_FALSE(ClassRegistered());

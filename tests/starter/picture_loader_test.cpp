@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "records/starter_api.h"
@@ -13,11 +14,12 @@
 
 namespace {
 
-SIZE BitmapSize(uint32_t handle, int* bitsPerPixel = nullptr) {
+// A bitmap's width, height and bits a pixel.
+using Shape = std::array<LONG, 3>;
+Shape ShapeOf(uint32_t handle) {
     BITMAP info = {};
     GetObjectA(reinterpret_cast<HBITMAP>(handle), sizeof info, &info);
-    if (bitsPerPixel) *bitsPerPixel = info.bmBitsPixel;
-    return {info.bmWidth, info.bmHeight};
+    return {info.bmWidth, info.bmHeight, info.bmBitsPixel};
 }
 
 bool IsBitmap(uint32_t handle) {
@@ -87,13 +89,10 @@ TEST_F(Picture, EachFormLoadsAtTheAskedSizeAndFreesWhatItMade) {
             EXPECT_NE(nullptr, icon);
             DestroyIcon(icon);
         } else {
-            int colourBits = 0, maskBits = 0;
-            EXPECT_EQ(24, BitmapSize(a, &colourBits).cx);
-            EXPECT_EQ(24, BitmapSize(a).cy);
-            EXPECT_GT(colourBits, 1);
-            EXPECT_EQ(24, BitmapSize(b, &maskBits).cx);
-            EXPECT_EQ(24, BitmapSize(b).cy);
-            EXPECT_EQ(1, maskBits);
+            EXPECT_EQ(24, ShapeOf(a)[0]);
+            EXPECT_EQ(24, ShapeOf(a)[1]);
+            EXPECT_GT(ShapeOf(a)[2], 1);
+            EXPECT_EQ((Shape{24, 24, 1}), ShapeOf(b));
             // A bitmap's corner colour and an icon's own mask are transparent.
             EXPECT_EQ(RGB(255, 255, 255), PixelOf(b, 0, 0));
             EXPECT_EQ(RGB(0, 0, 0), PixelOf(b, 12, 12));
@@ -117,9 +116,9 @@ TEST_F(Picture, WithoutTheSizeFlagABitmapKeepsItsOwnSizeAndLosesItsCornerColour)
     Configure("tray.bmp", BitmapFile(8, 6), 1);
     picture.cx = picture.cy = 24;
     ASSERT_EQ(1, LoadImageEx(&picture));
-    EXPECT_EQ(8, BitmapSize(picture.handleA).cx);
-    EXPECT_EQ(6, BitmapSize(picture.handleA).cy);
-    EXPECT_EQ(8, BitmapSize(picture.handleB).cx);
+    EXPECT_EQ(8, ShapeOf(picture.handleA)[0]);
+    EXPECT_EQ(6, ShapeOf(picture.handleA)[1]);
+    EXPECT_EQ(8, ShapeOf(picture.handleB)[0]);
     const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
     EXPECT_EQ(white, PixelOf(picture.handleB, 0, 0)) << "corner masked";
     EXPECT_EQ(white, PixelOf(picture.handleB, 7, 3)) << "edge masked";
@@ -133,7 +132,7 @@ TEST_F(Picture, LoadingAgainReplacesThePreviousPicture) {
     ASSERT_EQ(1, LoadAtEdge(picture, 16));
     const uint32_t firstColour = picture.handleA, firstMask = picture.handleB;
     ASSERT_EQ(1, LoadAtEdge(picture, 32));
-    EXPECT_EQ(32, BitmapSize(picture.handleA).cx);
+    EXPECT_EQ(32, ShapeOf(picture.handleA)[0]);
     // Handle values may come back for the new bitmaps; only then are they alive.
     for (const uint32_t first : {firstColour, firstMask})
         EXPECT_TRUE(first == picture.handleA || first == picture.handleB || !IsBitmap(first));
@@ -151,14 +150,9 @@ TEST_F(Picture, ReadingTheSettingAgainReleasesTheLoadedPicture) {
 TEST_F(Picture, HandlesTheLibraryDidNotMakeAreLeftAlone) {
     HBITMAP colour = CreateBitmap(16, 16, 1, 32, nullptr);
     HBITMAP mask = CreateBitmap(16, 16, 1, 1, nullptr);
-    picture = {kPictureBitmaps,
-               reinterpret_cast<uint32_t>(colour),
-               reinterpret_cast<uint32_t>(mask),
-               0,
-               0,
-               {},
-               0,
-               {}};
+    picture.kind = kPictureBitmaps;
+    picture.handleA = reinterpret_cast<uint32_t>(colour);
+    picture.handleB = reinterpret_cast<uint32_t>(mask);
     EXPECT_EQ(0, FreePicture(&picture));
     EXPECT_EQ(kPictureNone, picture.kind);
     EXPECT_TRUE(IsBitmap(reinterpret_cast<uint32_t>(colour)));

@@ -16,8 +16,20 @@ struct StarterFiles {
     // OpenCFGr, FindSection, GetCFGPic, CloseCFGr on the configuration; returns
     // GetCFGPic's result.
     int ReadPicture(PictureRecord& picture, const char* section = "Calvorin",
-                    const char* key = "Icon") const;
+                    const char* key = "Icon") const {
+        CfgReader reader;
+        OpenCFGr(reinterpret_cast<DWORD>(config.c_str()), &reader);
+        FindSection(section, 0, &reader);
+        const int found = GetCFGPic(key, &picture, &reader);
+        CloseCFGr(&reader);
+        return found;
+    }
 };
 
 // The module's call: the configured picture at edge by edge pixels.
-int LoadAtEdge(PictureRecord& picture, int edge);
+inline int LoadAtEdge(PictureRecord& picture, int edge) {
+    picture.cx = edge;
+    picture.cy = edge;
+    picture.flags |= kPictureFlagUseSize;
+    return LoadImageEx(&picture);
+}

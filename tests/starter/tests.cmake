@@ -1,5 +1,4 @@
 calvorinor_test(starter_tests
-    starter/starter_fixture.cpp
     starter/config_reader_test.cpp
     starter/picture_loader_test.cpp
     starter/file_and_window_test.cpp)

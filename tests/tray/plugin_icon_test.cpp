@@ -81,14 +81,8 @@ TEST(PluginIcon, ShowsACheckeredSheetWithTextLinesAndAShadow) {
         HICON icon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_PLUGIN),
                                                    IMAGE_ICON, size, size, LR_SHARED));
         ASSERT_TRUE(icon);
-        ICONINFO info{};
-        ASSERT_TRUE(GetIconInfo(icon, &info));
-        BITMAP colour{};
-        GetObjectA(info.hbmColor, sizeof colour, &colour);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-        EXPECT_EQ(size, colour.bmWidth);
-        EXPECT_EQ(size, colour.bmHeight);
+        EXPECT_EQ(size, IconSize(icon).cx);
+        EXPECT_EQ(size, IconSize(icon).cy);
 
         const std::vector<COLORREF> pixels = Pixels(icon, size);
         std::map<COLORREF, int> counts;
