@@ -97,11 +97,6 @@ private:
     const BYTE* at_;
 };
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Only the United States English version counts: that is the one the module ships.
 Template LoadTemplate(int id) {
     HMODULE self = GetModuleHandleA(nullptr);
@@ -123,7 +118,9 @@ Template LoadTemplate(int id) {
         r.AlignToDword();
         Item item{};
         static_cast<ItemHeader&>(item) = r.Take<ItemHeader>();
-        item.className = Upper(r.NameOrOrdinal());
+        item.className = r.NameOrOrdinal();
+        for (char& c : item.className)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         item.text = r.NameOrOrdinal();
         item.extraBytes = r.Take<WORD>();
         t.items.push_back(item);

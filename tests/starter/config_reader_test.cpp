@@ -17,11 +17,6 @@ protected:
     PictureRecord picture{};
 
     void TearDown() override { FreePicture(&picture); }
-
-    // The record GetCFGPic filled names a picture LoadImageEx can load.
-    bool NamesLoadablePicture() {
-        return LoadAtEdge(picture, 16) == 1 && picture.kind == kPictureBitmaps;
-    }
 };
 
 // Each row's configuration is read with another folder current, one that
@@ -75,7 +70,8 @@ TEST_F(Configuration, SettingNamesAPictureAndLeavesTheCallersWordsAlone) {
         EXPECT_EQ(24, picture.cx);
         EXPECT_EQ(20, picture.cy);
         EXPECT_EQ(0x21u, picture.flags);
-        EXPECT_TRUE(NamesLoadablePicture());
+        // The record names a picture LoadImageEx can load.
+        EXPECT_TRUE(LoadAtEdge(picture, 16) == 1 && picture.kind == kPictureBitmaps);
     }
     SetCurrentDirectoryA(previous);
     DeleteFileA(folder.File("pictures\\tray.bmp").c_str());
