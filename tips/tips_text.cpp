@@ -16,8 +16,10 @@ namespace {
 // Loads go through memcpy and never reach past the given bytes.
 using Word = uint32_t;
 constexpr Word kHighs = 0x80808080u;
-constexpr Word kFourteenInEachByte = 0x0E0E0E0Eu;
 constexpr size_t kBlock = 4 * sizeof(Word);
+// A byte bound repeated in each byte of a word.
+constexpr Word kZeroBound = 0x01010101u;      // below 1: a zero byte
+constexpr Word kFourteenBound = 0x0E0E0E0Eu;  // below 14
 
 Word LoadWord(const char* bytes) {
     Word word;
@@ -25,16 +27,20 @@ Word LoadWord(const char* bytes) {
     return word;
 }
 
-// Nonzero exactly when some byte of the kBlock bytes is below 14: the
-// "has a byte less than n" word test, with n = 14. Zero and CR, the only bytes
-// at which the text or a line can end, are below 14; so are the rare tabs and
-// lone LFs, which the closer look passes over.
-Word BlockHasByteBelow14(const char* bytes) {
+// Nonzero exactly when some byte of the word is below the bound: the "has a
+// byte less than n" word test.
+Word HasByteBelow(Word word, Word bound) {
+    return (word - bound) & ~word & kHighs;
+}
+
+// Nonzero exactly when some byte of the kBlock bytes is below the bound. With
+// 14: zero and CR, the only bytes at which the text or a line can end, are
+// below it; so are the rare tabs and lone LFs, which the closer look passes
+// over.
+Word BlockHasByteBelow(const char* bytes, Word bound) {
     Word found = 0;
-    for (size_t offset = 0; offset < kBlock; offset += sizeof(Word)) {
-        const Word word = LoadWord(bytes + offset);
-        found |= (word - kFourteenInEachByte) & ~word & kHighs;
-    }
+    for (size_t offset = 0; offset < kBlock; offset += sizeof(Word))
+        found |= HasByteBelow(LoadWord(bytes + offset), bound);
     return found;
 }
 
@@ -51,7 +57,7 @@ CutLines CutTipsLines(char* text, size_t size) {
     size_t textEnd = size;
     size_t i = size;  // every byte from i on has been looked at
     while (i > 0) {
-        if (i >= kBlock && !BlockHasByteBelow14(text + i - kBlock)) {
+        if (i >= kBlock && !BlockHasByteBelow(text + i - kBlock, kFourteenBound)) {
             i -= kBlock;
             continue;
         }
@@ -105,23 +111,36 @@ char* CopyTip(char* out, std::string_view text) {
     return out;
 }
 
-constexpr Word kOneInEachByte = 0x01010101u;
-
 constexpr size_t kHashChunk = 4096;
+
+// Where the first zero byte of the kBlock bytes lies; kBlock when none does.
+// The word test's lowest flag marks the word's first zero byte exactly: only
+// bytes above a zero can be flagged falsely, and little-endian words hold
+// their first byte lowest.
+size_t FirstZeroInBlock(const char* bytes) {
+    for (size_t offset = 0; offset < kBlock; offset += sizeof(Word)) {
+        if (const Word zeros = HasByteBelow(LoadWord(bytes + offset), kZeroBound))
+            return offset + static_cast<size_t>(__builtin_ctz(zeros)) / 8;
+    }
+    return kBlock;
+}
 
 // Copies a zero-terminated tip that lies in a block ending at blockEnd to
 // out, and returns the end of the copy; null when the tip does not fit before
-// outEnd. A word at a time while a whole word is left in the block, so no
-// load reaches past it: a tip read from the file is measured and copied in
-// one pass, with no call into the C runtime.
+// outEnd. Sixteen bytes at a time while as many are left in the block and
+// free before outEnd, so no load or store reaches past either: the bytes
+// copied past the tip's end are written over by its line end and what
+// follows. A tip read from the file is measured and copied in one pass, with
+// no call into the C runtime.
 char* CopyTipInBlock(char* out, const char* outEnd, const char* text, const char* blockEnd) {
     if (out > outEnd) return nullptr;
-    for (; blockEnd - text >= static_cast<ptrdiff_t>(sizeof(Word)); text += sizeof(Word)) {
-        const Word word = LoadWord(text);
-        if ((word - kOneInEachByte) & ~word & kHighs) break;  // a zero byte in it
-        if (outEnd - out < static_cast<ptrdiff_t>(sizeof word)) return nullptr;
-        std::memcpy(out, &word, sizeof word);
-        out += sizeof word;
+    while (blockEnd - text >= static_cast<ptrdiff_t>(kBlock) &&
+           outEnd - out >= static_cast<ptrdiff_t>(kBlock)) {
+        std::memcpy(out, text, kBlock);
+        const size_t zero = FirstZeroInBlock(text);
+        out += zero;
+        if (zero < kBlock) return out;
+        text += kBlock;
     }
     for (; *text; ++text) {
         if (out >= outEnd) return nullptr;
