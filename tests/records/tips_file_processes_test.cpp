@@ -3,25 +3,14 @@
 // so each child is this program run again with one disabled test.
 #include "records/module_tips_file.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <map>
 #include <random>
 #include <sstream>
-#include <string>
 
-#include "records/module_state.h"
 #include "tests/shared/tips_contents.h"
-#include "tests/shared/tips_readback.h"
 #include "tests/support/child_program.h"
-#include "tests/support/dialog_steps.h"
-#include "tests/shared/temp_folder.h"
 #include "tests/records/records_fixture.h"
-#include "tests/support/windows_answers.h"
-#include "tips/tips_file.h"
 
 namespace {
 
@@ -42,14 +31,13 @@ std::string Variable(const char* name) {
 // save goes on meanwhile.
 std::string LastTipOf(const std::string& path) {
     for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
+        const Handle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file.Valid()) continue;
         char bytes[65536];
         DWORD read = 0;
-        const BOOL ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
-        CloseHandle(file);
+        const BOOL ok = ReadFile(file.Get(), bytes, sizeof bytes, &read, nullptr);
         const std::string text(bytes, read);
         const size_t end = text.rfind("\r\n");
         const size_t start = text.rfind("\r\n", end - 1);
@@ -77,13 +65,11 @@ TEST(TwoHosts, DISABLED_SaveOftenAnsweringYes) {
     MessageBoxA(nullptr, "", "", MB_OK);
     // Both hosts have read tips.rc before either saves.
     const std::string start = Variable(kRaceStartVariable);
-    HANDLE ready = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, start.c_str());
-    HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, (start + ".go").c_str());
-    ASSERT_TRUE(ready && go);
-    ASSERT_TRUE(ReleaseSemaphore(ready, 1, nullptr));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(go, 60000));
-    CloseHandle(ready);
-    CloseHandle(go);
+    const Handle ready(OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, start.c_str()));
+    const Handle go(OpenEventA(SYNCHRONIZE, FALSE, (start + ".go").c_str()));
+    ASSERT_TRUE(ready.Valid() && go.Valid());
+    ASSERT_TRUE(ReleaseSemaphore(ready.Get(), 1, nullptr));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(go.Get(), 60000));
 
     DialogStep answerYes;
     answerYes = [&](HWND box) {
@@ -119,32 +105,18 @@ TEST(TwoHosts, DISABLED_SaveOftenAnsweringYes) {
 // did not agree: it replaced the other host's newer write unasked. The hosts
 // save through the one name, or the second through a hard link in another
 // folder, which names another writers' mutex.
-struct RaceCase {
-    const char* name;
-    bool hardLinks;
-};
-
-// clang-format off
-const RaceCase kRaceCases[] = {
-    {"one name", false},
-    {"a hard link in another folder", true},
-};
-// clang-format on
-
 TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
-    for (const RaceCase& c : kRaceCases) {
-        SCOPED_TRACE(c.name);
+    for (const bool hardLink : {false, true}) {
+        SCOPED_TRACE(hardLink ? "a hard link in another folder" : "one name");
         TempFolder folder, otherFolder;
         const std::string path = folder.File("tips.rc");
         WriteBytes(path, TipsFileText({"seed"}));
-        const std::string paths[2] = {path, c.hardLinks ? otherFolder.File("tips.rc") : path};
-        if (c.hardLinks) {
-            ASSERT_TRUE(CreateHardLinkA(paths[1].c_str(), path.c_str(), nullptr));
-        }
+        const std::string paths[2] = {path, hardLink ? otherFolder.File("tips.rc") : path};
+        ASSERT_TRUE(!hardLink || CreateHardLinkA(paths[1].c_str(), path.c_str(), nullptr));
         const std::string start = "calvorin.race." + std::to_string(GetCurrentProcessId());
-        HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, start.c_str());
-        HANDLE go = CreateEventA(nullptr, TRUE, FALSE, (start + ".go").c_str());
-        ASSERT_TRUE(ready && go);
+        const Handle ready(CreateSemaphoreA(nullptr, 0, 2, start.c_str()));
+        const Handle go(CreateEventA(nullptr, TRUE, FALSE, (start + ".go").c_str()));
+        ASSERT_TRUE(ready.Valid() && go.Valid());
         SetEnvironmentVariableA(kRaceStartVariable, start.c_str());
         HANDLE hosts[2] = {};
         for (int i = 0; i < 2; ++i) {
@@ -155,8 +127,8 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
                 StartThisProgramRunning("TwoHosts.DISABLED_SaveOftenAnsweringYes", "calvorin_race");
             ASSERT_TRUE(hosts[i]);
         }
-        for (int i = 0; i < 2; ++i) WaitForSingleObject(ready, 60000);
-        SetEvent(go);
+        for (int i = 0; i < 2; ++i) WaitForSingleObject(ready.Get(), 60000);
+        SetEvent(go.Get());
         const DWORD waited = WaitForMultipleObjects(2, hosts, TRUE, 120000);
         for (HANDLE host : hosts) {
             DWORD exitCode = 99;
@@ -165,8 +137,6 @@ TEST(TwoHosts, NeitherReplacesTheOthersNewerWriteUnasked) {
             EXPECT_EQ(0u, exitCode);
             CloseHandle(host);
         }
-        CloseHandle(go);
-        CloseHandle(ready);
         ASSERT_EQ(WAIT_OBJECT_0, waited) << "the hosts did not finish within two minutes";
 
         std::map<std::string, std::string> replacedBy;
@@ -259,12 +229,12 @@ TEST(KilledWriter, DISABLED_SavesByTurnsUntilKilled) {
 
 TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   &inherited, OPEN_EXISTING, 0, nullptr);
+    const Handle nul(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 &inherited, OPEN_EXISTING, 0, nullptr));
     const std::string readyName =
         "calvorinor_killed_writer_" + std::to_string(GetCurrentProcessId());
-    const HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
-    ASSERT_TRUE(ready);
+    const Handle ready(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+    ASSERT_TRUE(ready.Valid());
     SetEnvironmentVariableA(kKillPathVariable, tipsPath.c_str());
     SetEnvironmentVariableA(kKillReadyVariable, readyName.c_str());
     const unsigned seed = GetTickCount();
@@ -281,15 +251,14 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
         DeleteFileA(newFilePath.c_str());
         int left[2] = {}, padded = 0, strays = 0;
         for (int kill = 0; kill < kKills; ++kill) {
-            ResetEvent(ready);
-            const HANDLE child = StartThisProgramRunning(
-                "KilledWriter.DISABLED_SavesByTurnsUntilKilled", nullptr, nul);
-            ASSERT_TRUE(child);
-            const bool started = WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0;
+            ResetEvent(ready.Get());
+            const Handle child(StartThisProgramRunning(
+                "KilledWriter.DISABLED_SavesByTurnsUntilKilled", nullptr, nul.Get()));
+            ASSERT_TRUE(child.Valid());
+            const bool started = WaitForSingleObject(ready.Get(), 20000) == WAIT_OBJECT_0;
             if (started) Sleep(random() % 40);
-            TerminateProcess(child, 1);
-            const bool ended = WaitForSingleObject(child, 20000) == WAIT_OBJECT_0;
-            CloseHandle(child);
+            TerminateProcess(child.Get(), 1);
+            const bool ended = WaitForSingleObject(child.Get(), 20000) == WAIT_OBJECT_0;
             ASSERT_TRUE(started && ended) << "kill " << kill;
 
             const std::string bytes = ReadBytes(tipsPath);
@@ -315,8 +284,6 @@ TEST_F(TipsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewText) {
         EXPECT_GT(left[1], 0);
     }
     printf("%d kills in %lu ms\n", 3 * kKills, GetTickCount() - start);
-    CloseHandle(ready);
-    CloseHandle(nul);
 }
 
 }  // namespace

@@ -1,19 +1,9 @@
 #include "records/module_tips_file.h"
-#include "records/module_state.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
+#include <optional>
 #include <vector>
 
-#include "tests/shared/tips_readback.h"
-#include "tests/shared/tips_text_helpers.h"
-#include "tests/shared/temp_folder.h"
 #include "tests/records/records_fixture.h"
-#include "tests/support/windows_answers.h"
-#include "tips/tips_file.h"
 
 namespace {
 
@@ -32,8 +22,7 @@ const char* const kLineEnds = "- line ends other than CR LF";
 
 // 1,000 tips with a zero byte in the second: the list holds the first alone.
 std::string ThousandTipsZeroInTheSecond() {
-    Tips tips;
-    for (int i = 1; i <= 1000; ++i) tips.push_back("tip " + std::to_string(i));
+    Tips tips = NumberedTips(1000);
     tips[1][1] = '\0';
     return TipsFileText(tips);
 }
@@ -53,7 +42,7 @@ const ReadCase kReadCases[] = {
     // What a crash leaves of a file shrunk in place: the old tail is text.
     {"the new text, a zero byte, the old tail", TipsFileText({"new"}) + '\0' + "ld\r\nold 2\r\n",
      {"new"}, kZeroByte, 2},
-    {"a zero byte in the second of 1,000 tips", ThousandTipsZeroInTheSecond(), {"tip 1"},
+    {"a zero byte in the second of 1,000 tips", ThousandTipsZeroInTheSecond(), NumberedTips(1),
      kZeroByte, 999},
     {"byte-order mark goes with the counter line", "\xEF\xBB\xBF" "0000\r\nA\r\n", {"A"}},
     {"only the counter line", TipsFileText({}), {}},
@@ -73,35 +62,11 @@ const ReadCase kReadCases[] = {
 TEST_F(TipsFile, ReaderTakesEveryLineAfterTheCounterLine) {
     for (const ReadCase& c : kReadCases) {
         SCOPED_TRACE(c.name);
-        const PlayWindows windows{};
         WriteBytes(tipsPath, c.bytes);
         TipsList.ReplaceAll({"prior"});
-        g_boxes.clear();
-        if (c.box) ExpectBox("Error caught or no tips", "Read File");
-
-        ReadTipsFile();
-
+        ReadExpectingBox(c.box);
         EXPECT_EQ(c.tips, TipsNow());
-        if (c.box)
-            ExpectOneBox(nullptr, "Error caught or no tips", "Read File", MB_TOPMOST);
-        else
-            EXPECT_TRUE(g_boxes.empty());
-
-        g_boxes.clear();
-        if (c.notShown) {
-            const std::string question = NotShownQuestion(c.notShown, c.linesDropped);
-            g_steps.push_back(BoxAnswered(IDNO, question));
-            EXPECT_EQ(TipsSave::Declined, WriteTipsFile());
-            EXPECT_EQ(c.bytes, ReadBytes(tipsPath));
-            g_steps.push_back(BoxAnswered(IDYES, question));
-            EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-            ASSERT_EQ(2u, g_boxes.size());
-            EXPECT_EQ(NotifyWindow, g_boxes[1].owner);
-            g_boxes.clear();
-        }
-        EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-        EXPECT_TRUE(g_boxes.empty());
-        EXPECT_EQ(ImageText(TipsList), ReadBytes(tipsPath));
+        ExpectSaveAsking(c.notShown ? NotShownQuestion(c.notShown, c.linesDropped) : "", c.bytes);
     }
 }
 
@@ -110,11 +75,10 @@ TEST_F(TipsFile, ReaderLeavesTheTipsWhenTheFileCannotBeOpened) {
     EXPECT_EQ(Tips{"prior"}, TipsNow());
 
     WriteBytes(tipsPath, TipsFileText({"A"}));
-    HANDLE writer =
-        CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    const Handle writer(
+        CreateFileA(tipsPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer.Valid());
     ReadTipsFile();
-    CloseHandle(writer);
     EXPECT_EQ(Tips{"prior"}, TipsNow());
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -190,41 +154,6 @@ TEST_F(TipsFile, WriterRewritesTheFileHoweverItsPathIsGiven) {
 
 using RefusedWrite = TipsFile;
 
-TEST_F(RefusedWrite, ReadOnlyFile) {
-    WriteOldFile();
-    ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
-    EXPECT_EQ(DWORD{FILE_ATTRIBUTE_READONLY},
-              GetFileAttributesA(tipsPath.c_str()) & FILE_ATTRIBUTE_READONLY);
-    ExpectOldFileAlone();
-    EXPECT_TRUE(g_boxes.empty());  // the caller says it failed
-}
-
-// Held without delete sharing, tips.rc can be neither swapped nor rewritten;
-// an indexer's handle, which shares delete, still keeps out the rewrite in
-// place, which must read the bytes it would put back. Nothing is asked of the
-// user before such a save fails.
-TEST_F(RefusedWrite, FileHeldOpenByAnotherProgram) {
-    const struct {
-        DWORD share;
-        bool inPlace;
-    } holders[] = {{0, false},
-                   {FILE_SHARE_READ, false},
-                   {FILE_SHARE_READ | FILE_SHARE_WRITE, false},
-                   {FILE_SHARE_READ | FILE_SHARE_DELETE, true}};
-    for (const auto& holder : holders) {
-        SCOPED_TRACE(holder.share);
-        WriteOldFile();
-        HANDLE other = CreateFileA(tipsPath.c_str(), GENERIC_READ, holder.share, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, other);
-        EXPECT_EQ(0, SavedAnswering({holder.inPlace ? kNoNewFile : Fault{}}));
-        CloseHandle(other);
-        ExpectOldFileAlone();
-        EXPECT_TRUE(g_boxes.empty());
-    }
-}
-
 TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     WriteOldFile();
     // Tips that fit in a 32-bit process while one string holding them all cannot.
@@ -237,7 +166,7 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
         TipsList.ReplaceAll({});
         GTEST_SKIP() << "no room for the tips themselves";
     }
-    ExpectBox("Error caught", "Write File");
+    g_steps.push_back(BoxAnswered(IDOK, "Error caught", "Write File"));
     EXPECT_EQ(TipsSave::Failed, WriteTipsFile());
     ExpectOneBox(nullptr, "Error caught", "Write File", MB_TOPMOST);
     EXPECT_EQ(tipCount, TipsList.Count());
@@ -245,55 +174,26 @@ TEST_F(RefusedWrite, ImageTooLargeForMemory) {
     ExpectOldFileAlone();
 }
 
-struct NoNewFileCase {
-    const char* name;
-    DWORD attributes;  // 0: no tips.rc
-    int32_t result;
-};
-
-// clang-format off
-const NoNewFileCase kNoNewFileCases[] = {
-    {"a writable tips.rc is rewritten in place", FILE_ATTRIBUTE_NORMAL, 1},
-    {"a read-only tips.rc is still refused", FILE_ATTRIBUTE_READONLY, 0},
-    {"a missing tips.rc cannot be made", 0, 0},
-};
-// clang-format on
-
-TEST_F(TipsFile, WriterInAFolderThatTakesNoNewFile) {
-    const std::string old = TipsFileText({"old"});
-    for (const NoNewFileCase& c : kNoNewFileCases) {
-        SCOPED_TRACE(c.name);
-        DeleteFileA(tipsPath.c_str());
-        TipsList.ReplaceAll({"old"});
-        if (c.attributes) {
-            WriteBytes(tipsPath, old);
-            ReadTipsFile();
-            SetFileAttributesA(tipsPath.c_str(), c.attributes);
-        }
-        TipsList.ReplaceAt(0, "new");
-        const int32_t result = SavedAnswering({kNoNewFile});
-        SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(c.result, result);
-        if (c.attributes) {
-            EXPECT_EQ(c.result ? TipsFileText({"new"}) : old, ReadBytes(tipsPath));
-        }
-        EXPECT_EQ(c.attributes ? Tips{"tips.rc"} : Tips{}, FilesIn(folder.path));
-        EXPECT_TRUE(g_boxes.empty());
-    }
-}
-
-// What already has the new file's name beside tips.rc.
-enum class Stray { None, File, ReadOnlyFile, Folder };
 constexpr int kAny = -1;  // a count that depends on the machine's timing
+// The attributes of a tips.rc that is not there.
+constexpr DWORD kNoTipsRc = INVALID_FILE_ATTRIBUTES;
+// What a save keeps of tips.rc's attributes.
+constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr TipsSave kFailed = TipsSave::Failed;
 
 struct BehaviourCase {
     const char* name;
     Fault fault{};
-    int32_t result = 1;
+    TipsSave saved = TipsSave::Written;
     int attempts = 1;  // calls of the failing step
     int newFiles = 1;
-    bool inPlace = false;
-    Stray stray = Stray::None;
+    int inPlace = 0;       // opens of tips.rc to rewrite it in place
+    DWORD attributes = 0;  // given to tips.rc before the save; 0: as written
+    // Another program's handle on tips.rc through the save shares these.
+    std::optional<DWORD> holderShares = std::nullopt;
+    // What already has the new file's name beside tips.rc: a file with these
+    // attributes, or a folder (FILE_ATTRIBUTE_DIRECTORY); 0: nothing.
+    DWORD stray = 0;
     DWORD holdEachStepMs = 0;
     DWORD tookAtMostMs = 1500;
     bool secondName = false;  // a hard link to tips.rc beside it, which must see the new tips
@@ -306,54 +206,86 @@ const BehaviourCase kBehaviourCases[] = {
     {.name = "the replace meets a scanner's handle twice",
      .fault = {Step::Replace, ERROR_ACCESS_DENIED, 2}, .attempts = 3},
     {.name = "the replace is held throughout",
-     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .result = 0,
+     .fault = {Step::Replace, ERROR_SHARING_VIOLATION, kAlways}, .saved = kFailed,
      .attempts = kHoldAttempts},
     {.name = "the replace is denied throughout",
-     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .result = 0,
+     .fault = {Step::Replace, ERROR_ACCESS_DENIED, kAlways}, .saved = kFailed,
      .attempts = kHoldAttempts},
     {.name = "the replace finds tips.rc gone", .fault = {Step::Replace, ERROR_FILE_NOT_FOUND, 1},
-     .result = 0},
+     .saved = kFailed},
     {.name = "the replace finds the folder gone",
-     .fault = {Step::Replace, ERROR_PATH_NOT_FOUND, 1}, .result = 0},
+     .fault = {Step::Replace, ERROR_PATH_NOT_FOUND, 1}, .saved = kFailed},
     {.name = "the replace meets a write-protected disk",
-     .fault = {Step::Replace, ERROR_WRITE_PROTECT, 1}, .result = 0},
+     .fault = {Step::Replace, ERROR_WRITE_PROTECT, 1}, .saved = kFailed},
     {.name = "the probe meets a lock twice", .fault = {Step::Probe, ERROR_LOCK_VIOLATION, 2},
      .attempts = 3},
     {.name = "the probe is held throughout",
-     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .result = 0,
+     .fault = {Step::Probe, ERROR_SHARING_VIOLATION, kAlways}, .saved = kFailed,
      .attempts = kHoldAttempts, .newFiles = 0},
     {.name = "no right to delete tips.rc", .fault = {Step::Probe, ERROR_ACCESS_DENIED, kAlways},
-     .newFiles = 0, .inPlace = true},
+     .newFiles = 0, .inPlace = 1},
     {.name = "tips.rc gone at the probe is written new",
      .fault = {Step::Probe, ERROR_FILE_NOT_FOUND, 1}},
     {.name = "the new file's name is held twice",
      .fault = {Step::NewFile, ERROR_SHARING_VIOLATION, 2}, .attempts = 3, .newFiles = 3},
-    {.name = "the folder takes no new file", .fault = kNoNewFile, .inPlace = true},
-    {.name = "the disk is full", .fault = {Step::NewFile, ERROR_DISK_FULL, kAlways}, .result = 0},
+    {.name = "the folder takes no new file: tips.rc rewritten in place", .fault = kNoNewFile,
+     .inPlace = 1},
+    {.name = "the folder takes no new file, tips.rc read-only", .fault = kNoNewFile,
+     .saved = kFailed, .attempts = 0, .newFiles = 0, .attributes = FILE_ATTRIBUTE_READONLY},
+    {.name = "the folder takes no new file, tips.rc missing: it cannot be made",
+     .fault = kNoNewFile, .saved = kFailed, .inPlace = 1, .attributes = kNoTipsRc},
+    // Refused before tips.rc is even read.
+    {.name = "a read-only tips.rc", .saved = kFailed, .attempts = 0, .newFiles = 0,
+     .attributes = FILE_ATTRIBUTE_READONLY},
+    {.name = "the disk is full", .fault = {Step::NewFile, ERROR_DISK_FULL, kAlways},
+     .saved = kFailed},
     {.name = "a short write reported as success", .fault = {Step::Write, ERROR_SUCCESS, kAlways},
-     .result = 0},
+     .saved = kFailed},
     {.name = "the new file's name pending deletion for a moment",
      .fault = {Step::NewFile, ERROR_ACCESS_DENIED, 2}, .attempts = 3, .newFiles = 3,
-     .stray = Stray::File},
+     .stray = FILE_ATTRIBUTE_NORMAL},
     {.name = "the new file's name pending deletion throughout",
-     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .result = 0,
-     .attempts = kHoldAttempts, .newFiles = kHoldAttempts, .stray = Stray::File},
-    {.name = "a read-only file has the new file's name", .result = 0, .newFiles = 0,
-     .stray = Stray::ReadOnlyFile},
-    {.name = "a folder has the new file's name", .result = 0, .newFiles = kHoldAttempts,
-     .stray = Stray::Folder},
+     .fault = {Step::NewFile, ERROR_ACCESS_DENIED, kAlways}, .saved = kFailed,
+     .attempts = kHoldAttempts, .newFiles = kHoldAttempts, .stray = FILE_ATTRIBUTE_NORMAL},
+    {.name = "a read-only file has the new file's name", .saved = kFailed, .newFiles = 0,
+     .stray = FILE_ATTRIBUTE_READONLY},
+    {.name = "a folder has the new file's name", .saved = kFailed, .newFiles = kHoldAttempts,
+     .stray = FILE_ATTRIBUTE_DIRECTORY},
+    // Hidden and system bits kept, swapped or in place, and whatever bits a
+    // crash left on a swap file that is reused.
+    {.name = "a hidden tips.rc", .attributes = FILE_ATTRIBUTE_HIDDEN},
+    {.name = "a hidden system tips.rc",
+     .attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+    {.name = "a hidden tips.rc, in place", .fault = kNoNewFile, .inPlace = 1,
+     .attributes = FILE_ATTRIBUTE_HIDDEN},
+    {.name = "a hidden system tips.rc, in place", .fault = kNoNewFile, .inPlace = 1,
+     .attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+    {.name = "a hidden tips.rc, a plain swap file reused", .attributes = FILE_ATTRIBUTE_HIDDEN,
+     .stray = FILE_ATTRIBUTE_NORMAL},
+    {.name = "a plain tips.rc, a hidden swap file reused", .stray = FILE_ATTRIBUTE_HIDDEN},
+    // Held without delete sharing, tips.rc can be neither swapped nor
+    // rewritten; an indexer's handle, which shares delete, still keeps out the
+    // rewrite in place, which must read the bytes it would put back.
+    {.name = "held, nothing shared", .saved = kFailed, .attempts = 0, .newFiles = 0,
+     .holderShares = 0},
+    {.name = "held, reading shared", .saved = kFailed, .attempts = 0, .newFiles = 0,
+     .holderShares = FILE_SHARE_READ},
+    {.name = "held, reading and writing shared", .saved = kFailed, .attempts = 0, .newFiles = 0,
+     .holderShares = FILE_SHARE_READ | FILE_SHARE_WRITE},
+    {.name = "held by an indexer", .fault = kNoNewFile, .saved = kFailed,
+     .inPlace = kHoldAttempts, .holderShares = FILE_SHARE_READ | FILE_SHARE_DELETE},
     {.name = "the writers' mutex is denied", .fault = {Step::Mutex, ERROR_ACCESS_DENIED, kAlways}},
     // Its name taken by another kind of object: the save goes on without one.
     {.name = "no writers' mutex to be had",
      .fault = {Step::Mutex, ERROR_INVALID_HANDLE, kAlways}},
-    {.name = "every step held 900 ms", .result = 0, .attempts = kAny,
+    {.name = "every step held 900 ms", .saved = kFailed, .attempts = kAny,
      .newFiles = kAny, .holdEachStepMs = 900, .tookAtMostMs = 3500},
     // A rename would replace only the one name, so a link is rewritten through.
     {.name = "tips.rc has a second name", .attempts = kAny, .newFiles = 0,
-     .inPlace = true, .secondName = true},
+     .inPlace = 1, .secondName = true},
     {.name = "tips.rc is a symbolic link",
      .fault = {Step::Attributes, FILE_ATTRIBUTE_REPARSE_POINT, kAlways}, .attempts = kAny,
-     .newFiles = 0, .inPlace = true},
+     .newFiles = 0, .inPlace = 1},
 };
 // clang-format on
 
@@ -362,26 +294,30 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
     for (const BehaviourCase& c : kBehaviourCases) {
         SCOPED_TRACE(c.name);
         WriteOldFile();
-        if (c.secondName) {
-            ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
+        ASSERT_TRUE(!c.secondName ||
+                    CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
+        if (c.attributes == kNoTipsRc) {
+            DeleteFileA(tipsPath.c_str());
+        } else if (c.attributes) {
+            ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), c.attributes));
         }
-        if (c.stray == Stray::Folder) {
+        const bool strayFolder = c.stray == FILE_ATTRIBUTE_DIRECTORY;
+        if (strayFolder) {
             ASSERT_TRUE(CreateDirectoryA(newFilePath.c_str(), nullptr));
-        } else if (c.stray != Stray::None) {
+        } else if (c.stray) {
             WriteBytes(newFilePath, "not ours");
-            if (c.stray == Stray::ReadOnlyFile) {
-                ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), FILE_ATTRIBUTE_READONLY));
-            }
+            ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), c.stray));
         }
-        char mutexName[kWriterMutexNameSize];
-        ASSERT_TRUE(WriterMutexName(TipsPath, mutexName));
+        Handle holder(c.holderShares ? CreateFileA(tipsPath.c_str(), GENERIC_READ, *c.holderShares,
+                                                   nullptr, OPEN_EXISTING, 0, nullptr)
+                                     : nullptr);
+        ASSERT_EQ(c.holderShares.has_value(), holder.Valid());
         // An administrator's host made the mutex first: it may be opened, not created.
-        const HANDLE othersMutex = CreateMutexA(nullptr, FALSE, mutexName);
+        const Handle othersMutex(CreateMutexA(nullptr, FALSE, MutexNameFor(TipsPath).c_str()));
         const DWORD start = GetTickCount();
-        const int32_t result = SavedAnswering({c.fault}, c.holdEachStepMs);
-        const DWORD took = GetTickCount() - start;
-        CloseHandle(othersMutex);
-        EXPECT_EQ(c.result, result);
+        EXPECT_EQ(c.saved, SavedAnswering({c.fault}, c.holdEachStepMs));
+        EXPECT_LE(GetTickCount() - start, c.tookAtMostMs);
+        holder = Handle();
         if (c.attempts != kAny) {
             EXPECT_EQ(c.attempts, Calls(c.fault.step));
         }
@@ -391,27 +327,28 @@ TEST_F(TipsFile, WriterMeetsWhatWindowsAnswers) {
         if (c.newFiles > 0) {  // beside tips.rc, where the rename cannot cross a volume
             EXPECT_EQ(newFilePath, g_answers.newFilePath);
         }
-        EXPECT_EQ(c.inPlace ? 1 : 0, Calls(Step::InPlaceOpen));
-        EXPECT_LE(took, c.tookAtMostMs);
+        EXPECT_EQ(c.inPlace, Calls(Step::InPlaceOpen));
+        EXPECT_EQ(c.attributes & kKept, GetFileAttributesA(tipsPath.c_str()) & kKept);
+        SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         // What had the new file's name is left as it was, unless the swap took it.
-        if (c.stray != Stray::None && !c.result) {
-            EXPECT_EQ(c.stray == Stray::Folder ? "" : "not ours", ReadBytes(newFilePath));
-            EXPECT_EQ(c.stray == Stray::ReadOnlyFile,
-                      (GetFileAttributesA(newFilePath.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
+        if (c.stray && c.saved != TipsSave::Written) {
+            EXPECT_EQ(strayFolder ? "" : "not ours", ReadBytes(newFilePath));
+            EXPECT_EQ(c.stray & FILE_ATTRIBUTE_READONLY,
+                      GetFileAttributesA(newFilePath.c_str()) & FILE_ATTRIBUTE_READONLY);
             SetFileAttributesA(newFilePath.c_str(), FILE_ATTRIBUTE_NORMAL);
-            EXPECT_TRUE(c.stray == Stray::Folder ? RemoveDirectoryA(newFilePath.c_str())
-                                                 : DeleteFileA(newFilePath.c_str()));
+            EXPECT_TRUE(strayFolder ? RemoveDirectoryA(newFilePath.c_str())
+                                    : DeleteFileA(newFilePath.c_str()));
         }
         if (c.secondName) {
             EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(secondName));
-            EXPECT_EQ(1, SavedAnswering({})) << "a second save asks nothing";
+            EXPECT_EQ(TipsSave::Written, SavedAnswering({})) << "a second save asks nothing";
             EXPECT_TRUE(DeleteFileA(secondName.c_str()));
         }
-        if (c.result)
+        if (c.saved == TipsSave::Written)
             EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
-        else
+        else if (c.attributes != kNoTipsRc)
             ExpectOldFileAlone();
-        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
+        EXPECT_EQ(c.attributes == kNoTipsRc ? Tips{} : Tips{"tips.rc"}, FilesIn(folder.path));
         EXPECT_TRUE(g_boxes.empty());
     }
 }
@@ -474,7 +411,7 @@ TEST_F(RefusedWrite, FullDiskInPlace) {
         WriteOldFile();
         TipsList.ReplaceAt(0, c.tipBytes ? std::string(c.tipBytes, 'x') : c.tip);
         // The "&Edit Tips" command says it failed.
-        EXPECT_EQ(0, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
+        EXPECT_EQ(kFailed, SavedAnswering({kNoNewFile, c.fault, c.also[0], c.also[1]}));
         EXPECT_EQ(c.fault.step == Step::InPlaceOpen ? int{kHoldAttempts} : 1,
                   Calls(Step::InPlaceOpen));
         if (c.fault.step == Step::SetEnd && c.also[0].times == 0) {
@@ -517,11 +454,10 @@ struct PutBackCase {
 
 std::vector<PutBackCase> PutBackCases() {
     std::vector<PutBackCase> cases;
-    for (Chance chance : {Chance::BoxAnswered, Chance::NextOk, Chance::Stop}) {
+    for (Chance chance : {Chance::BoxAnswered, Chance::NextOk, Chance::Stop})
         for (Left left :
              {Left::OldLength, Left::NewLength, Left::PartZeroBytes, Left::AnotherProgramsSave})
             cases.push_back({chance, left});
-    }
     cases.push_back({Chance::Stop, Left::OldLength, 2});
     cases.push_back({Chance::BoxAnswered, Left::OldLength, 0, true});
     return cases;
@@ -602,42 +538,6 @@ TEST_F(TipsFile, WriterMeetsAnotherProgramsWriteAroundTheSave) {
             EXPECT_FALSE(other.Valid()) << "another program opened tips.rc to write";
         };
         EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-    }
-}
-
-struct AttributeCase {
-    const char* name;
-    DWORD attributes;
-    bool inPlace;
-    DWORD stray;  // a swap file a crash left beside tips.rc; 0: none
-};
-
-// clang-format off
-const AttributeCase kAttributeCases[] = {
-    {"hidden, swapped", FILE_ATTRIBUTE_HIDDEN, false, 0},
-    {"hidden and system, swapped", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false, 0},
-    {"hidden, in place", FILE_ATTRIBUTE_HIDDEN, true, 0},
-    {"hidden and system, in place", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true, 0},
-    {"hidden, a plain stray reused", FILE_ATTRIBUTE_HIDDEN, false, FILE_ATTRIBUTE_NORMAL},
-    {"plain, a hidden stray reused", FILE_ATTRIBUTE_NORMAL, false, FILE_ATTRIBUTE_HIDDEN},
-};
-// clang-format on
-
-TEST_F(TipsFile, WriterKeepsHiddenAndSystemBits) {
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    for (const AttributeCase& c : kAttributeCases) {
-        SCOPED_TRACE(c.name);
-        WriteOldFile();
-        ASSERT_TRUE(SetFileAttributesA(tipsPath.c_str(), c.attributes));
-        if (c.stray) {
-            WriteBytes(newFilePath, "left by a crash");
-            ASSERT_TRUE(SetFileAttributesA(newFilePath.c_str(), c.stray));
-        }
-        EXPECT_EQ(1, SavedAnswering({c.inPlace ? kNoNewFile : Fault{}}));
-        EXPECT_EQ(c.attributes & kept, GetFileAttributesA(tipsPath.c_str()) & kept);
-        SetFileAttributesA(tipsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(TipsFileText({"replacement"}), ReadBytes(tipsPath));
-        EXPECT_EQ(Tips{"tips.rc"}, FilesIn(folder.path));
     }
 }
 

@@ -1,22 +1,8 @@
 #include "records/module_tips_file.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "records/messages.h"
-#include "records/module_state.h"
 #include "tests/shared/file_times.h"
 #include "tests/shared/tips_contents.h"
-#include "tests/shared/tips_readback.h"
-#include "tests/shared/tips_text_helpers.h"
-#include "tests/support/dialog_steps.h"
-#include "tests/shared/temp_folder.h"
 #include "tests/records/records_fixture.h"
-#include "tests/support/windows_answers.h"
-#include "tips/brief_holds.h"
 
 namespace {
 
@@ -59,24 +45,21 @@ TEST_F(TipsFile, WriterAsksBeforeReplacingTipsAnotherProgramChanged) {
     for (const ChangeCase& c : kChangeCases) {
         for (const int answer : {IDNO, IDYES}) {
             SCOPED_TRACE(std::string(c.name) + (answer == IDYES ? ", Yes" : ", No"));
-            WriteBytes(tipsPath, "0002// current line\r\nA\r\nB\r\n");
             const FILETIME readTime = SecondsFromNow(-c.timeKept);
-            if (c.timeKept >= 0) {
-                EXPECT_TRUE(SetLastWriteTime(tipsPath, readTime));
-            }
+            const auto write = [&](const char* text) {
+                WriteBytes(tipsPath, text);
+                EXPECT_TRUE(c.timeKept < 0 || SetLastWriteTime(tipsPath, readTime));
+            };
+            write("0002// current line\r\nA\r\nB\r\n");
             ReadTipsFile();
             if (c.afterOwnSave) {
                 EXPECT_EQ(TipsSave::Written, WriteTipsFile());
             }
             TipsList.Append("ours");
-            if (c.other) {
-                WriteBytes(tipsPath, c.other);
-                if (c.timeKept >= 0) {
-                    EXPECT_TRUE(SetLastWriteTime(tipsPath, readTime));
-                }
-            } else {
+            if (c.other)
+                write(c.other);
+            else
                 DeleteFileA(tipsPath.c_str());
-            }
             g_boxes.clear();
             if (c.asks) {
                 g_steps.push_back([&](HWND box) {
@@ -140,12 +123,9 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         WriteBytes(tipsPath, c.counterLine ? std::string(c.counterLine, '9') +
                                                  large.substr(kCounterLine.size())
                                            : large);
-        if (c.linked) {
-            ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
-        }
+        ASSERT_TRUE(!c.linked || CreateHardLinkA(secondName.c_str(), tipsPath.c_str(), nullptr));
         g_tipsFile.stamp = {};
-        Answering({Step::Read, ERROR_SHARING_VIOLATION, c.unread ? kAlways : 0},
-                  [] { ReadTipsFile(); });
+        Answering({Step::Read, ERROR_SHARING_VIOLATION, c.unread ? kAlways : 0}, ReadTipsFile);
         if (c.afterOwnSave) {
             TipsList.Append("saved");
             EXPECT_EQ(TipsSave::Written, WriteTipsFile());
@@ -154,12 +134,10 @@ TEST_F(TipsFile, LargeFilesAreComparedAPieceAtATime) {
         if (c.changed) other[c.firstTip ? 30 : other.size() - 3] ^= 1;
         WriteBytes(tipsPath, other);
         TipsList.Append("ours");
-        const bool asks = c.changed || c.unread;
-        if (asks)
-            g_steps.push_back(
-                BoxAnswered(IDNO, c.unread ? UnreadQuestion("the 20000 tips") : kTipsChangedText));
-        EXPECT_EQ(asks ? TipsSave::Declined : TipsSave::Written, WriteTipsFile());
-        EXPECT_EQ(asks ? other : ImageText(TipsList), ReadBytes(tipsPath));
+        ExpectSaveAsking(c.unread    ? UnreadQuestion("the 20000 tips")
+                         : c.changed ? kTipsChangedText
+                                     : "",
+                         other);
         TipsList.ReplaceAll({});
     }
 }
@@ -169,9 +147,8 @@ struct HeldReadCase {
     int refusedAtStart;  // reads of tips.rc refused at start-up; kAlways: every one
     int refusedAtSave;   // and at the comparison before the save
     DWORD error;
-    int opens;          // of tips.rc to read, at the save if its reads are refused
-    const char* drops;  // what the start-up question says is dropped; null: no such question
-    const char* question = nullptr;  // any other question
+    int opens;                  // of tips.rc to read, at the save if its reads are refused
+    std::string question = "";  // the save's; none when empty
     // What is refused: the open, or, on a file that opened, its read (short,
     // yet reported whole) or its size (4 GB more than it is).
     Step step = Step::Read;
@@ -179,25 +156,24 @@ struct HeldReadCase {
 
 // clang-format off
 const HeldReadCase kHeldReadCases[] = {
-    {"start-up read held twice", 2, 0, ERROR_SHARING_VIOLATION, 3, nullptr},
-    {"start-up read locked twice", 2, 0, ERROR_LOCK_VIOLATION, 3, nullptr},
+    {"start-up read held twice", 2, 0, ERROR_SHARING_VIOLATION, 3},
+    {"start-up read locked twice", 2, 0, ERROR_LOCK_VIOLATION, 3},
     {"start-up read held throughout", kAlways, 0, ERROR_SHARING_VIOLATION, kHoldAttempts,
-     "the 2 tips"},
-    {"start-up read denied", kAlways, 0, ERROR_ACCESS_DENIED, 1, "the 2 tips"},
+     UnreadQuestion("the 2 tips")},
+    {"start-up read denied", kAlways, 0, ERROR_ACCESS_DENIED, 1, UnreadQuestion("the 2 tips")},
     {"start-up read and comparison held throughout", kAlways, kAlways, ERROR_SHARING_VIOLATION,
-     kHoldAttempts, "every tip"},
-    {"comparison held twice", 0, 2, ERROR_SHARING_VIOLATION, 3, nullptr},
-    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, kHoldAttempts, nullptr,
+     kHoldAttempts, UnreadQuestion("every tip")},
+    {"comparison held twice", 0, 2, ERROR_SHARING_VIOLATION, 3},
+    {"comparison held throughout", 0, kAlways, ERROR_SHARING_VIOLATION, kHoldAttempts,
      kTipsUncheckedText},
-    {"comparison's path not found", 0, kAlways, ERROR_PATH_NOT_FOUND, 1, nullptr},
-    {"start-up read short, reported whole", kAlways, 0, ERROR_SUCCESS, 1, "the 2 tips", nullptr,
+    {"comparison's path not found", 0, kAlways, ERROR_PATH_NOT_FOUND, 1},
+    {"start-up read short, reported whole", kAlways, 0, ERROR_SUCCESS, 1,
+     UnreadQuestion("the 2 tips"), Step::ReadBytes},
+    {"comparison read short, reported whole", 0, kAlways, ERROR_SUCCESS, 1, kTipsUncheckedText,
      Step::ReadBytes},
-    {"comparison read short, reported whole", 0, kAlways, ERROR_SUCCESS, 1, nullptr,
-     kTipsUncheckedText, Step::ReadBytes},
-    {"start-up finds 4 GB or more", kAlways, 0, ERROR_SUCCESS, 1, "the 2 tips", nullptr,
+    {"start-up finds 4 GB or more", kAlways, 0, ERROR_SUCCESS, 1, UnreadQuestion("the 2 tips"),
      Step::Size},
-    {"comparison finds 4 GB or more", 0, kAlways, ERROR_SUCCESS, 1, nullptr, kTipsUncheckedText,
-     Step::Size},
+    {"comparison finds 4 GB or more", 0, kAlways, ERROR_SUCCESS, 1, kTipsUncheckedText, Step::Size},
 };
 // clang-format on
 
@@ -213,33 +189,12 @@ TEST_F(TipsFile, ReadsWaitForABriefHolderAndNeverReplaceWhatTheyCouldNotRead) {
         // Start-up says nothing of a file it cannot open; one it opened but
         // could not read leaves no tips, and says so.
         const bool readBox = !read && c.step != Step::Read;
-        if (readBox) ExpectBox("Error caught or no tips", "Read File");
-        Answering({c.step, c.error, c.refusedAtStart}, [] { ReadTipsFile(); });
+        ReadExpectingBox(readBox, {c.step, c.error, c.refusedAtStart});
         const int opensAtStart = Calls(Step::Read);
         EXPECT_EQ((read ? Tips{"A", "B"} : readBox ? Tips{} : Tips{"prior"}), TipsNow());
-        EXPECT_EQ(readBox ? 1u : 0u, g_boxes.size());
-
-        const std::string question = c.drops      ? UnreadQuestion(c.drops)
-                                     : c.question ? c.question
-                                                  : "";
-        if (!question.empty()) g_steps.push_back(BoxAnswered(IDNO, question));
-        const Fault atSave = {c.step, c.error, c.refusedAtSave};
-        const TipsSave saved = Answering(atSave, [] { return WriteTipsFile(); });
-        EXPECT_EQ(c.opens, c.refusedAtSave ? Calls(Step::Read) : opensAtStart);
-        if (!question.empty()) {
-            EXPECT_EQ(TipsSave::Declined, saved);
-            EXPECT_EQ(clean, ReadBytes(tipsPath));
-            // After a Yes the next save asks nothing.
-            g_steps.push_back(BoxAnswered(IDYES, question));
-            EXPECT_EQ(TipsSave::Written, Answering(atSave, [] { return WriteTipsFile(); }));
-            g_boxes.clear();
-            EXPECT_EQ(TipsSave::Written, WriteTipsFile());
-            EXPECT_TRUE(g_boxes.empty());
-        } else {
-            EXPECT_EQ(TipsSave::Written, saved);
-        }
-        EXPECT_EQ(ImageText(TipsList), ReadBytes(tipsPath));
-        g_boxes.clear();
+        const int opensAtSave =
+            ExpectSaveAsking(c.question, clean, {c.step, c.error, c.refusedAtSave});
+        EXPECT_EQ(c.opens, c.refusedAtSave ? opensAtSave : opensAtStart);
     }
 }
 
@@ -281,32 +236,29 @@ const TurnCase kTurnCases[] = {
 struct OtherHostThread {
     OtherHost role;
     std::string path;
-    HANDLE mutex;
-    HANDLE holding;      // set once it holds the mutex
-    HANDLE readStarted;  // set once this host's save reads tips.rc
-    std::string seen;    // what it found in tips.rc once its turn came
+    Handle mutex;
+    // Set once it holds the mutex, and once this host's save reads tips.rc.
+    Handle holding{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    Handle readStarted{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    std::string seen = "";  // what it found in tips.rc once its turn came
 };
 
 DWORD WINAPI PlayOtherHost(void* parameter) {
     auto& host = *static_cast<OtherHostThread*>(parameter);
     if (host.role == OtherHost::WaitsWhileThisSaves) {
         // Its turn comes while this host's save is under way, not before.
-        WaitForSingleObject(host.readStarted, 5000);
-        if (WaitForSingleObject(host.mutex, 5000) != WAIT_OBJECT_0) return 1;
+        WaitForSingleObject(host.readStarted.Get(), 5000);
+        if (WaitForSingleObject(host.mutex.Get(), 5000) != WAIT_OBJECT_0) return 1;
         host.seen = ReadBytes(host.path);
-        ReleaseMutex(host.mutex);
-        return 0;
+    } else {
+        WaitForSingleObject(host.mutex.Get(), INFINITE);
+        SetEvent(host.holding.Get());
+        if (host.role == OtherHost::EndedHoldingTheMutex) return 0;
+        Sleep(host.role == OtherHost::HoldsPastTheBudget ? 4500 : 300);
+        if (host.role == OtherHost::SavesWhileThisWaits)
+            WriteBytes(host.path, TipsFileText({"the other host's"}));
     }
-    WaitForSingleObject(host.mutex, INFINITE);
-    SetEvent(host.holding);
-    if (host.role == OtherHost::EndedHoldingTheMutex) return 0;
-    Sleep(host.role == OtherHost::HoldsPastTheBudget ? 4500 : 300);
-    if (host.role == OtherHost::HoldsPastTheBudget) {
-        ReleaseMutex(host.mutex);
-        return 0;
-    }
-    WriteBytes(host.path, TipsFileText({"the other host's"}));
-    ReleaseMutex(host.mutex);
+    ReleaseMutex(host.mutex.Get());
     return 0;
 }
 
@@ -316,32 +268,23 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         WriteOldFile();
         if (c.unfinished) CutOffRewrite();
         const std::string fileBefore = ReadBytes(tipsPath);
-        char name[kWriterMutexNameSize];
-        ASSERT_TRUE(WriterMutexName(TipsPath, name));
-        OtherHostThread host{c.other,
-                             tipsPath,
-                             CreateMutexA(nullptr, FALSE, name),
-                             CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                             CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                             ""};
-        const HANDLE thread = CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr);
+        OtherHostThread host{c.other, tipsPath,
+                             Handle(CreateMutexA(nullptr, FALSE, MutexNameFor(TipsPath).c_str()))};
+        const Handle thread(CreateThread(nullptr, 0, PlayOtherHost, &host, 0, nullptr));
         if (c.other == OtherHost::EndedHoldingTheMutex)
-            WaitForSingleObject(thread, 5000);
+            WaitForSingleObject(thread.Get(), 5000);
         else if (c.other != OtherHost::WaitsWhileThisSaves)
-            WaitForSingleObject(host.holding, 5000);
+            WaitForSingleObject(host.holding.Get(), 5000);
+        if (c.saved == TipsSave::Declined) g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
         const DWORD start = GetTickCount();
-        TipsSave saved;
-        {
-            const PlayWindows windows{
-                c.mutexDenied ? Fault{Step::Mutex, ERROR_ACCESS_DENIED, kAlways} : Fault{}};
+        const Fault mutex = {Step::Mutex, ERROR_ACCESS_DENIED, c.mutexDenied ? kAlways : 0};
+        const TipsSave saved = Answering(mutex, [&] {
             g_answers.slowDisk = 100;  // the other host's turn would come in the middle of the save
-            g_answers.readStarted = host.readStarted;
-            if (c.saved == TipsSave::Declined)
-                g_steps.push_back(BoxAnswered(IDNO, kTipsChangedText));
-            saved = WriteTipsFile();
-        }
+            g_answers.readStarted = host.readStarted.Get();
+            return WriteTipsFile();
+        });
         EXPECT_LE(GetTickCount() - start, 3500u);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
         EXPECT_EQ(c.saved, saved);
         if (c.saved == TipsSave::Failed) {
             EXPECT_EQ(c.unfinished, g_tipsFile.unfinished.Pending());
@@ -353,8 +296,6 @@ TEST_F(TipsFile, SavesTakeTurnsThroughTheWritersMutex) {
         if (c.other == OtherHost::WaitsWhileThisSaves) {
             EXPECT_EQ(ImageText(TipsList), host.seen);
         }
-        for (HANDLE handle : {thread, host.mutex, host.holding, host.readStarted})
-            CloseHandle(handle);
     }
 }
 

@@ -1,15 +1,10 @@
 #include "records/module_tips_file.h"
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
 
 #include "tests/shared/import_wrapper.h"
-#include "tests/shared/temp_folder.h"
 #include "tests/shared/tips_contents.h"
+#include "tests/records/records_fixture.h"
 
 namespace {
 
@@ -43,12 +38,6 @@ struct FindFinalPathAsWindows {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FinalPathAsWindows));
     }
 };
-
-std::string MutexNameFor(const std::string& path) {
-    char name[kWriterMutexNameSize] = "";
-    EXPECT_TRUE(WriterMutexName(path.c_str(), name)) << path;
-    return name;
-}
 
 // Two hosts may name one tips.rc in different ways; they must still take
 // turns, so every spelling of the file gives one mutex, and another file another.

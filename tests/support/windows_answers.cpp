@@ -79,36 +79,26 @@ struct AnswerMoveFileEx {
     }
 };
 
-// A failing write, as a full disk or a drive that drops fails it: half of the
-// bytes land at the first failure, none at the later ones. A fault without an
-// error is a disk that takes half and reports success.
-struct AnswerWriteFile {
-    static BOOL Call(decltype(&WriteFile) next, HANDLE file, LPCVOID data, DWORD length,
-                     LPDWORD written, LPOVERLAPPED overlapped) {
-        Sleep(g_answers.slowDisk);
-        if (g_answers.beforeWrite) g_answers.beforeWrite();
-        if (!Fails(Step::Write)) return next(file, data, length, written, overlapped);
-        const DWORD error = GetLastError();
-        const DWORD landing = Calls(Step::Write) == 1 ? length / 2 : 0;
-        const BOOL wrote = next(file, data, landing, written, overlapped);
-        SetLastError(error);
-        return error == ERROR_SUCCESS ? wrote : FALSE;
-    }
-};
-
-// As a failing WriteFile: half of the bytes come, and without an error the
-// read says it got them all.
-struct AnswerReadFile {
-    static BOOL Call(decltype(&ReadFile) next, HANDLE file, LPVOID data, DWORD length, LPDWORD read,
+// A failing write or read, as a full disk or a drive that drops fails it: half
+// of the bytes go through at a write's first failure, none at the later ones,
+// and half at every failing read. A fault without an error is a disk that
+// takes or gives half and reports success.
+template <Step step>
+struct AnswerPartly {
+    template <typename Next, typename Bytes>
+    static BOOL Call(Next next, HANDLE file, Bytes data, DWORD length, LPDWORD done,
                      LPOVERLAPPED overlapped) {
-        if (!Fails(Step::ReadBytes)) return next(file, data, length, read, overlapped);
+        if (step == Step::Write) Sleep(g_answers.slowDisk);
+        if (step == Step::Write && g_answers.beforeWrite) g_answers.beforeWrite();
+        if (!Fails(step)) return next(file, data, length, done, overlapped);
         const DWORD error = GetLastError();
-        const BOOL got = next(file, data, length / 2, read, overlapped);
+        const DWORD part = step == Step::ReadBytes || Calls(step) == 1 ? length / 2 : 0;
+        const BOOL ok = next(file, data, part, done, overlapped);
         SetLastError(error);
-        return error == ERROR_SUCCESS ? got : FALSE;
+        return error == ERROR_SUCCESS ? ok : FALSE;
     }
 };
-using RealReadFile = ImportWrapper<ReadFile, AnswerReadFile>;
+using RealReadFile = ImportWrapper<ReadFile, AnswerPartly<Step::ReadBytes>>;
 
 struct AnswerSetEndOfFile {
     static BOOL Call(decltype(&SetEndOfFile) next, HANDLE file) {
@@ -169,11 +159,11 @@ WrapperBinding Kernel32(const char* name) {
 const WrapperBinding kStandIns[] = {
     Kernel32<CreateFileA, AnswerCreateFile>("CreateFileA"),
     Kernel32<MoveFileExA, AnswerMoveFileEx>("MoveFileExA"),
-    Kernel32<WriteFile, AnswerWriteFile>("WriteFile"),
+    Kernel32<WriteFile, AnswerPartly<Step::Write>>("WriteFile"),
     Kernel32<SetEndOfFile, AnswerSetEndOfFile>("SetEndOfFile"),
     Kernel32<CreateMutexA, AnswerZeroWhenFailing<Step::Mutex>>("CreateMutexA"),
     Kernel32<GetFileAttributesA, AnswerGetFileAttributes>("GetFileAttributesA"),
-    Kernel32<ReadFile, AnswerReadFile>("ReadFile"),
+    Kernel32<ReadFile, AnswerPartly<Step::ReadBytes>>("ReadFile"),
     Kernel32<GetFileSize, AnswerGetFileSize>("GetFileSize"),
     Kernel32<GlobalAlloc, AnswerGlobalAlloc>("GlobalAlloc"),
     Kernel32<FlushFileBuffers, AnswerZeroWhenFailing<Step::Flush>>("FlushFileBuffers"),

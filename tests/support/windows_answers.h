@@ -13,21 +13,12 @@
 // link (FILE_ATTRIBUTE_REPARSE_POINT) and Wine never does. ReadBytes is
 // ReadFile, failing as Write does. Size never fails either: the file's size
 // comes back with 4 GB added.
+// clang-format off
 enum class Step {
-    Read,
-    Probe,
-    NewFile,
-    Replace,
-    InPlaceOpen,
-    Write,
-    SetEnd,
-    Mutex,
-    Attributes,
-    Flush,
-    ReadBytes,
-    Size,
-    Count
+    Read, Probe, NewFile, Replace, InPlaceOpen, Write, SetEnd, Mutex, Attributes, Flush,
+    ReadBytes, Size, Count
 };
+// clang-format on
 constexpr int kAlways = 1000;
 
 struct Fault {
