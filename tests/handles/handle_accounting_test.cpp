@@ -14,50 +14,55 @@
 
 namespace {
 
-using HandleAccounting = PluginHost;
+// tips.rc and the tray picture in the host's folder.
+class HandleAccounting : public LedgerHost {
+protected:
+    void SetUp() override {
+        LedgerHost::SetUp();
+        WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"one", "two", "three", "four"}));
+        WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
+    }
+};
 
 TEST_F(HandleAccounting, AThousandStartUpsAndShutDowns) {
-    CountHandles(module);
-    WriteHostFiles(hostFolder);
     trayIconSize = 24;
     host = FreshHostRecord();
+    // No picture, then the three forms the support library loads.
+    const char* const kPictures[] = {"", "Icon=tray.bmp\r\nIconForm=1\r\n",
+                                     "Icon=tray.bmp\r\nIconForm=2\r\n",
+                                     "Icon=tray.bmp\r\nIconForm=4\r\n"};
     for (int cycle = 0; cycle < 1000; ++cycle) {
-        UsePicture(config, cycle);
-        StartModule(initGlobalModule, host);
-        StopModule(doneModule);
+        WriteBytes(config, std::string("[Calvorin]\r\n") + kPictures[cycle % 4]);
+        EXPECT_NE(0u, StartUp());
+        Stop();
     }
-    PrintCounts("1,000 start-up / shut-down cycles:");
     // Each start-up reads tips.rc once; a quarter use the shared icon, a
     // quarter pass the bitmaps through an image list of their own.
     // clang-format off
-    ExpectCounts({{Kind::File, 1000}, {Kind::Memory, 1000}, {Kind::Icon, 750},
+    ExpectCounts("1,000 start-up / shut-down cycles:",
+                 {{Kind::File, 1000}, {Kind::Memory, 1000}, {Kind::Icon, 750},
                   {Kind::ImageList, 250}, {Kind::Window, 1000}, {Kind::WindowClass, 1000}});
     // clang-format on
     EXPECT_EQ(250u, g_ledger.sharedIconLoads);
 }
 
 TEST_F(HandleAccounting, AThousandMenuOpenings) {
-    CountHandles(module);
-    WriteHostFiles(hostFolder);
-    StartModule(initGlobalModule, host);
+    EXPECT_NE(0u, StartUp());
     for (int opening = 0; opening < 1000; ++opening) {
         // Mostly dismissed; every tenth asks the host for its properties.
         g_menuSteps.push_back(opening % 10 == 9 ? Choose('P') : [](HWND, HMENU) { EndMenu(); });
         During(Routine::MenuOpening, [this] { PressOnIcon(WM_RBUTTONDOWN); });
     }
-    StopModule(doneModule);
-    PrintCounts("1,000 menu openings:");
+    Stop();
     // clang-format off
-    ExpectCounts({{Kind::File, 1}, {Kind::Memory, 1}, {Kind::Menu, 1000}, {Kind::Window, 1},
-                  {Kind::WindowClass, 1}});
+    ExpectCounts("1,000 menu openings:", {{Kind::File, 1}, {Kind::Memory, 1}, {Kind::Menu, 1000},
+                                          {Kind::Window, 1}, {Kind::WindowClass, 1}});
     // clang-format on
     EXPECT_EQ(100u, g_propertiesTexts.size());
 }
 
 TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
-    CountHandles(module);
-    WriteHostFiles(hostFolder);
-    StartModule(initGlobalModule, host);
+    EXPECT_NE(0u, StartUp());
     for (int run = 0; run < 200; ++run) {
         const bool ok = run % 2 == 0;
         RestartDialogWatchdog();  // each run, not the whole test, must end in time
@@ -82,15 +87,15 @@ TEST_F(HandleAccounting, TwoHundredManagerRunsWithAddsEditsAndRemovals) {
         g_steps.push_back([](HWND box) { Click(box, IDYES); });  // "Are you sure?"
         During(Routine::ManagerRun, [this] { PressOnIcon(WM_RBUTTONDOWN); });
     }
-    StopModule(doneModule);
-    PrintCounts("200 manager runs (add, edit, remove; 100 closed with OK):");
+    Stop();
     // One file handle to read at start-up; at the first OK tips.rc opened to
     // ask where its links lead and its folder opened to name the mutex that
     // keeps other hosts out, and the mutex, kept until the stop; per OK a read
     // of tips.rc with its buffer, the probe for other programs' handles on
     // it, and the new file.
     // clang-format off
-    ExpectCounts({{Kind::File, 303}, {Kind::Mutex, 1}, {Kind::Memory, 101}, {Kind::Menu, 200},
+    ExpectCounts("200 manager runs (add, edit, remove; 100 closed with OK):",
+                 {{Kind::File, 303}, {Kind::Mutex, 1}, {Kind::Memory, 101}, {Kind::Menu, 200},
                   {Kind::Window, 1}, {Kind::WindowClass, 1}});
     // clang-format on
     // After run r: "edited r", then the tips added in runs r-2, r-1 and r.

@@ -106,11 +106,6 @@ inline void Make(Kind kind, const std::string& key) {
     ++g_ledger.made[kind];
 }
 
-// A handle the call handed back, unless the call failed.
-inline void MakeIfValid(Kind kind, const void* handle) {
-    if (handle && handle != INVALID_HANDLE_VALUE) Make(kind, Key(kind, handle));
-}
-
 inline void Release(Kind kind, const std::string& key, const char* call) {
     const auto found = g_ledger.live.find(key);
     if (found == g_ledger.live.end() || found->second.kind != kind) {
@@ -127,11 +122,6 @@ inline void Release(Kind kind, const std::string& key, const char* call) {
                        kRoutineNames[static_cast<int>(routine)]);
     g_ledger.live.erase(found);
     ++g_ledger.released[kind];
-}
-
-// A handle the call was given to release.
-inline void ReleaseHandle(Kind kind, const void* handle, const char* call) {
-    Release(kind, Key(kind, handle), call);
 }
 
 // What every counted function's wrapper does: the ledger hears of the call
@@ -151,9 +141,12 @@ struct Counting<function, R(WINAPI*)(A...)> {
     }
 };
 
+inline constexpr std::nullptr_t kNothing = nullptr;
+
 // Rebinds the module's import of `function` to its counting wrapper.
-template <auto& function, typename Before, typename After>
-inline void Count(HMODULE module, const char* dll, const char* name, Before before, After after) {
+template <auto& function, typename Before, typename After = std::nullptr_t>
+inline void Count(HMODULE module, const char* dll, const char* name, Before before,
+                  After after = kNothing) {
     Counting<function>::name = name;
     Counting<function>::before = before;
     Counting<function>::after = after;
@@ -161,49 +154,43 @@ inline void Count(HMODULE module, const char* dll, const char* name, Before befo
         << "the module does not import " << name;
 }
 
-inline constexpr std::nullptr_t kNothing = nullptr;
-
-// A call that hands back a handle of the kind, and one that releases the handle it is given.
+// A call that hands back a handle of the kind, unless it fails, and one that
+// releases the handle it is given.
 template <auto& function, Kind kind>
 inline void CountMade(HMODULE module, const char* dll, const char* name) {
-    Count<function>(module, dll, name, kNothing,
-                    [](auto made, auto...) { MakeIfValid(kind, made); });
+    Count<function>(module, dll, name, kNothing, [](auto made, auto...) {
+        if (made && made != INVALID_HANDLE_VALUE) Make(kind, Key(kind, made));
+    });
 }
 template <auto& function, Kind kind>
 inline void CountReleased(HMODULE module, const char* dll, const char* name) {
-    Count<function>(
-        module, dll, name,
-        [](auto handle) { ReleaseHandle(kind, handle, Counting<function>::name); }, kNothing);
+    Count<function>(module, dll, name, [](auto handle) {
+        Release(kind, Key(kind, handle), Counting<function>::name);
+    });
 }
 
 inline void CountHandles(HMODULE module) {
     g_ledger = Ledger{};
     CountMade<CreateFileA, Kind::File>(module, "kernel32.dll", "CreateFileA");
     CountMade<CreateMutexA, Kind::Mutex>(module, "kernel32.dll", "CreateMutexA");
-    Count<CloseHandle>(
-        module, "kernel32.dll", "CloseHandle",
-        [](HANDLE file) {
-            const auto found = g_ledger.live.find(Key(Kind::File, file));
-            const bool mutex = found != g_ledger.live.end() && found->second.kind == Kind::Mutex;
-            ReleaseHandle(mutex ? Kind::Mutex : Kind::File, file, "CloseHandle");
-        },
-        kNothing);
+    Count<CloseHandle>(module, "kernel32.dll", "CloseHandle", [](HANDLE file) {
+        const auto found = g_ledger.live.find(Key(Kind::File, file));
+        const bool mutex = found != g_ledger.live.end() && found->second.kind == Kind::Mutex;
+        Release(mutex ? Kind::Mutex : Kind::File, Key(Kind::File, file), "CloseHandle");
+    });
     CountMade<GlobalAlloc, Kind::Memory>(module, "kernel32.dll", "GlobalAlloc");
     CountReleased<GlobalFree, Kind::Memory>(module, "kernel32.dll", "GlobalFree");
     CountMade<CreatePopupMenu, Kind::Menu>(module, "user32.dll", "CreatePopupMenu");
     CountReleased<DestroyMenu, Kind::Menu>(module, "user32.dll", "DestroyMenu");
     CountMade<CreateIconIndirect, Kind::Icon>(module, "user32.dll", "CreateIconIndirect");
     CountMade<ImageList_GetIcon, Kind::Icon>(module, "comctl32.dll", "ImageList_GetIcon");
-    Count<DestroyIcon>(
-        module, "user32.dll", "DestroyIcon",
-        [](HICON icon) {
-            if (g_ledger.sharedIcons.count(icon)) {
-                ++g_ledger.sharedIconDestroys;
-                g_ledger.Fault("DestroyIcon of the shared icon");
-            }
-            ReleaseHandle(Kind::Icon, icon, "DestroyIcon");
-        },
-        kNothing);
+    Count<DestroyIcon>(module, "user32.dll", "DestroyIcon", [](HICON icon) {
+        if (g_ledger.sharedIcons.count(icon)) {
+            ++g_ledger.sharedIconDestroys;
+            g_ledger.Fault("DestroyIcon of the shared icon");
+        }
+        Release(Kind::Icon, Key(Kind::Icon, icon), "DestroyIcon");
+    });
     Count<LoadImageA>(
         module, "user32.dll", "LoadImageA", kNothing,
         [](HANDLE image, HINSTANCE, LPCSTR, UINT, int, int, UINT flags) {
@@ -255,7 +242,9 @@ inline void During(Routine routine, Work work) {
     g_ledger.routine = Routine::None;
 }
 
-inline void PrintCounts(const char* title) {
+// Prints the counts under `title`, then checks them; kinds left out of
+// `expected` must not have been made at all.
+inline void ExpectCounts(const char* title, Counts expected) {
     printf("%s\n", title);
     for (const auto& [kind, name] : kKindNames)
         printf("  %-62s made %5u  released %5u\n", name, g_ledger.made[kind],
@@ -263,10 +252,6 @@ inline void PrintCounts(const char* title) {
     printf("  %-62s loaded %5u  destroyed %5u\n", "shared fallback icon (LoadImageA LR_SHARED)",
            g_ledger.sharedIconLoads, g_ledger.sharedIconDestroys);
     fflush(stdout);
-}
-
-// Kinds left out of `expected` must not have been made at all.
-inline void ExpectCounts(Counts expected) {
     // The last read's buffer, which the list still holds.
     const unsigned held = g_ledger.made[Kind::Memory] > 0 ? 1 : 0;
     for (const auto& [kind, name] : kKindNames) {
@@ -282,27 +267,21 @@ inline void ExpectCounts(Counts expected) {
     EXPECT_EQ(0u, g_ledger.sharedIconDestroys);
 }
 
-// No picture, then the three forms the support library loads.
-inline void UsePicture(const std::string& config, int cycle) {
-    static const char* const kConfigs[] = {
-        "[Calvorin]\r\n",
-        "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=1\r\n",
-        "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=2\r\n",
-        "[Calvorin]\r\nIcon=tray.bmp\r\nIconForm=4\r\n",
-    };
-    WriteBytes(config, kConfigs[cycle % 4]);
-}
+// The plug-in host whose module the ledger watches from the start: each
+// start-up and shut-down a routine of its own.
+class LedgerHost : public PluginHost {
+protected:
+    void SetUp() override {
+        PluginHost::SetUp();
+        if (!HasFatalFailure()) CountHandles(module);
+    }
 
-inline void StartModule(InitGlobalModuleFn init, const HostInfo& host) {
-    During(Routine::StartUp, [&] { EXPECT_NE(0u, init(&host)); });
-}
+public:
+    uint32_t StartUp() {
+        During(Routine::StartUp, [&] { started = Start(); });
+        return started;
+    }
+    void Stop() { During(Routine::ShutDown, doneModule); }
 
-inline void StopModule(DoneModuleFn done) {
-    During(Routine::ShutDown, done);
-}
-
-// tips.rc and the tray picture in the host's folder.
-inline void WriteHostFiles(const TempFolder& hostFolder) {
-    WriteBytes(hostFolder.File("tips.rc"), TipsFileText({"one", "two", "three", "four"}));
-    WriteBytes(hostFolder.File("tray.bmp"), BitmapFile(32, 32));
-}
+    uint32_t started = 0;  // what the last start-up answered
+};

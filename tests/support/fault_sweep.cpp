@@ -11,22 +11,22 @@
 
 #include "tests/shared/import_wrapper.h"
 
-namespace {
-
-FaultPlan g_plan;
-bool g_armed;
-int g_calls;
-int g_failed;
-
-bool Fails(CallKind kind) {
-    if (!g_armed || kind != g_plan.kind) return false;
-    const int call = ++g_calls;
-    if (call < g_plan.failAt || (call > g_plan.failAt && !g_plan.persistent)) return false;
-    ++g_failed;
+bool FailingCalls::Fails(CallKind kind) {
+    if (!armed_ || kind != plan_.kind) return false;
+    const int call = ++calls_;
+    if (call < plan_.failAt || (call > plan_.failAt && !plan_.persistent)) return false;
+    ++failed_;
     // What Windows answers when its own memory, or the process's, runs out.
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return true;
 }
+
+namespace {
+
+constexpr CallKind kMemory = CallKind::Memory;
+constexpr CallKind kFile = CallKind::File;
+constexpr CallKind kWindow = CallKind::Window;
+constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, WAIT_FAILED, ...
 
 template <typename R>
 R As(intptr_t value) {
@@ -42,7 +42,7 @@ struct FailWith {
     template <typename Next, typename... A>
     static auto Call(Next next, A... args) {
         using R = decltype(next(args...));
-        return Fails(kind) ? As<R>(failure) : next(args...);
+        return FailingCalls::Fails(kind) ? As<R>(failure) : next(args...);
     }
 };
 
@@ -58,17 +58,12 @@ WrapperBinding Bind(const char* dll, const char* name) {
 struct DropsMidWrite {
     static BOOL Call(decltype(&WriteFile) next, HANDLE file, LPCVOID bytes, DWORD size,
                      LPDWORD written, LPOVERLAPPED overlapped) {
-        if (!Fails(CallKind::File)) return next(file, bytes, size, written, overlapped);
+        if (!FailingCalls::Fails(kFile)) return next(file, bytes, size, written, overlapped);
         next(file, bytes, size / 2, written, overlapped);
         SetLastError(ERROR_NETNAME_DELETED);
         return FALSE;
     }
 };
-
-constexpr CallKind kMemory = CallKind::Memory;
-constexpr CallKind kFile = CallKind::File;
-constexpr CallKind kWindow = CallKind::Window;
-constexpr intptr_t kAllBits = -1;  // INVALID_HANDLE_VALUE, INVALID_FILE_SIZE, WAIT_FAILED, ...
 
 std::vector<WrapperBinding> AllBindings() {
     return {
@@ -121,11 +116,6 @@ std::vector<WrapperBinding> AllBindings() {
 
 }  // namespace
 
-const char* CallKindName(CallKind kind) {
-    static const char* const kNames[] = {"memory", "file", "window"};
-    return kNames[static_cast<int>(kind)];
-}
-
 FailingCalls::FailingCalls(HMODULE module) : module_(module) {
     Disarm();
     g_bindings = AllBindings();
@@ -137,21 +127,6 @@ FailingCalls::FailingCalls(HMODULE module) : module_(module) {
 FailingCalls::~FailingCalls() {
     Disarm();
     for (const WrapperBinding& binding : g_bindings) binding.unbind(module_);
-}
-
-void FailingCalls::Arm(FaultPlan plan) {
-    g_plan = plan;
-    g_calls = 0;
-    g_failed = 0;
-    g_armed = true;
-}
-
-void FailingCalls::Disarm() {
-    g_armed = false;
-}
-
-int FailingCalls::Failed() {
-    return g_failed;
 }
 
 void FailingCalls::ModuleUnloaded() {

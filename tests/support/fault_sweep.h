@@ -10,8 +10,8 @@
 #include <windows.h>
 
 enum class CallKind { Memory, File, Window, Count };
-// "memory", "file" and "window" calls, for a failure's message.
-const char* CallKindName(CallKind kind);
+// By kind, for a failure's message.
+inline const char* const kCallKindNames[] = {"memory", "file", "window"};
 
 struct FaultPlan {
     CallKind kind;
@@ -28,13 +28,22 @@ public:
     FailingCalls(const FailingCalls&) = delete;
     FailingCalls& operator=(const FailingCalls&) = delete;
 
-    static void Arm(FaultPlan plan);
-    static void Disarm();
+    static void Arm(FaultPlan plan) {
+        plan_ = plan;
+        calls_ = failed_ = 0;
+        armed_ = true;
+    }
+    static void Disarm() { armed_ = false; }
     // How many calls of the armed kind were failed since Arm.
-    static int Failed();
+    static int Failed() { return failed_; }
+    // Counts a call of `kind`; true when the armed plan fails it.
+    static bool Fails(CallKind kind);
     // After FreeLibrary: the import table is gone, nothing is bound back.
     void ModuleUnloaded();
 
 private:
+    static inline FaultPlan plan_;
+    static inline bool armed_ = false;
+    static inline int calls_ = 0, failed_ = 0;
     HMODULE module_;
 };
