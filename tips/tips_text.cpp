@@ -115,8 +115,8 @@ constexpr size_t kHashChunk = 4096;
 
 // Where the first zero byte of the kBlock bytes lies; kBlock when none does.
 // The word test's lowest flag marks the word's first zero byte exactly: only
-// bytes above a zero can be flagged falsely, and little-endian words hold
-// their first byte lowest.
+// bytes after a zero can be flagged falsely, and a little-endian word holds
+// its first byte lowest.
 size_t FirstZeroInBlock(const char* bytes) {
     for (size_t offset = 0; offset < kBlock; offset += sizeof(Word)) {
         if (const Word zeros = HasByteBelow(LoadWord(bytes + offset), kZeroBound))
@@ -128,10 +128,10 @@ size_t FirstZeroInBlock(const char* bytes) {
 // Copies a zero-terminated tip that lies in a block ending at blockEnd to
 // out, and returns the end of the copy; null when the tip does not fit before
 // outEnd. Sixteen bytes at a time while as many are left in the block and
-// free before outEnd, so no load or store reaches past either: the bytes
+// free before outEnd, so no load or store reaches past either. The bytes
 // copied past the tip's end are written over by its line end and what
-// follows. A tip read from the file is measured and copied in one pass, with
-// no call into the C runtime.
+// follows, or lie past the text handed on. A tip read from the file is
+// measured and copied in one pass, with no call into the C runtime.
 char* CopyTipInBlock(char* out, const char* outEnd, const char* text, const char* blockEnd) {
     if (out > outEnd) return nullptr;
     while (blockEnd - text >= static_cast<ptrdiff_t>(kBlock) &&
