@@ -70,7 +70,7 @@ TipsReadResult StoreTips(FileBytes& read, TipsListStore& list, TipsFileStamp& st
 // another program's write between the save and a look at the file would be
 // stamped as ours.
 TipsFileStamp StampOfSavedImage(uint64_t imageSize, uint64_t tipsHash) {
-    return {imageSize - kCounterLine.size() - kLineEnd.size(), tipsHash, 0, 0, false};
+    return StampOf({imageSize - kCounterLine.size() - kLineEnd.size(), tipsHash});
 }
 
 // The new text, built whole once the comparison's answer lets the save go on;
@@ -169,9 +169,7 @@ TipsReadResult ReadTipsFileAt(const char* path, TipsListStore& list, TipsFileSta
             return TipsReadResult::NotRead;
         }
         // Hashed as it was read, while each piece was in the cache.
-        const TipsPartSeen seen = hasher.Seen();
-        stamp.tipsLength = seen.length;
-        stamp.tipsHash = seen.hash;
+        stamp = StampOf(hasher.Seen());
         return StoreTips(opened.bytes, list, stamp);
     } catch (const std::exception&) {
         stamp = {};  // the list was left as it was: the file is compared in full

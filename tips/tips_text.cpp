@@ -236,11 +236,6 @@ TipsImage BuildTipsImage(const TipsListStore& tips) {
     return image;
 }
 
-std::string_view TipsPartOf(std::string_view text) {
-    const size_t end = text.find(kLineEnd);
-    return end == std::string_view::npos ? text : text.substr(end + kLineEnd.size());
-}
-
 size_t CutTipsPartLength(size_t size, const CutLines& cut) {
     return cut.firstLineEnd < size ? size - cut.firstLineEnd - kLineEnd.size() : size;
 }

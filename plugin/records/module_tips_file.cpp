@@ -165,11 +165,6 @@ bool QuestionBeforeReplacing(const TipsFileComparison& found, const TipsFileStam
     return stamp.notShown != 0;
 }
 
-// The stamp of a file whose tips part is as the comparison found it.
-TipsFileStamp StampOf(const TipsFileComparison& found) {
-    return {found.fileNow.length, found.fileNow.hash, 0, 0, false};
-}
-
 // What a save that went ahead comes to: the box for a text that could not be
 // built, and the old bytes of a cut-off rewrite kept for their next chance.
 TipsSave Reported(TipsSaveOutcome& outcome) {
@@ -260,7 +255,7 @@ TipsSave WriteTipsFile() {
         // from the open, so a change made while the box was up asks again.
         switch (outcome.found.change) {
         case TipsFileChange::Unreadable: unreadableAccepted = true; break;
-        case TipsFileChange::TipsChanged: g_tipsFile.stamp = StampOf(outcome.found); break;
+        case TipsFileChange::TipsChanged: g_tipsFile.stamp = StampOf(outcome.found.fileNow); break;
         default: g_tipsFile.stamp.notShown = 0; break;
         }
     }

@@ -20,6 +20,14 @@ inline TipTexts SplitTipsLines(std::string_view text) {
     return lines;
 }
 
+// Everything after the counter line, as the stamp's hasher takes it a piece
+// at a time: the part of a file that holds the tips. A text without any CR LF
+// is all tips part.
+inline std::string_view TipsPartOf(std::string_view text) {
+    const size_t end = text.find(kLineEnd);
+    return end == std::string_view::npos ? text : text.substr(end + kLineEnd.size());
+}
+
 // The whole file image for the tips, as text.
 inline std::string ImageText(const TipsListStore& tips) {
     return std::string(BuildTipsImage(tips).View());

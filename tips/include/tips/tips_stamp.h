@@ -55,12 +55,17 @@ struct TipsPartSeen {
     uint32_t lines = 0;
 };
 
+// The stamp of a file whose tips part is as seen, the list showing all of it.
+inline TipsFileStamp StampOf(const TipsPartSeen& seen) {
+    return {seen.length, seen.hash, 0, 0, false};
+}
+
 // The hash of a file's tips part, fed the file's bytes from its start a piece
 // at a time, so that a read hashes what it reads while it is in the cache. It
 // finds where the counter line ends, a CR LF that two pieces may share; a
-// text without one is all tips part, as TipsPartOf has it. It counts the
-// tips part's lines where asked: a question about a list that never held the
-// file's tips names them.
+// text without one is all tips part, so that no unread byte counts as the
+// host's own. It counts the tips part's lines where asked: a question about a
+// list that never held the file's tips names them.
 class TipsPartHasher {
 public:
     explicit TipsPartHasher(bool countLines = false) : countLines_(countLines) {}

@@ -74,11 +74,6 @@ constexpr size_t kMinImagePiece = 64;
 PutTipsImageResult PutTipsImage(const TipsListStore& tips, char* buffer, size_t capacity,
                                 const PutImagePiece& put);
 
-// Everything after the counter line: the part of a file that holds the tips, and
-// so the part another program's edits to the tips change. A text without any
-// CR LF is all tips part, so that no unread byte counts as the host's own.
-std::string_view TipsPartOf(std::string_view text);
-
 // The length of the tips part of `size` bytes that CutTipsLines cut into `cut`.
 size_t CutTipsPartLength(size_t size, const CutLines& cut);
 
